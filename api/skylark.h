@@ -1,0 +1,87 @@
+/*
+ * Skylark: the command set of the race clocks (M, S and H) and the ring tag
+ * reader of the electronic racing system, over the channel libraries
+ * ClockLink and RingReader.
+ *
+ * Every export is a flat function with the platform's calling convention,
+ * 32-bit integer slots, pointers and double dates. The host opens the
+ * channel (ClockLink) or the reader (RingReader) and passes its handle as the
+ * first argument; the library keeps no state between calls.
+ *
+ * Results (BOOL16): test for non-zero. Exports marked "normalised" return -1
+ * (0xFFFF) on success and 0 on failure; exports marked "pass-through" return
+ * ClockLink's own status, whose success is any non-zero value. Outputs are
+ * written only on success unless an entry says otherwise. Hex text is
+ * upper-case, two characters per byte, NUL-terminated; on input lower case is
+ * accepted and any non-hex character is skipped. Dates are OLE Automation
+ * dates (days since 30 December 1899, fraction = time of day); a date that
+ * cannot be read is delivered as 0.0.
+ */
+#ifndef SKYLARK_H
+#define SKYLARK_H
+
+#if defined(_WIN32)
+#  define SKAPI_CALL __stdcall
+typedef unsigned long SK_ULONG; /* the 32-bit integer slot */
+typedef short BOOL16;
+#else
+#  include <stdint.h>
+#  define SKAPI_CALL
+typedef uint32_t SK_ULONG; /* the 32-bit integer slot */
+typedef int16_t BOOL16;
+#endif
+
+/* Marks a declaration as exported. On Windows the .def file exports. */
+#if !defined(_WIN32) && defined(SKYLARK_BUILDING)
+#  define SKAPI __attribute__((visibility("default")))
+#else
+#  define SKAPI
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---- Codecs -------------------------------------------------------------- */
+
+/* Writes len bytes of data as 2*len upper-case hex digits and a NUL.
+ * text: out, at least 2*len+1 characters. Writes nothing if a pointer is null. */
+SKAPI void SKAPI_CALL BinToHex(const unsigned char* data, SK_ULONG len, char* text);
+
+/* Decodes hex digits of text (pairs in order, non-hex characters skipped, a
+ * lone trailing digit dropped) into at most maxBytes bytes of data.
+ * Returns the number of bytes written (0 if a pointer is null). */
+SKAPI SK_ULONG SKAPI_CALL HexToBin(const char* text, unsigned char* data, SK_ULONG maxBytes);
+
+/* Packs date as six BCD bytes YY MM DD hh mm ss (whole seconds, rounded).
+ * bcd: out, 6 bytes. A date outside the convertible range (or NaN, infinite)
+ * gives six 0x95 bytes. Writes nothing if bcd is null. */
+SKAPI void SKAPI_CALL DateToBcd(unsigned char* bcd, double date);
+
+/* Reads six BCD bytes YY MM DD hh mm ss as a date in 2000..2099.
+ * Returns 0.0 if the fields are not a real date-time or bcd is null. */
+SKAPI double SKAPI_CALL BcdToDate(const unsigned char* bcd);
+
+/* ---- Device, security and record decoding (SK_) -------------------------- */
+
+/* Reads the clock's state byte straight into *state (ClockLink may write it
+ * even on failure). Device-state rule: -1 when the reply is the one byte,
+ * also when ClockLink failed with error code 145; otherwise 0.
+ * state: out, 1 byte. */
+SKAPI BOOL16 SKAPI_CALL SK_GetDevState(SK_ULONG handle, unsigned char* state);
+
+/* ---- M clock: races and training flights (SKM_) -------------------------- */
+
+/* ---- M clock: ring registry, event log, settings (SKM_) ------------------ */
+
+/* ---- S clock (SKS_) ------------------------------------------------------ */
+
+/* ---- H clock (SKH_) ------------------------------------------------------ */
+
+/* ---- Ring tags (SKR_) ---------------------------------------------------- */
+
+#ifdef __cplusplus
+} /* extern "C" */
+#endif
+
+#endif /* SKYLARK_H */

@@ -1,0 +1,57 @@
+#include "frame/frame.h"
+
+#include "frame/clocklink.h"
+
+namespace skylark {
+
+namespace {
+
+using RunFn = BOOL16 SKAPI_CALL (*)(SK_ULONG, SK_ULONG, unsigned char*, SK_ULONG, unsigned char*,
+                                    SK_ULONG*);
+
+Outcome runWith(RunFn fn, SK_ULONG handle, const Command& c, Params& params,
+                std::uint8_t* reply) {
+    if (c.replyLen == 0) {
+        const BOOL16 status = fn(handle, c.number, params.data(), c.paramLen, nullptr, nullptr);
+        return judge(handle, c, status, 0);
+    }
+    SK_ULONG length = c.replyLen;  // dwOutLen: expected in, delivered out
+    const BOOL16 status = fn(handle, c.number, params.data(), c.paramLen, reply, &length);
+    return judge(handle, c, status, length);
+}
+
+}  // namespace
+
+Outcome judge(SK_ULONG handle, const Command& c, BOOL16 status, std::uint32_t delivered) {
+    const bool ran = status != 0;
+    bool ok = ran;
+    switch (c.rule) {
+        case Rule::PassThrough:
+            return Outcome{status, delivered};
+        case Rule::Normalised:
+        case Rule::UncheckedLength:
+            break;
+        case Rule::ExactLength:
+            ok = ran && delivered == c.replyLen;
+            break;
+        case Rule::MinimumLength:
+            ok = ran && delivered >= c.minReply;
+            break;
+        case Rule::DeviceState:
+            // A failed read that still delivered the state byte reports 145.
+            if (!ran && IFD_GetErrCode(handle) != kErrStateDelivered) return Outcome{0, delivered};
+            ok = delivered == 1;
+            break;
+    }
+    return Outcome{ok ? BOOL16(-1) : BOOL16(0), delivered};
+}
+
+Outcome runSystem(SK_ULONG handle, const Command& c, Params& params, std::uint8_t* reply) {
+    return runWith(IFD_RunSysCmd, handle, c, params, reply);
+}
+
+Outcome runUser(SK_ULONG handle, const Command& c, Params& params, std::uint8_t* reply) {
+    return runWith(IFD_RunUserCmd, handle, c, params, reply);
+}
+
+}  // namespace skylark

@@ -1,0 +1,56 @@
+// The command frame: runs one command of the index through ClockLink and
+// judges the outcome by the command's result rule. Building the parameter
+// block and decoding the reply belong to the export.
+#pragma once
+
+#include <cstdint>
+
+#include "api/skylark.h"
+#include "frame/commands.h"
+#include "frame/fields.h"
+
+namespace skylark {
+
+// A reply buffer of one exchange (OutParams).
+struct Reply {
+    static constexpr std::size_t kSize = 128;
+    std::uint8_t bytes[kSize] = {};
+};
+
+// What an exchange came to.
+struct Outcome {
+    BOOL16 result;          // the export's result by the command's rule
+    std::uint32_t length;   // reply bytes ClockLink delivered (0 without a reply)
+    // Whether the command succeeded by its rule, so the reply may be decoded.
+    bool ok() const { return result != 0; }
+};
+
+// Runs a system command (IFD_RunSysCmd, class = c.number) and judges it.
+// reply receives c.replyLen bytes at most; it is ignored (null passed to
+// ClockLink for both reply pointers) when the command expects no reply.
+Outcome runSystem(SK_ULONG handle, const Command& c, Params& params, std::uint8_t* reply);
+
+// Runs a user command (IFD_RunUserCmd, number = c.number) and judges it.
+Outcome runUser(SK_ULONG handle, const Command& c, Params& params, std::uint8_t* reply);
+
+// Runs c by its kind.
+inline Outcome run(SK_ULONG handle, const Command& c, Params& params, std::uint8_t* reply) {
+    return c.kind == Kind::System ? runSystem(handle, c, params, reply)
+                                  : runUser(handle, c, params, reply);
+}
+
+// A block that starts with the command's fixed lead byte, if it has one.
+inline Params paramsFor(const Command& c) {
+    Params p;
+    if (c.lead != kNoLead) p.u8(static_cast<std::uint32_t>(c.lead));
+    return p;
+}
+
+// Judges a ClockLink status (low 16 bits) and delivered length by c's rule.
+// The device-state rule also asks ClockLink for the error code on handle.
+Outcome judge(SK_ULONG handle, const Command& c, BOOL16 status, std::uint32_t delivered);
+
+// The result of a preliminary ClockLink step, judged like the normalised rule.
+inline BOOL16 normalised(BOOL16 status) { return status != 0 ? BOOL16(-1) : BOOL16(0); }
+
+}  // namespace skylark
