@@ -45,7 +45,7 @@ struct Answer {
     static Answer reply(const Bytes& bytes, BOOL16 status = 1) {
         Answer r;
         r.a.status = status;
-        std::memcpy(r.a.reply, bytes.data(), bytes.size());
+        if (!bytes.empty()) std::memcpy(r.a.reply, bytes.data(), bytes.size());
         r.a.replyBytes = r.a.delivered = static_cast<SK_ULONG>(bytes.size());
         return r;
     }
@@ -107,7 +107,7 @@ public:
         RrtAnswer a;
         std::memset(&a, 0, sizeof a);
         a.result = result;
-        std::memcpy(a.data, data.data(), data.size() < 16 ? data.size() : 16);
+        if (!data.empty()) std::memcpy(a.data, data.data(), data.size() < 16 ? data.size() : 16);
         RRT_Queue(handle_, &a);
         return *this;
     }

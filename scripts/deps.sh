@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs what the build needs on a Debian machine (as root), skipping what
+# is already there. Usage: scripts/deps.sh [native|all]
+set -euo pipefail
+
+native=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev libssl-dev)
+windows=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64)
+
+wanted=("${native[@]}")
+if [ "${1:-all}" = all ]; then
+  wanted+=("${windows[@]}")
+fi
+
+missing=()
+for pkg in "${wanted[@]}"; do
+  dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

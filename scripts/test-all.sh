@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Builds the library and its stand-ins natively, with sanitizers, for Windows
+# x86-64 and for Windows i686, and runs every test: native, sanitizer, Wine
+# (x86-64), and the i686 export-table check.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+bash scripts/deps.sh all
+
+jobs=$(nproc)
+configure() {  # dir, extra cmake arguments...
+  local dir=$1
+  shift
+  cmake -S "$root" -B "$root/build/$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$root/build/$dir" -j "$jobs"
+}
+
+configure native -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSKYLARK_BENCH=ON
+configure sanitize -DCMAKE_BUILD_TYPE=Debug -DSKYLARK_SANITIZE=ON -DSKYLARK_TOOLS=OFF
+configure win64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+configure win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+status=0
+for dir in native sanitize win64 win32; do
+  echo "== tests: $dir"
+  (cd "build/$dir" && ctest --output-on-failure) || status=1
+done
+exit $status
