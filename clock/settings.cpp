@@ -17,6 +17,8 @@ namespace {
 constexpr std::size_t kIndexedBytes = 4;
 // The site code ahead of the two coordinates.
 constexpr std::size_t kSiteCodeBytes = 4;
+// The phone code and the staff number, each a 16-byte field.
+constexpr std::size_t kTextSettingBytes = 16;
 
 // Reads the 4-byte value at index as 8 hex digits.
 //   block: 0 code | 1 index       reply: 0 value 4
@@ -36,6 +38,19 @@ BOOL16 writeIndexed(SK_ULONG handle, const Command& c, SK_ULONG index, const cha
     if (text == nullptr) return 0;
     Params p = paramsFor(c);
     p.u8(index).hex(text, kIndexedBytes);
+    return run(handle, c, p, nullptr).result;
+}
+
+// Writes a 16-byte setting from its text form (phone code, staff number).
+//   block: 0 code | 1 setting 16
+BOOL16 writeText(SK_ULONG handle, const Command& c, void (*toWire)(const char*, std::uint8_t*),
+                 const char* text) {
+    static_assert(kPhoneBytes == kTextSettingBytes && kStaffBytes == kTextSettingBytes);
+    if (text == nullptr) return 0;
+    std::uint8_t wire[kTextSettingBytes];
+    toWire(text, wire);
+    Params p = paramsFor(c);
+    p.bytes(wire, kTextSettingBytes);
     return run(handle, c, p, nullptr).result;
 }
 
@@ -96,13 +111,7 @@ BOOL16 getPhoneCode(SK_ULONG handle, char* phoneCode) {
 }
 
 BOOL16 setPhoneCode(SK_ULONG handle, const char* phoneCode) {
-    if (phoneCode == nullptr) return 0;
-    // 0 code | 1 symbols 16 (32 of four bits)
-    std::uint8_t symbols[kPhoneBytes];
-    phoneToWire(phoneCode, symbols);
-    Params p = paramsFor(cmd::SetPhoneCode);
-    p.bytes(symbols, kPhoneBytes);
-    return run(handle, cmd::SetPhoneCode, p, nullptr).result;
+    return writeText(handle, cmd::SetPhoneCode, phoneToWire, phoneCode);
 }
 
 BOOL16 getStaffNo(SK_ULONG handle, char* staffNo) {
@@ -116,13 +125,7 @@ BOOL16 getStaffNo(SK_ULONG handle, char* staffNo) {
 }
 
 BOOL16 setStaffNo(SK_ULONG handle, const char* staffNo) {
-    if (staffNo == nullptr) return 0;
-    // 0 code | 1 staff number 16, NUL-padded
-    std::uint8_t text[kStaffBytes];
-    staffToWire(staffNo, text);
-    Params p = paramsFor(cmd::SetStaffNo);
-    p.bytes(text, kStaffBytes);
-    return run(handle, cmd::SetStaffNo, p, nullptr).result;
+    return writeText(handle, cmd::SetStaffNo, staffToWire, staffNo);
 }
 
 }  // namespace skylark

@@ -10,6 +10,7 @@
 
 #include "api/skylark.h"
 #include "clock/setting_texts.h"
+#include "clock_expect.h"
 #include "support.h"
 
 namespace {
@@ -190,13 +191,7 @@ TEST(SettingsWrite, SendsClassOneBlockWithoutReply) {
         test::TestClock clock;
         clock.answer(test::Answer::status(7));
         EXPECT_EQ(row.call(clock.handle()), -1);
-        const auto calls = clock.commands();
-        ASSERT_EQ(calls.size(), 1u);
-        EXPECT_EQ(calls[0].function, CLT_RUN_SYS_CMD);
-        EXPECT_EQ(calls[0].number, 1u);
-        EXPECT_EQ(test::TestClock::params(calls[0]), hex(row.params));
-        EXPECT_TRUE(calls[0].replyNull);
-        EXPECT_TRUE(calls[0].replyLenNull);
+        EXPECT_TRUE(test::sentOnly(clock, {CLT_RUN_SYS_CMD, 1, row.params, 0}));
     }
 }
 
@@ -226,18 +221,12 @@ std::string textOf(const char (&buf)[N]) {
     return std::string(buf, std::find(buf, buf + N, '\0'));
 }
 
-BOOL16 readChannel(SK_ULONG h, std::string& out) {
+// A channel number or touch type read at index.
+template <BOOL16 SKAPI_CALL (*Read)(SK_ULONG, SK_ULONG, char*), SK_ULONG index>
+BOOL16 readIndexed(SK_ULONG h, std::string& out) {
     char text[9];
     std::memset(text, '~', sizeof text);
-    const BOOL16 r = SKM_GetChannelNo(h, 0x102, text);
-    out = textOf(text);
-    return r;
-}
-
-BOOL16 readTouchType(SK_ULONG h, std::string& out) {
-    char text[9];
-    std::memset(text, '~', sizeof text);
-    const BOOL16 r = SKM_GET_TOUCH_TYPE(h, 5, text);
+    const BOOL16 r = Read(h, index, text);
     out = textOf(text);
     return r;
 }
@@ -261,8 +250,8 @@ BOOL16 readPhone(SK_ULONG h, std::string& out) {
 }
 
 const ReadRow kReads[] = {
-    {"ChannelNo", readChannel, "13 02", 4, "DE AD BE EF", "DEADBEEF", "~"},
-    {"TouchType", readTouchType, "28 05", 4, "00 01 02 03", "00010203", "~"},
+    {"ChannelNo", readIndexed<SKM_GetChannelNo, 0x102>, "13 02", 4, "DE AD BE EF", "DEADBEEF", "~"},
+    {"TouchType", readIndexed<SKM_GET_TOUCH_TYPE, 5>, "28 05", 4, "00 01 02 03", "00010203", "~"},
     {"SiteInfo", readSite, "25", 16, "12 34 56 78 01 20 12 34 56 78 00 31 05 00 00 00",
      "12345678|120.12345678|031.05000000", "~|~|~"},
     {"PhoneCode", readPhone, "26", 16, "A5 71 D8 8B C0 00 00 00 00 00 00 00 00 00 00 00",
@@ -277,12 +266,7 @@ TEST(SettingsRead, SendsClassZeroBlockAndDecodes) {
         std::string out;
         EXPECT_EQ(row.call(clock.handle(), out), -1);
         EXPECT_EQ(out, row.outputs);
-        const auto calls = clock.commands();
-        ASSERT_EQ(calls.size(), 1u);
-        EXPECT_EQ(calls[0].function, CLT_RUN_SYS_CMD);
-        EXPECT_EQ(calls[0].number, 0u);
-        EXPECT_EQ(test::TestClock::params(calls[0]), hex(row.params));
-        EXPECT_EQ(calls[0].presetLen, row.preset);
+        EXPECT_TRUE(test::sentOnly(clock, {CLT_RUN_SYS_CMD, 0, row.params, row.preset}));
     }
 }
 
@@ -317,10 +301,7 @@ TEST(StaffNoRead, TerminatesAtDeliveredLengthWithinTheBuffer) {
         std::vector<char> buffer(17, 'x');  // exactly the minimum: ASan sees any overrun
         EXPECT_EQ(SKM_GetStaffNo(clock.handle(), buffer.data()), -1);
         EXPECT_STREQ(buffer.data(), row.text) << row.delivered;
-        const auto calls = clock.commands();
-        ASSERT_EQ(calls.size(), 1u);
-        EXPECT_EQ(test::TestClock::params(calls[0]), hex("27"));
-        EXPECT_EQ(calls[0].presetLen, 16u);
+        EXPECT_TRUE(test::sentOnly(clock, {CLT_RUN_SYS_CMD, 0, "27", 16}));
     }
 }
 
