@@ -9,6 +9,10 @@ set(SKYLARK_EXPORTS
   SK_GetDevState
   # M clock: races and training flights
   # M clock: ring registry, event log, settings
+  SKM_GetCardCount SKM_GetCardIndex SKM_GetCardInfo SKM_AppendCard SKM_ModifyCard SKM_RemoveCard
+  SKM_GetMaxLogNo SKM_GetLogInfo
+  SKM_GetChannelNo SKM_SetChannelNo SKM_GET_TOUCH_TYPE SKM_SET_TOUCH_TYPE SKM_GetSiteInfo
+  SKM_SetSiteInfo SKM_GetPhoneCode SKM_SetPhoneCode SKM_GetStaffNo SKM_SetStaffNo
   # S clock
   # H clock
   # Ring tags
