@@ -6,7 +6,10 @@ set(SKYLARK_EXPORTS
   # Codecs
   BinToHex HexToBin DateToBcd BcdToDate
   # Device, security and record decoding
-  SK_GetDevState
+  SK_Connect SK_ConnectEx SK_CreateCommKey
+  SK_InitDev SK_InitDevEx SK_ActiveIsp SK_GetDevState SK_GetDevInfo SK_GetTime SK_SetTime
+  SK_SetPigeon
+  SK_ParseRecordInfo SK_ParseRecordInfo2 SK_ParseRecordInfo3
   # M clock: races and training flights
   # M clock: ring registry, event log, settings
   SKM_GetCardCount SKM_GetCardIndex SKM_GetCardInfo SKM_AppendCard SKM_ModifyCard SKM_RemoveCard

@@ -64,11 +64,79 @@ SKAPI double SKAPI_CALL BcdToDate(const unsigned char* bcd);
 
 /* ---- Device, security and record decoding (SK_) -------------------------- */
 
+/* Authenticates the channel without a password: SK_ConnectEx(handle, NULL). */
+SKAPI BOOL16 SKAPI_CALL SK_Connect(SK_ULONG handle);
+
+/* Authenticates the channel: installs a comm key first if ClockLink holds
+ * none (SK_CreateCommKey), fetches a device random and sends the
+ * authentication block bound to the password.
+ * password: in, NUL-terminated, may be NULL (no password); only its first
+ * eight characters count.
+ * Pass-through: ClockLink's status for the authentication command; 0 without
+ * sending it when installing the comm key or fetching the random fails. */
+SKAPI BOOL16 SKAPI_CALL SK_ConnectEx(SK_ULONG handle, const char* password);
+
+/* Installs a fresh comm key in ClockLink (the library's fixed key and a random
+ * drawn from a generator seeded with the current time, so two calls within
+ * one second install the same random). Returns IFD_SetCommKey's status. */
+SKAPI BOOL16 SKAPI_CALL SK_CreateCommKey(SK_ULONG handle);
+
+/* Initialises the clock without a password: SK_InitDevEx(handle, NULL). */
+SKAPI BOOL16 SKAPI_CALL SK_InitDev(SK_ULONG handle);
+
+/* Initialises the clock with the access code, the password folded in, and
+ * the host's current local time.
+ * password: in, NUL-terminated, may be NULL; only its first eight characters
+ * count. Pass-through: ClockLink's status. */
+SKAPI BOOL16 SKAPI_CALL SK_InitDevEx(SK_ULONG handle, const char* password);
+
+/* Switches the clock into in-system programming. Pass-through. */
+SKAPI BOOL16 SKAPI_CALL SK_ActiveIsp(SK_ULONG handle);
+
 /* Reads the clock's state byte straight into *state (ClockLink may write it
  * even on failure). Device-state rule: -1 when the reply is the one byte,
  * also when ClockLink failed with error code 145; otherwise 0.
  * state: out, 1 byte. */
 SKAPI BOOL16 SKAPI_CALL SK_GetDevState(SK_ULONG handle, unsigned char* state);
+
+/* Reads the clock's 16 bytes of device information.
+ * info: out, at least 33 characters: 32 hex digits and a NUL, written only
+ * on success. -1 on a reply of exactly 16 bytes, else 0. */
+SKAPI BOOL16 SKAPI_CALL SK_GetDevInfo(SK_ULONG handle, char* info);
+
+/* Reads the clock's time.
+ * date: out, written only on success (0.0 if the clock's fields are not a
+ * real date-time). -1 on a reply of exactly 6 bytes, else 0. */
+SKAPI BOOL16 SKAPI_CALL SK_GetTime(SK_ULONG handle, double* date);
+
+/* Sets the clock's time (whole seconds) with an encrypted verification
+ * block built from a fresh device random.
+ * Pass-through: ClockLink's status; 0 without sending when the device random
+ * cannot be fetched. */
+SKAPI BOOL16 SKAPI_CALL SK_SetPigeon(SK_ULONG handle, double date);
+
+/* As SK_SetPigeon, with the verification block sent in clear. */
+SKAPI BOOL16 SKAPI_CALL SK_SetTime(SK_ULONG handle, double date);
+
+/* Decrypts a stored 48-byte arrival record and proves it.
+ * vKey: in, 8 bytes taken as they stand (not hex; the top bit of each byte
+ * does not count). record: in, hex text of the 48 bytes (non-hex characters
+ * skipped, text beyond 96 digits ignored, missing digits read as zero).
+ * plain: out, at least 81 characters: the 40 plain bytes as 80 hex digits
+ * and a NUL, written only on success.
+ * -1 when both checks pass, else 0. */
+SKAPI BOOL16 SKAPI_CALL SK_ParseRecordInfo(const unsigned char* vKey, const char* record,
+                                           char* plain);
+
+/* Unmasks a 24-byte masked record: the record mask is lifted from the key
+ * field (bytes 16..23) and the unmasked key field from both body halves.
+ * unused: not read. record: in, hex text of the 24 bytes (as above, 48
+ * digits). plain: out, at least 49 characters: 48 hex digits and a NUL.
+ * -1; 0 only for a NULL pointer. */
+SKAPI BOOL16 SKAPI_CALL SK_ParseRecordInfo2(SK_ULONG unused, const char* record, char* plain);
+
+/* Exactly SK_ParseRecordInfo2. */
+SKAPI BOOL16 SKAPI_CALL SK_ParseRecordInfo3(SK_ULONG unused, const char* record, char* plain);
 
 /* ---- M clock: races and training flights (SKM_) -------------------------- */
 

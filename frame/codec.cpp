@@ -76,6 +76,10 @@ std::size_t hexToBin(const char* text, std::uint8_t* data, std::size_t maxBytes)
 void dateToBcd(std::uint8_t bcd[6], double date) {
     DateTime t{-1, -1, -1, -1, -1, -1};
     if (std::isfinite(date) && !osDateToFields(date, t)) t = DateTime{-1, -1, -1, -1, -1, -1};
+    dateTimeToBcd(t, bcd);
+}
+
+void dateTimeToBcd(const DateTime& t, std::uint8_t bcd[6]) {
     bcd[0] = toBcd(t.year == -1 ? -1 : t.year % 100);
     bcd[1] = toBcd(t.month);
     bcd[2] = toBcd(t.day);

@@ -7,6 +7,8 @@
 
 namespace skylark {
 
+struct DateTime;
+
 // Writes len bytes as 2*len upper-case hex digits followed by a NUL.
 void binToHex(const std::uint8_t* data, std::size_t len, char* text);
 
@@ -18,6 +20,10 @@ std::size_t hexToBin(const char* text, std::uint8_t* data, std::size_t maxBytes)
 // Six packed BCD bytes YY MM DD hh mm ss of an OLE date; six 0x95 bytes
 // when the date cannot be converted.
 void dateToBcd(std::uint8_t bcd[6], double date);
+
+// Six packed BCD bytes YY MM DD hh mm ss of date-time fields (the year
+// modulo 100), for times that are already fields, such as the local time.
+void dateTimeToBcd(const DateTime& t, std::uint8_t bcd[6]);
 
 // The OLE date of six BCD bytes, the year read as 2000 + YY; 0.0 unless the
 // fields form a real date-time.

@@ -56,6 +56,7 @@ public:
         return *this;
     }
     Params& bcdDate(double date) { dateToBcd(bytes_ + at(6), date); return *this; }
+    Params& bcdDateTime(const DateTime& t) { dateTimeToBcd(t, bytes_ + at(6)); return *this; }
     Params& bytes(const std::uint8_t* data, std::size_t n) {
         std::memcpy(bytes_ + at(n), data, n);
         return *this;

@@ -2,6 +2,7 @@
 #include "frame/clocklink.h"
 
 #include "platform/clock_device.h"
+#include "platform/verify_key.h"
 #include "security/des.h"
 
 namespace platform {
@@ -13,8 +14,8 @@ Registry<ClockDevice>& clockDevices() {
 
 }  // namespace platform
 
-// The verification key schedule shared with the clocks.
-CDesKey s_verifykey;
+// The verification key schedule shared with the clocks, filled at load.
+CDesKey s_verifykey(platform::kVerifyKey);
 
 namespace {
 

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "platform/clock_device.h"
+#include "platform/verify_key.h"
+#include "security/des.h"
 
 namespace platform {
 namespace {
@@ -153,6 +155,10 @@ SK_ULONG CLT_CallCount(SK_ULONG handle) {
 int CLT_GetCall(SK_ULONG handle, SK_ULONG index, CltCall* out) {
     auto clock = platform::findTestClock(handle);
     return clock && out != nullptr && clock->call(index, out) ? 1 : 0;
+}
+
+void CLT_SetVerifyKey(const unsigned char* key8) {
+    s_verifykey = CDesKey(key8 != nullptr ? key8 : platform::kVerifyKey);
 }
 
 }  // extern "C"

@@ -1,14 +1,96 @@
 #include "security/device_control.h"
 
+#include <cstring>
+
+#include "frame/clocklink.h"
 #include "frame/frame.h"
+#include "frame/os.h"
+#include "security/auth.h"
+#include "security/constants.h"
+#include "security/des.h"
 
 namespace skylark {
+
+namespace {
+
+// Fetches a device random, builds the time-setting block and sends it.
+BOOL16 sendTime(SK_ULONG handle, const Command& c, double date, const std::uint8_t mask[2],
+                const CDesKey* key) {
+    std::uint8_t bcd[6];
+    dateToBcd(bcd, date);
+
+    std::uint8_t r[kRandomSize] = {};
+    if (IFD_GetRnd(handle, r) == 0) return 0;
+
+    std::uint8_t block[kTimeBlockSize];
+    timeBlock(bcd, r, mask, key, block);
+    Params params = paramsFor(c);
+    params.bytes(block, kTimeBlockSize);
+    return run(handle, c, params, nullptr).result;
+}
+
+}  // namespace
 
 BOOL16 getDevState(SK_ULONG handle, std::uint8_t* state) {
     if (state == nullptr) return 0;
     Params params = paramsFor(cmd::GetDevState);
     // ClockLink writes the one reply byte into the caller's own byte.
     return run(handle, cmd::GetDevState, params, state).result;
+}
+
+BOOL16 initDevEx(SK_ULONG handle, const char* password) {
+    // 0 access code ^ password 8 | 8 local time 6
+    std::uint8_t code[8];
+    foldPassword(kAccessCode, password, code);
+    Params params = paramsFor(cmd::InitDev);
+    params.bytes(code, sizeof code).bcdDateTime(osLocalNow());
+    return run(handle, cmd::InitDev, params, nullptr).result;
+}
+
+BOOL16 activeIsp(SK_ULONG handle) {
+    // 0 access code 8
+    Params params = paramsFor(cmd::ActiveIsp);
+    params.bytes(kAccessCode, sizeof kAccessCode);
+    return run(handle, cmd::ActiveIsp, params, nullptr).result;
+}
+
+BOOL16 getDevInfo(SK_ULONG handle, char* text) {
+    if (text == nullptr) return 0;
+    Params params = paramsFor(cmd::GetDevInfo);
+    Reply reply;
+    const Outcome outcome = run(handle, cmd::GetDevInfo, params, reply.bytes);
+    // 0 device information 16
+    if (outcome.ok()) ReplyReader(reply.bytes).hex(16, text);
+    return outcome.result;
+}
+
+BOOL16 getTime(SK_ULONG handle, double* date) {
+    if (date == nullptr) return 0;
+    Params params = paramsFor(cmd::GetTime);
+    Reply reply;
+    const Outcome outcome = run(handle, cmd::GetTime, params, reply.bytes);
+    // 0 time 6
+    if (outcome.ok()) *date = ReplyReader(reply.bytes).bcdDate();
+    return outcome.result;
+}
+
+void timeBlock(const std::uint8_t bcd[6], const std::uint8_t rnd[4], const std::uint8_t mask[2],
+               const CDesKey* key, std::uint8_t out[kTimeBlockSize]) {
+    // Verification block: data = time, 00 00; mask = six zero bytes, mask pair.
+    const std::uint8_t data[8] = {bcd[0], bcd[1], bcd[2], bcd[3], bcd[4], bcd[5], 0, 0};
+    const std::uint8_t k[8] = {0, 0, 0, 0, 0, 0, mask[0], mask[1]};
+    std::memcpy(out, bcd, 6);
+    std::uint8_t* block = out + 6;
+    verificationBlock(data, rnd, k, block);
+    if (key != nullptr) DesEncrypt(block, block, *key);
+}
+
+BOOL16 setPigeon(SK_ULONG handle, double date) {
+    return sendTime(handle, cmd::SetPigeon, date, kPigeonMask, &s_verifykey);
+}
+
+BOOL16 setTime(SK_ULONG handle, double date) {
+    return sendTime(handle, cmd::SetTime, date, kTimeMask, nullptr);
 }
 
 }  // namespace skylark

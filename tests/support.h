@@ -94,6 +94,16 @@ private:
     SK_ULONG handle_;
 };
 
+// Puts key (8 bytes) behind ClockLink's s_verifykey for the life of the
+// object, then restores the key ClockLink loads with.
+class VerifyKey {
+public:
+    explicit VerifyKey(const Bytes& key) { CLT_SetVerifyKey(key.data()); }
+    ~VerifyKey() { CLT_SetVerifyKey(nullptr); }
+    VerifyKey(const VerifyKey&) = delete;
+    VerifyKey& operator=(const VerifyKey&) = delete;
+};
+
 // A test reader open for the life of the object.
 class TestReader {
 public:

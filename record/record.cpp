@@ -1,0 +1,88 @@
+#include "record/record.h"
+
+#include "frame/clocklink.h"
+#include "frame/codec.h"
+#include "security/constants.h"
+#include "security/des.h"
+#include "security/reply_mac.h"
+
+namespace skylark {
+
+namespace {
+
+constexpr std::size_t kBlock = 8;
+constexpr std::size_t kCheckAt = kRecordPlainSize;  // check value, after the five blocks
+
+// Chain check: a CBC-MAC with DES decryption as the block function over the
+// 40 plain bytes, the first block also carrying vKey shifted left by one
+// bit; it must equal the check value that follows them.
+bool chainHolds(const std::uint8_t* rec, const std::uint8_t vKey[8], const CDesKey& verifyKey) {
+    std::uint8_t code[kBlock];
+    for (std::size_t i = 0; i < kBlock; ++i)
+        code[i] = static_cast<std::uint8_t>(rec[i] ^ static_cast<std::uint8_t>(vKey[i] << 1));
+    DesDecrypt(code, code, verifyKey);
+    for (std::size_t at = kBlock; at < kRecordPlainSize; at += kBlock) {
+        for (std::size_t i = 0; i < kBlock; ++i) code[i] ^= rec[at + i];
+        DesDecrypt(code, code, verifyKey);
+    }
+    return equalConstantTime(code, rec + kCheckAt, kBlock);
+}
+
+// Body check over the plain bytes:
+//   0 body 6 | 6 . 2 | 8 check 4 | 12 body 4 | 16 time 6 | 22 lead 4
+// block 1 = body[0..5], R12^R22, R13^R23; encrypted; then XORed with
+// R14^R24, R15^R25, time[0..5]; encrypted; its first four bytes = R[8..11].
+bool bodyHolds(const std::uint8_t* rec, const CDesKey& verifyKey) {
+    std::uint8_t code[kBlock] = {rec[0], rec[1], rec[2], rec[3], rec[4], rec[5],
+                                 static_cast<std::uint8_t>(rec[12] ^ rec[22]),
+                                 static_cast<std::uint8_t>(rec[13] ^ rec[23])};
+    DesEncrypt(code, code, verifyKey);
+    code[0] ^= static_cast<std::uint8_t>(rec[14] ^ rec[24]);
+    code[1] ^= static_cast<std::uint8_t>(rec[15] ^ rec[25]);
+    for (std::size_t i = 0; i < 6; ++i) code[2 + i] ^= rec[16 + i];
+    DesEncrypt(code, code, verifyKey);
+    return equalConstantTime(code, rec + 8, 4);
+}
+
+}  // namespace
+
+const CDesKey& recordKey() {
+    static const CDesKey key(kRecordKey);
+    return key;
+}
+
+bool parseRecord(const std::uint8_t vKey[8], const char* recordText, const CDesKey& verifyKey,
+                 char* outText) {
+    // Cleared first: a short text leaves zeros, which then fail the checks.
+    std::uint8_t rec[kRecordSize] = {};
+    hexToBin(recordText, rec, kRecordSize);
+
+    const CDesKey& key = recordKey();
+    for (std::size_t at = 0; at < kRecordPlainSize; at += kBlock) DesDecrypt(rec + at, rec + at, key);
+
+    if (!chainHolds(rec, vKey, verifyKey) || !bodyHolds(rec, verifyKey)) return false;
+    binToHex(rec, kRecordPlainSize, outText);
+    return true;
+}
+
+BOOL16 parseRecordInfo(const std::uint8_t* vKey, const char* recordText, char* outText) {
+    if (vKey == nullptr || recordText == nullptr || outText == nullptr) return 0;
+    return parseRecord(vKey, recordText, s_verifykey, outText) ? BOOL16(-1) : BOOL16(0);
+}
+
+BOOL16 unmaskRecordInfo(const char* recordText, char* outText) {
+    if (recordText == nullptr || outText == nullptr) return 0;
+    // 0 body 8 | 8 body 8 | 16 key field 8; both halves masked with the key field
+    std::uint8_t rec[kMaskedRecordSize] = {};
+    hexToBin(recordText, rec, kMaskedRecordSize);
+    std::uint8_t* keyField = rec + 16;
+    for (std::size_t i = 0; i < 8; ++i) {
+        keyField[i] ^= kRecordMask[i];
+        rec[i] ^= keyField[i];
+        rec[8 + i] ^= keyField[i];
+    }
+    binToHex(rec, kMaskedRecordSize, outText);
+    return -1;
+}
+
+}  // namespace skylark

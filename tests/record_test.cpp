@@ -1,0 +1,219 @@
+// Record decoding: stored 48-byte records sealed here (under the record key,
+// a vKey and the verification key) decode and prove only when intact;
+// 24-byte masked records unmask.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstring>
+#include <string>
+
+#include "api/skylark.h"
+#include "security/des.h"
+#include "support.h"
+
+namespace {
+
+using test::Bytes;
+using test::hex;
+
+const Bytes kTestVerifyKey = hex("13 57 9B DF 02 46 8A CE");
+const Bytes kRecordKey = hex("A4 1F 6B D2 37 8E C5 49");  // = the comm key constant
+
+std::string upperHex(const Bytes& bytes) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string s;
+    for (const std::uint8_t b : bytes) {
+        s += kDigits[b >> 4];
+        s += kDigits[b & 15];
+    }
+    return s;
+}
+
+// Sets plain bytes 8..11 to the body check value of the others.
+Bytes withBodyCheck(Bytes p, const CDesKey& verify) {
+    std::uint8_t v[8] = {p[0], p[1], p[2], p[3], p[4], p[5],
+                         std::uint8_t(p[12] ^ p[22]), std::uint8_t(p[13] ^ p[23])};
+    skylark::DesEncrypt(v, v, verify);
+    v[0] ^= std::uint8_t(p[14] ^ p[24]);
+    v[1] ^= std::uint8_t(p[15] ^ p[25]);
+    for (int i = 0; i < 6; ++i) v[2 + i] ^= p[16 + i];
+    skylark::DesEncrypt(v, v, verify);
+    std::memcpy(&p[8], v, 4);
+    return p;
+}
+
+// The stored record of 40 plain bytes: each block encrypted under the record
+// key, followed by the decryption chain over the plain blocks, the first
+// carrying vKey shifted left by one bit.
+Bytes seal(const Bytes& plain, const Bytes& vKey, const CDesKey& verify) {
+    std::uint8_t chain[8];
+    for (int i = 0; i < 8; ++i) chain[i] = std::uint8_t(plain[i] ^ std::uint8_t(vKey[i] << 1));
+    skylark::DesDecrypt(chain, chain, verify);
+    for (int at = 8; at < 40; at += 8) {
+        for (int i = 0; i < 8; ++i) chain[i] ^= plain[at + i];
+        skylark::DesDecrypt(chain, chain, verify);
+    }
+    const CDesKey recordKey(kRecordKey.data());
+    Bytes record(48);
+    for (int at = 0; at < 40; at += 8) skylark::DesEncrypt(&plain[at], &record[at], recordKey);
+    std::memcpy(&record[40], chain, 8);
+    return record;
+}
+
+class ParseRecord : public testing::Test {
+protected:
+    //   0 body 6 | 6 . 2 | 8 check 4 | 12 body 4 | 16 time 6 | 22 lead 4 | 26 further 14
+    ParseRecord()
+        : plain(withBodyCheck(hex("4D 31 07 A2 C9 58  E0 1F  00 00 00 00  6B 93 24 FD"
+                                  "10 03 14 09 05 07  88 19 5E C2"
+                                  "01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E"),
+                              verify)),
+          record(seal(plain, vKey, verify)) {
+        std::memset(out, '#', sizeof out);
+    }
+
+    BOOL16 parse(const std::string& text, const Bytes& key) {
+        return SK_ParseRecordInfo(key.data(), text.c_str(), out);
+    }
+    bool untouched() const { return std::string(out, sizeof out) == std::string(sizeof out, '#'); }
+
+    const test::VerifyKey verifyKeyInClockLink{kTestVerifyKey};
+    const CDesKey verify{kTestVerifyKey.data()};
+    const Bytes vKey = hex("01 80 7F FF 00 55 AA 33");
+    Bytes plain;
+    Bytes record;
+    char out[100];
+};
+
+TEST_F(ParseRecord, IntactRecordGivesItsPlainBytes) {
+    std::string lower = upperHex(record);
+    for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    std::string spaced;
+    for (std::size_t i = 0; i < upperHex(record).size(); i += 2)
+        spaced += upperHex(record).substr(i, 2) + (i % 16 == 14 ? "-\n" : " ");
+    const std::string texts[] = {upperHex(record), lower, spaced, upperHex(record) + "FFEE0011"};
+
+    for (const std::string& text : texts) {
+        std::memset(out, '#', sizeof out);
+        EXPECT_EQ(parse(text, vKey), -1) << text;
+        EXPECT_EQ(std::string(out), upperHex(Bytes(plain.begin(), plain.begin() + 40))) << text;
+    }
+}
+
+TEST_F(ParseRecord, EverySingleBitFlipIsRejected) {
+    for (std::size_t bit = 0; bit < 48 * 8; ++bit) {
+        Bytes damaged = record;
+        damaged[bit / 8] ^= std::uint8_t(0x80 >> (bit % 8));
+        EXPECT_EQ(parse(upperHex(damaged), vKey), 0) << "bit " << bit;
+    }
+    EXPECT_TRUE(untouched());
+}
+
+TEST_F(ParseRecord, OnlyTheLowSevenBitsOfEachVKeyByteCount) {
+    for (std::size_t i = 0; i < 8; ++i) {
+        Bytes topFlipped = vKey;
+        topFlipped[i] ^= 0x80;
+        EXPECT_EQ(parse(upperHex(record), topFlipped), -1) << "byte " << i;
+        for (int bit = 0; bit < 7; ++bit) {
+            Bytes flipped = vKey;
+            flipped[i] ^= std::uint8_t(1 << bit);
+            EXPECT_EQ(parse(upperHex(record), flipped), 0) << "byte " << i << " bit " << bit;
+        }
+    }
+}
+
+TEST_F(ParseRecord, BodyCheckFailsOnItsOwn) {
+    Bytes wrongBody = plain;
+    wrongBody[9] ^= 0x01;  // chain sealed over it, so only the body check fails
+    EXPECT_EQ(parse(upperHex(seal(wrongBody, vKey, verify)), vKey), 0);
+    EXPECT_TRUE(untouched());
+}
+
+TEST_F(ParseRecord, ArrivalTimeThatIsNoDateIsReturnedAsItStands) {
+    Bytes odd = plain;
+    odd.at(16) = odd.at(17) = odd.at(18) = odd.at(19) = odd.at(20) = odd.at(21) = 0xFF;
+    odd = withBodyCheck(odd, verify);
+    EXPECT_EQ(parse(upperHex(seal(odd, vKey, verify)), vKey), -1);
+    EXPECT_EQ(std::string(out).substr(32, 12), "FFFFFFFFFFFF");
+}
+
+TEST_F(ParseRecord, ChecksUseClockLinksVerifyKey) {
+    CLT_SetVerifyKey(hex("02 46 8A CE 13 57 9B DF").data());
+    EXPECT_EQ(parse(upperHex(record), vKey), 0);
+    CLT_SetVerifyKey(kTestVerifyKey.data());
+    EXPECT_EQ(parse(upperHex(record), vKey), -1);
+}
+
+TEST_F(ParseRecord, MissingDigitsReadAsZero) {
+    // A record whose check value ends in 00 still proves with that byte left off.
+    Bytes p = plain;
+    Bytes sealed;
+    for (int n = 0; n < 65536; ++n) {
+        p[26] = std::uint8_t(n);
+        p[27] = std::uint8_t(n >> 8);
+        sealed = seal(p, vKey, verify);
+        if (sealed[47] == 0x00) break;
+    }
+    ASSERT_EQ(sealed[47], 0x00);
+    const std::string text = upperHex(sealed).substr(0, 94);
+    EXPECT_EQ(parse(text, vKey), -1);
+    EXPECT_EQ(std::string(out), upperHex(Bytes(p.begin(), p.begin() + 40)));
+
+    std::memset(out, '#', sizeof out);
+    EXPECT_EQ(parse("", vKey), 0);
+    EXPECT_EQ(parse(upperHex(record).substr(0, 80), vKey), 0);
+    EXPECT_TRUE(untouched());
+}
+
+TEST_F(ParseRecord, NullPointerWritesNothing) {
+    const std::string text = upperHex(record);
+    EXPECT_EQ(SK_ParseRecordInfo(nullptr, text.c_str(), out), 0);
+    EXPECT_EQ(SK_ParseRecordInfo(vKey.data(), nullptr, out), 0);
+    EXPECT_EQ(SK_ParseRecordInfo(vKey.data(), text.c_str(), nullptr), 0);
+    EXPECT_TRUE(untouched());
+}
+
+// ---- Masked records ------------------------------------------------------------------
+
+TEST(ParseRecordMasked, MasksLifted) {
+    // Record mask 71 E8 2C 95 BA 43 0D F6.
+    const struct {
+        const char* name;
+        const char* text;
+        const char* plain;
+    } rows[] = {
+        {"ZeroDigitsGiveTheMask", "000000000000000000000000000000000000000000000000",
+         "71E82C95BA430DF671E82C95BA430DF671E82C95BA430DF6"},
+        {"KeyFieldEqualToTheMaskLeavesTheBody",
+         "00112233445566778899AABBCCDDEEFF71E82C95BA430DF6",
+         "00112233445566778899AABBCCDDEEFF0000000000000000"},
+        {"BothHalvesUnmasked", "00112233445566778899AABBCCDDEEFF0123456789ABCDEF",
+         "70DA4BC177BDA66EF852C349FF352EE670CB69F233E8C019"},
+        {"LowerCaseSeparatorsAndExtraDigits",
+         "0011-2233-4455-6677 8899aabbccddeeff 0123456789abcdef 99",
+         "70DA4BC177BDA66EF852C349FF352EE670CB69F233E8C019"},
+        {"EmptyTextReadsZeros", "", "71E82C95BA430DF671E82C95BA430DF671E82C95BA430DF6"},
+    };
+    for (const auto& row : rows) {
+        for (const auto fn : {SK_ParseRecordInfo2, SK_ParseRecordInfo3}) {
+            for (const SK_ULONG first : {SK_ULONG(0), SK_ULONG(0xDEADBEEF)}) {
+                char out[60];
+                std::memset(out, '#', sizeof out);
+                EXPECT_EQ(fn(first, row.text, out), -1) << row.name;
+                EXPECT_STREQ(out, row.plain) << row.name;
+            }
+        }
+    }
+}
+
+TEST(ParseRecordMasked, NullPointerWritesNothing) {
+    char out[60];
+    std::memset(out, '#', sizeof out);
+    EXPECT_EQ(SK_ParseRecordInfo2(0, nullptr, out), 0);
+    EXPECT_EQ(SK_ParseRecordInfo3(0, nullptr, out), 0);
+    EXPECT_EQ(SK_ParseRecordInfo2(0, "00", nullptr), 0);
+    EXPECT_EQ(SK_ParseRecordInfo3(0, "00", nullptr), 0);
+    EXPECT_EQ(std::string(out, sizeof out), std::string(sizeof out, '#'));
+}
+
+}  // namespace
