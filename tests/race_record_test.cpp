@@ -24,11 +24,12 @@ constexpr std::size_t kCovered = 26;
 // The clock's side of a download: answers the challenge that arrives with the
 // record, its code computed under the verification key, as a clock does.
 struct ClockSide {
-    Bytes fields = hex("00 00 00 00"                                        // lead
-                       "0F 1E 2D 3C 4B 5A 69 78 87 96 A5 B4 C3 D2 E1 F0"  // record body
-                       "24 03 15 12 34 56");                               // arrival time
-    int flipBit = -1;               // a bit of the reply to corrupt after the code
-    SK_ULONG deliver = kReplyLen;   // the reply length the clock reports
+    Bytes fields =
+        hex("00 00 00 00"                                      // lead
+            "0F 1E 2D 3C 4B 5A 69 78 87 96 A5 B4 C3 D2 E1 F0"  // record body
+            "24 03 15 12 34 56");                              // arrival time
+    int flipBit = -1;              // a bit of the reply to corrupt after the code
+    SK_ULONG deliver = kReplyLen;  // the reply length the clock reports
     std::uint8_t challenge[4] = {};
     std::uint8_t reply[kReplyLen] = {};  // the last reply computed
 
@@ -38,7 +39,8 @@ struct ClockSide {
         std::memcpy(self.challenge, call->params + 4, 4);
         std::memcpy(self.reply, self.fields.data(), kCovered);
         skylark::replyMac(s_verifykey, self.reply, kCovered, self.challenge, self.reply + kCovered);
-        if (self.flipBit >= 0) self.reply[self.flipBit / 8] ^= static_cast<std::uint8_t>(1u << (self.flipBit % 8));
+        if (self.flipBit >= 0)
+            self.reply[self.flipBit / 8] ^= static_cast<std::uint8_t>(1u << (self.flipBit % 8));
         std::memcpy(reply, self.reply, kReplyLen);
         *replyBytes = self.deliver;
     }
@@ -79,13 +81,20 @@ TEST_F(RaceRecord, GenuineReplyIsDelivered) {
     EXPECT_EQ(commands[0].paramLen, 8u);
     EXPECT_EQ(commands[0].presetLen, kReplyLen);
     // Indexes in their low 16 bits, then the challenge the clock answered.
-    const Bytes expected = {0x00, 0x02, 0x00, 0x05, side.challenge[0], side.challenge[1],
-                            side.challenge[2], side.challenge[3]};
+    const Bytes expected = {0x00,
+                            0x02,
+                            0x00,
+                            0x05,
+                            side.challenge[0],
+                            side.challenge[1],
+                            side.challenge[2],
+                            side.challenge[3]};
     EXPECT_EQ(TestClock::params(commands[0]), expected);
 }
 
 TEST_F(RaceRecord, LeadFieldAndBadTimeAreDeliveredAsTheyCome) {
-    side.fields = hex("DE AD BE EF  00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00  99 02 30 00 00 00");
+    side.fields =
+        hex("DE AD BE EF  00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00  99 02 30 00 00 00");
     ASSERT_EQ(download(), -1);
     EXPECT_STREQ(leadText, "DEADBEEF");
     EXPECT_STREQ(out.text, "00000000000000000000000000000000");
