@@ -15,12 +15,12 @@ BOOL16 send(SK_ULONG handle, const Command& c, Params& params) {
     return run(handle, c, params, nullptr).result;
 }
 
-// Close and remove: the variant byte, then the race key.
-// 0 mode 1 | 1 race key 8 | 9
-BOOL16 endRace(SK_ULONG handle, const Command& c, const char* raceKeyHex) {
-    if (raceKeyHex == nullptr) return 0;
+// A block of the command's variant byte, if it has one, and one field of hex
+// text of the given width.
+BOOL16 sendHexField(SK_ULONG handle, const Command& c, const char* text, std::size_t width) {
+    if (text == nullptr) return 0;
     Params params = paramsFor(c);
-    params.hex(raceKeyHex, kRaceKeyBytes);
+    params.hex(text, width);
     return send(handle, c, params);
 }
 
@@ -37,10 +37,7 @@ BOOL16 createRace(SK_ULONG handle, const char* raceKeyHex, double firstTime, dou
 
 // 0 card entry 8 | 8
 BOOL16 addRaceCard(SK_ULONG handle, const char* cardHex) {
-    if (cardHex == nullptr) return 0;
-    Params params = paramsFor(cmd::AddRaceCard);
-    params.hex(cardHex, kCardEntryBytes);
-    return send(handle, cmd::AddRaceCard, params);
+    return sendHexField(handle, cmd::AddRaceCard, cardHex, kCardEntryBytes);
 }
 
 // 0 race key 8 | 8 confirm value 2 | 10 confirm data 8 | 18
@@ -54,20 +51,19 @@ BOOL16 confirmRace(SK_ULONG handle, const char* raceKeyHex, SK_ULONG confirmValu
     return send(handle, cmd::ConfirmRace, params);
 }
 
+// 0 mode 2 | 1 race key 8 | 9
 BOOL16 closeRace(SK_ULONG handle, const char* raceKeyHex) {
-    return endRace(handle, cmd::CloseRace, raceKeyHex);
+    return sendHexField(handle, cmd::CloseRace, raceKeyHex, kRaceKeyBytes);
 }
 
+// 0 mode 1 | 1 race key 8 | 9
 BOOL16 removeRace(SK_ULONG handle, const char* raceKeyHex) {
-    return endRace(handle, cmd::RemoveRace, raceKeyHex);
+    return sendHexField(handle, cmd::RemoveRace, raceKeyHex, kRaceKeyBytes);
 }
 
 // 0 depose value 8 | 8
 BOOL16 deposeRaces(SK_ULONG handle, const char* deposeHex) {
-    if (deposeHex == nullptr) return 0;
-    Params params = paramsFor(cmd::DeposeRaces);
-    params.hex(deposeHex, kDeposeBytes);
-    return send(handle, cmd::DeposeRaces, params);
+    return sendHexField(handle, cmd::DeposeRaces, deposeHex, kDeposeBytes);
 }
 
 }  // namespace skylark

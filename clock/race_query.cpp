@@ -1,7 +1,7 @@
 #include "clock/race_query.h"
 
 #include "clock/identifiers.h"
-#include "frame/frame.h"
+#include "frame/read.h"
 
 namespace skylark {
 
@@ -11,11 +11,8 @@ BOOL16 getRaceIndex(SK_ULONG handle, const char* raceKeyHex, SK_ULONG* raceIndex
     if (raceKeyHex == nullptr || raceIndex == nullptr) return 0;
     Params params = paramsFor(cmd::GetRaceIndex);
     params.hex(raceKeyHex, kRaceKeyBytes);
-    Reply reply;
-    const Outcome out = run(handle, cmd::GetRaceIndex, params, reply.bytes);
-    if (!out.ok()) return 0;
-    *raceIndex = ReplyReader(reply.bytes).be16();
-    return out.result;
+    return runRead(handle, cmd::GetRaceIndex, params,
+                   [&](ReplyReader& r) { *raceIndex = r.be16(); });
 }
 
 // 0 code | 1
@@ -23,11 +20,8 @@ BOOL16 getRaceIndex(SK_ULONG handle, const char* raceKeyHex, SK_ULONG* raceIndex
 BOOL16 getRaceCount(SK_ULONG handle, SK_ULONG* raceCount) {
     if (raceCount == nullptr) return 0;
     Params params = paramsFor(cmd::GetRaceCount);
-    Reply reply;
-    const Outcome out = run(handle, cmd::GetRaceCount, params, reply.bytes);
-    if (!out.ok()) return 0;
-    *raceCount = ReplyReader(reply.bytes).be16();
-    return out.result;
+    return runRead(handle, cmd::GetRaceCount, params,
+                   [&](ReplyReader& r) { *raceCount = r.be16(); });
 }
 
 // 0 code | 1 race index 2 | 3
@@ -39,15 +33,12 @@ BOOL16 getRaceInfo(SK_ULONG handle, SK_ULONG raceIndex, char* raceKeyText, doubl
         return 0;
     Params params = paramsFor(cmd::GetRaceInfo);
     params.be16(raceIndex);
-    Reply reply;
-    const Outcome out = run(handle, cmd::GetRaceInfo, params, reply.bytes);
-    if (!out.ok()) return 0;
-    ReplyReader r(reply.bytes);
-    r.hex(kRaceKeyBytes, raceKeyText);
-    *firstTime = r.bcdDate();
-    *secondTime = r.bcdDate();
-    *raceFigure = r.be16();
-    return out.result;
+    return runRead(handle, cmd::GetRaceInfo, params, [&](ReplyReader& r) {
+        r.hex(kRaceKeyBytes, raceKeyText);
+        *firstTime = r.bcdDate();
+        *secondTime = r.bcdDate();
+        *raceFigure = r.be16();
+    });
 }
 
 // 0 code | 1 race index 2 | 3
@@ -56,13 +47,10 @@ BOOL16 getRaceInfo2(SK_ULONG handle, SK_ULONG raceIndex, SK_ULONG* figure16, SK_
     if (figure16 == nullptr || figure32 == nullptr) return 0;
     Params params = paramsFor(cmd::GetRaceInfo2);
     params.be16(raceIndex);
-    Reply reply;
-    const Outcome out = run(handle, cmd::GetRaceInfo2, params, reply.bytes);
-    if (!out.ok()) return 0;
-    ReplyReader r(reply.bytes);
-    *figure16 = r.be16();
-    *figure32 = r.be32();
-    return out.result;
+    return runRead(handle, cmd::GetRaceInfo2, params, [&](ReplyReader& r) {
+        *figure16 = r.be16();
+        *figure32 = r.be32();
+    });
 }
 
 // 0 code | 1 race index 2 | 3 card index 2 | 5
@@ -71,11 +59,8 @@ BOOL16 getRaceCard(SK_ULONG handle, SK_ULONG raceIndex, SK_ULONG cardIndex, char
     if (ringText == nullptr) return 0;
     Params params = paramsFor(cmd::GetRaceCard);
     params.be16(raceIndex).be16(cardIndex);
-    Reply reply;
-    const Outcome out = run(handle, cmd::GetRaceCard, params, reply.bytes);
-    if (!out.ok()) return 0;
-    ReplyReader(reply.bytes).hex(kRingBytes, ringText);
-    return out.result;
+    return runRead(handle, cmd::GetRaceCard, params,
+                   [&](ReplyReader& r) { r.hex(kRingBytes, ringText); });
 }
 
 }  // namespace skylark

@@ -1,7 +1,7 @@
 #include "clock/training.h"
 
 #include "clock/identifiers.h"
-#include "frame/frame.h"
+#include "frame/read.h"
 
 namespace skylark {
 
@@ -62,11 +62,8 @@ BOOL16 getTrainIndex(SK_ULONG handle, SK_ULONG trainNumber, SK_ULONG* trainIndex
     if (trainIndex == nullptr) return 0;
     Params params = paramsFor(cmd::GetTrainIndex);
     params.be16(trainNumber);
-    Reply reply;
-    const Outcome out = run(handle, cmd::GetTrainIndex, params, reply.bytes);
-    if (!out.ok()) return 0;
-    *trainIndex = ReplyReader(reply.bytes).be16();
-    return out.result;
+    return runRead(handle, cmd::GetTrainIndex, params,
+                   [&](ReplyReader& r) { *trainIndex = r.be16(); });
 }
 
 // 0 code | 1
@@ -74,11 +71,8 @@ BOOL16 getTrainIndex(SK_ULONG handle, SK_ULONG trainNumber, SK_ULONG* trainIndex
 BOOL16 getTrainCount(SK_ULONG handle, SK_ULONG* trainCount) {
     if (trainCount == nullptr) return 0;
     Params params = paramsFor(cmd::GetTrainCount);
-    Reply reply;
-    const Outcome out = run(handle, cmd::GetTrainCount, params, reply.bytes);
-    if (!out.ok()) return 0;
-    *trainCount = ReplyReader(reply.bytes).be16();
-    return out.result;
+    return runRead(handle, cmd::GetTrainCount, params,
+                   [&](ReplyReader& r) { *trainCount = r.be16(); });
 }
 
 // 0 code | 1 training index 2 | 3
@@ -90,16 +84,13 @@ BOOL16 getTrainInfo(SK_ULONG handle, SK_ULONG trainIndex, SK_ULONG* trainNumber,
         return 0;
     Params params = paramsFor(cmd::GetTrainInfo);
     params.be16(trainIndex);
-    Reply reply;
-    const Outcome out = run(handle, cmd::GetTrainInfo, params, reply.bytes);
-    if (!out.ok()) return 0;
-    ReplyReader r(reply.bytes);
-    *trainNumber = r.be16();
-    *firstTime = r.bcdDate();
-    *secondTime = r.bcdDate();
-    *trainFigure = r.be16();
-    *trainByte = r.u8();
-    return out.result;
+    return runRead(handle, cmd::GetTrainInfo, params, [&](ReplyReader& r) {
+        *trainNumber = r.be16();
+        *firstTime = r.bcdDate();
+        *secondTime = r.bcdDate();
+        *trainFigure = r.be16();
+        *trainByte = r.u8();
+    });
 }
 
 // 0 code | 1 site number 1 | 2
@@ -108,11 +99,8 @@ BOOL16 getTrainSite(SK_ULONG handle, SK_ULONG siteNo, SK_ULONG* siteValue) {
     if (siteValue == nullptr) return 0;
     Params params = paramsFor(cmd::GetTrainSite);
     params.u8(siteNo);
-    Reply reply;
-    const Outcome out = run(handle, cmd::GetTrainSite, params, reply.bytes);
-    if (!out.ok()) return 0;
-    *siteValue = ReplyReader(reply.bytes).be32();
-    return out.result;
+    return runRead(handle, cmd::GetTrainSite, params,
+                   [&](ReplyReader& r) { *siteValue = r.be32(); });
 }
 
 // 0 code | 1 site number 1 | 2 site value 4 | 6
@@ -131,16 +119,13 @@ BOOL16 getTrainRecord(SK_ULONG handle, SK_ULONG trainIndex, SK_ULONG recordIndex
         return 0;
     Params params = paramsFor(cmd::GetTrainRecord);
     params.be16(trainIndex).be16(recordIndex);
-    Reply reply;
-    const Outcome out = run(handle, cmd::GetTrainRecord, params, reply.bytes);
-    if (!out.ok()) return 0;
-    ReplyReader r(reply.bytes);
-    r.hex(kRingBytes, ringText);
-    r.skip(kCardEntryBytes - kRingBytes);
-    *recordByte = r.u8();
-    *recordTime1 = r.bcdDate();
-    *recordTime2 = r.bcdDate();
-    return out.result;
+    return runRead(handle, cmd::GetTrainRecord, params, [&](ReplyReader& r) {
+        r.hex(kRingBytes, ringText);
+        r.skip(kCardEntryBytes - kRingBytes);
+        *recordByte = r.u8();
+        *recordTime1 = r.bcdDate();
+        *recordTime2 = r.bcdDate();
+    });
 }
 
 }  // namespace skylark
