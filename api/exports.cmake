@@ -11,6 +11,12 @@ set(SKYLARK_EXPORTS
   SK_SetPigeon
   SK_ParseRecordInfo SK_ParseRecordInfo2 SK_ParseRecordInfo3
   # M clock: races and training flights
+  SKM_CreateRace SKM_AddRaceCard SKM_ConfirmRace SKM_CloseRace SKM_PauseRace SKM_RemoveRace
+  SKM_DeposeRaces SKM_GetRaceIndex SKM_GetRaceCount SKM_GetRaceInfo SKM_GetRaceCard
+  SKM_GetRaceRecord
+  SKM_CreateTrain SKM_AddTrainCard SKM_ConfirmTrain SKM_CloseTrain SKM_RemoveTrain
+  SKM_GetTrainIndex SKM_GetTrainCount SKM_GetTrainInfo SKM_GetTrainSite SKM_SetTrainSite
+  SKM_GetTrainRecord
   # M clock: ring registry, event log, settings
   SKM_GetCardCount SKM_GetCardIndex SKM_GetCardInfo SKM_AppendCard SKM_ModifyCard SKM_RemoveCard
   SKM_GetMaxLogNo SKM_GetLogInfo
@@ -26,6 +32,15 @@ set(SKYLARK_EXPORTS
 #  - the symbol on Linux (GNU mangling of the declaration),
 #  - the .def line for Windows x86-64 (Microsoft name = GCC's symbol),
 #  - the .def line for Windows i686 (likewise, with GCC's @N suffix).
-set(SKYLARK_DECORATED_LINUX)
-set(SKYLARK_DECORATED_WIN64)
-set(SKYLARK_DECORATED_WIN32)
+set(SKYLARK_DECORATED_LINUX
+  # M clock: races and training flights
+  _Z16SKM_GetRaceInfo2jjPjS_
+)
+set(SKYLARK_DECORATED_WIN64
+  # M clock: races and training flights
+  "?SKM_GetRaceInfo2@@YAFKKPEAK0@Z = _Z16SKM_GetRaceInfo2mmPmS_"
+)
+set(SKYLARK_DECORATED_WIN32
+  # M clock: races and training flights
+  "?SKM_GetRaceInfo2@@YGFKKPAK0@Z = _Z16SKM_GetRaceInfo2mmPmS_@16"
+)
