@@ -132,4 +132,3 @@ BENCHMARK(BM_OpenSslRecordBlocks);
 
 }  // namespace
 
-BENCHMARK_MAIN();

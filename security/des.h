@@ -42,8 +42,8 @@ void DesDecrypt(const std::uint8_t in[8], std::uint8_t out[8], const CDesKey& ke
 
 // The subkeys of one CDesKey packed into the form the table-driven rounds use:
 // per round two words holding the eight 6-bit subkey groups, the odd-numbered
-// S-box groups in one and the even-numbered in the other, each group in the
-// low six bits of its own byte. Packing reads the 768 bytes once; the result
+// S-box groups in one and the even-numbered in the other, each group in bits
+// 2-7 of its own byte. Packing reads the 768 bytes once; the result
 // is plain data, cheap to copy and safe to share between threads.
 //
 //     DesSchedule s = DesSchedule::from(key);
