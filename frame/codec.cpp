@@ -10,19 +10,25 @@ namespace {
 
 constexpr char kDigits[] = "0123456789ABCDEF";
 
-// Value of a hex digit, or -1 for any other character.
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
+// Value of each character as a hex digit, or -1 for any other character.
+struct HexValues {
+    signed char of[256];
+    constexpr HexValues() : of() {
+        for (int c = 0; c < 256; ++c) of[c] = -1;
+        for (int v = 0; v < 10; ++v) of['0' + v] = static_cast<signed char>(v);
+        for (int v = 0; v < 6; ++v) {
+            of['A' + v] = static_cast<signed char>(10 + v);
+            of['a' + v] = static_cast<signed char>(10 + v);
+        }
+    }
+};
+constexpr HexValues kHexValues;
 
 // Advances over non-hex characters; returns the next digit's value and
 // moves past it, or -1 at the end of the text.
 int nextDigit(const char*& p) {
     while (*p != '\0') {
-        const int v = hexValue(*p++);
+        const int v = kHexValues.of[static_cast<unsigned char>(*p++)];
         if (v >= 0) return v;
     }
     return -1;

@@ -16,14 +16,14 @@ constexpr std::size_t kCheckAt = kRecordPlainSize;  // check value, after the fi
 // Chain check: a CBC-MAC with DES decryption as the block function over the
 // 40 plain bytes, the first block also carrying vKey shifted left by one
 // bit; it must equal the check value that follows them.
-bool chainHolds(const std::uint8_t* rec, const std::uint8_t vKey[8], const CDesKey& verifyKey) {
+bool chainHolds(const std::uint8_t* rec, const std::uint8_t vKey[8], const DesSchedule& verifyKey) {
     std::uint8_t code[kBlock];
     for (std::size_t i = 0; i < kBlock; ++i)
         code[i] = static_cast<std::uint8_t>(rec[i] ^ static_cast<std::uint8_t>(vKey[i] << 1));
-    DesDecrypt(code, code, verifyKey);
+    verifyKey.decrypt(code, code);
     for (std::size_t at = kBlock; at < kRecordPlainSize; at += kBlock) {
         for (std::size_t i = 0; i < kBlock; ++i) code[i] ^= rec[at + i];
-        DesDecrypt(code, code, verifyKey);
+        verifyKey.decrypt(code, code);
     }
     return equalConstantTime(code, rec + kCheckAt, kBlock);
 }
@@ -32,22 +32,23 @@ bool chainHolds(const std::uint8_t* rec, const std::uint8_t vKey[8], const CDesK
 //   0 body 6 | 6 . 2 | 8 check 4 | 12 body 4 | 16 time 6 | 22 lead 4
 // block 1 = body[0..5], R12^R22, R13^R23; encrypted; then XORed with
 // R14^R24, R15^R25, time[0..5]; encrypted; its first four bytes = R[8..11].
-bool bodyHolds(const std::uint8_t* rec, const CDesKey& verifyKey) {
+bool bodyHolds(const std::uint8_t* rec, const DesSchedule& verifyKey) {
     std::uint8_t code[kBlock] = {rec[0], rec[1], rec[2], rec[3], rec[4], rec[5],
                                  static_cast<std::uint8_t>(rec[12] ^ rec[22]),
                                  static_cast<std::uint8_t>(rec[13] ^ rec[23])};
-    DesEncrypt(code, code, verifyKey);
+    verifyKey.encrypt(code, code);
     code[0] ^= static_cast<std::uint8_t>(rec[14] ^ rec[24]);
     code[1] ^= static_cast<std::uint8_t>(rec[15] ^ rec[25]);
     for (std::size_t i = 0; i < 6; ++i) code[2 + i] ^= rec[16 + i];
-    DesEncrypt(code, code, verifyKey);
+    verifyKey.encrypt(code, code);
     return equalConstantTime(code, rec + 8, 4);
 }
 
 }  // namespace
 
-const CDesKey& recordKey() {
-    static const CDesKey key(kRecordKey);
+const DesSchedule& recordKey() {
+    // Built once: the record key never changes.
+    static const DesSchedule key = DesSchedule::from(CDesKey(kRecordKey));
     return key;
 }
 
@@ -57,10 +58,12 @@ bool parseRecord(const std::uint8_t vKey[8], const char* recordText, const CDesK
     std::uint8_t rec[kRecordSize] = {};
     hexToBin(recordText, rec, kRecordSize);
 
-    const CDesKey& key = recordKey();
-    for (std::size_t at = 0; at < kRecordPlainSize; at += kBlock) DesDecrypt(rec + at, rec + at, key);
+    const DesSchedule& key = recordKey();
+    for (std::size_t at = 0; at < kRecordPlainSize; at += kBlock) key.decrypt(rec + at, rec + at);
 
-    if (!chainHolds(rec, vKey, verifyKey) || !bodyHolds(rec, verifyKey)) return false;
+    // The verification key's schedule is read once for the seven blocks.
+    const DesSchedule verify = DesSchedule::from(verifyKey);
+    if (!chainHolds(rec, vKey, verify) || !bodyHolds(rec, verify)) return false;
     binToHex(rec, kRecordPlainSize, outText);
     return true;
 }

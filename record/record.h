@@ -16,8 +16,10 @@ inline constexpr std::size_t kRecordSize = 48;        // encrypted record, check
 inline constexpr std::size_t kRecordPlainSize = 40;   // its plain bytes, returned
 inline constexpr std::size_t kMaskedRecordSize = 24;  // masked record
 
-// The DES key schedule of the record key, built once.
-const CDesKey& recordKey();
+struct DesSchedule;
+
+// The record key's DES schedule, packed for the rounds; built once.
+const DesSchedule& recordKey();
 
 // Decrypts the record in recordText (hex) under the record key and proves it
 // with the chain check (seeded with vKey, under verifyKey) and the body
