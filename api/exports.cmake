@@ -10,7 +10,10 @@ set(SKYLARK_EXPORTS
   # M clock: races and training flights
   # M clock: ring registry, event log, settings
   # S clock
+  SKS_ReadCard SKS_QueryState SKS_GetRaceInfo SKS_CreateRace SKS_ClearRace SKS_GetRaceRecord
   # H clock
+  SKH_ReadCard SKH_QueryState SKH_ClearRace SKH_GetRaceRecord SKH_GetRaceInfo SKH_GetRaceCard
+  SKH_CreateRace SKH_AddRaceCard SKH_ConfirmRace
   # Ring tags
 )
 
