@@ -15,6 +15,7 @@ set(SKYLARK_EXPORTS
   SKH_ReadCard SKH_QueryState SKH_ClearRace SKH_GetRaceRecord SKH_GetRaceInfo SKH_GetRaceCard
   SKH_CreateRace SKH_AddRaceCard SKH_ConfirmRace
   # Ring tags
+  SKR_ActiveCard SKR_FormatCard SKR_ReadCard SKR_DeactiveCard
 )
 
 # Exports with C++ linkage, exported under decorated names. One list entry

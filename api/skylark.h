@@ -151,6 +151,29 @@ SKAPI BOOL16 SKAPI_CALL SKH_ConfirmRace(SK_ULONG handle, const char* raceKeyHex,
 
 /* ---- Ring tags (SKR_) ---------------------------------------------------- */
 
+/* The reader argument is the RingReader handle, passed on unchanged. All
+ * four return -1 on success and 0 on any RingReader failure. */
+
+/* Activates the tag in the reader's field. uidHex: out, at least 9
+ * characters (the 4-byte UID); written only on success. */
+SKAPI BOOL16 SKAPI_CALL SKR_ActiveCard(SK_ULONG reader, char* uidHex);
+
+/* Writes ringNoHex (in, 12 hex digits; more are ignored) and raceNoHex (in,
+ * 8 hex digits; 10 or more are rejected) into the tag's data frame, reads it
+ * back, and sets the tag's configuration byte. Texts that do not give 6 and
+ * exactly 4 bytes fail before the reader is touched; a failed step stops
+ * the sequence (pages already written stay written). */
+SKAPI BOOL16 SKAPI_CALL SKR_FormatCard(SK_ULONG reader, const char* ringNoHex,
+                                       const char* raceNoHex);
+
+/* Reads the tag's data frame back. The framing and check bytes are not
+ * examined. raceNoHex: out, at least 9 characters; ringNoHex: out, at least
+ * 13 characters; written only on success. */
+SKAPI BOOL16 SKAPI_CALL SKR_ReadCard(SK_ULONG reader, char* ringNoHex, char* raceNoHex);
+
+/* Releases the active tag. */
+SKAPI BOOL16 SKAPI_CALL SKR_DeactiveCard(SK_ULONG reader);
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif
