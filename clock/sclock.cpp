@@ -11,9 +11,12 @@ namespace {
 constexpr std::size_t kCardBytes = 16;
 constexpr std::size_t kRaceKeyBytes = 8;
 constexpr std::size_t kRecordBytes = 16;
+constexpr std::size_t kTimeBytes = 6;
 constexpr std::size_t kChallengeBytes = 4;
-// Reply bytes the verification code covers: the record and its arrival time.
-constexpr std::size_t kRecordCovered = kRecordBytes + 6;
+// Reply bytes the verification code covers: all but the code itself.
+constexpr std::size_t kRecordCovered = cmd::SGetRaceRecord.replyLen - kReplyMacSize;
+static_assert(kRecordBytes + kTimeBytes == kRecordCovered,
+              "the code covers the record and its arrival time");
 
 }  // namespace
 
@@ -77,14 +80,16 @@ BOOL16 sClearRace(SK_ULONG handle) {
 BOOL16 sGetRaceRecord(SK_ULONG handle, SK_ULONG recordIndex, char* recordText,
                       double* arrivalTime) {
     if (recordText == nullptr || arrivalTime == nullptr) return 0;
-    // A fresh challenge per request; its first byte is always odd.
+    // A fresh challenge per request, from the system's random source or not
+    // at all (a repeated one would let a recorded reply pass again); the
+    // clock expects its first byte odd.
     std::uint8_t challenge[kChallengeBytes];
     if (!osRandomBytes(challenge, sizeof challenge)) return 0;
     challenge[0] |= 0x01;
 
-    // 0 record index 2 | 2 challenge 4 | 6
+    // 0 record index 2 (low 16 bits) | 2 challenge 4 | 6
     Params params = paramsFor(cmd::SGetRaceRecord);
-    params.be16(recordIndex & 0xFFFF).bytes(challenge, sizeof challenge);
+    params.be16(recordIndex).bytes(challenge, sizeof challenge);
     Reply reply;
     const Outcome out = run(handle, cmd::SGetRaceRecord, params, reply.bytes);
     if (!out.ok()) return 0;
