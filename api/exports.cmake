@@ -23,8 +23,12 @@ set(SKYLARK_EXPORTS
   SKM_GetChannelNo SKM_SetChannelNo SKM_GET_TOUCH_TYPE SKM_SET_TOUCH_TYPE SKM_GetSiteInfo
   SKM_SetSiteInfo SKM_GetPhoneCode SKM_SetPhoneCode SKM_GetStaffNo SKM_SetStaffNo
   # S clock
+  SKS_ReadCard SKS_QueryState SKS_GetRaceInfo SKS_CreateRace SKS_ClearRace SKS_GetRaceRecord
   # H clock
+  SKH_ReadCard SKH_QueryState SKH_ClearRace SKH_GetRaceRecord SKH_GetRaceInfo SKH_GetRaceCard
+  SKH_CreateRace SKH_AddRaceCard SKH_ConfirmRace
   # Ring tags
+  SKR_ActiveCard SKR_FormatCard SKR_ReadCard SKR_DeactiveCard
 )
 
 # Exports with C++ linkage, exported under decorated names. One list entry

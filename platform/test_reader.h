@@ -1,7 +1,12 @@
 /*
  * The scriptable test reader of our RingReader: for tests only; the library
- * never uses it. Each RingReader call takes the next queued answer (or, with
- * the queue empty, result 1 and zero bytes) and is recorded.
+ * never uses it. Every RingReader call is recorded and answered by the first
+ * of these that applies:
+ *  1. an answer scripted for that call's number (RRT_Script),
+ *  2. the next queued answer (RRT_Queue),
+ *  3. the tag in the field (RRT_InsertTag): page writes are stored, page and
+ *     block reads deliver the stored pages, HTS_Active delivers the UID,
+ *  4. otherwise result 1 and zero bytes.
  */
 #pragma once
 
@@ -38,6 +43,20 @@ RINGREADER_FUNC void RRT_Close(SK_ULONG reader);
 RINGREADER_FUNC void RRT_Queue(SK_ULONG reader, const RrtAnswer* answer);
 RINGREADER_FUNC SK_ULONG RRT_CallCount(SK_ULONG reader);
 RINGREADER_FUNC int RRT_GetCall(SK_ULONG reader, SK_ULONG index, RrtCall* out);
+
+/* Pages of the simulated tag; page and block numbers beyond them fail. */
+enum { RRT_TAG_PAGES = 64 };
+
+/* Puts a tag with this UID into the reader's field, all its pages zero. */
+RINGREADER_FUNC void RRT_InsertTag(SK_ULONG reader, const unsigned char* uid4);
+/* Sets or reads one page of the tag directly, without a recorded call.
+ * 0 if there is no tag or no such page. */
+RINGREADER_FUNC int RRT_SetPage(SK_ULONG reader, SK_ULONG page, const unsigned char* data4);
+RINGREADER_FUNC int RRT_GetPage(SK_ULONG reader, SK_ULONG page, unsigned char* data4);
+/* Answers call number index (from 0, as RRT_GetCall counts) with answer:
+ * its result, and for a read its data; the tag's pages are left alone and
+ * the queue is not consumed. Scripting the same index again replaces it. */
+RINGREADER_FUNC void RRT_Script(SK_ULONG reader, SK_ULONG index, const RrtAnswer* answer);
 
 #ifdef __cplusplus
 }

@@ -2,6 +2,7 @@
 // clock and test reader of our ClockLink and RingReader.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
@@ -127,7 +128,41 @@ public:
         return out;
     }
 
+    // A tag in the field: its pages are written and read by the calls that
+    // no script or queued answer takes.
+    TestReader& insertTag(const Bytes& uid4) {
+        RRT_InsertTag(handle_, uid4.data());
+        return *this;
+    }
+    TestReader& setPage(SK_ULONG page, const Bytes& data4) {
+        RRT_SetPage(handle_, page, data4.data());
+        return *this;
+    }
+    Bytes page(SK_ULONG page) const {
+        Bytes out(4);
+        RRT_GetPage(handle_, page, out.data());
+        return out;
+    }
+    // Pages first..first+count-1 in order.
+    Bytes pages(SK_ULONG first, SK_ULONG count) const {
+        Bytes out;
+        for (SK_ULONG p = first; p < first + count; ++p) {
+            const Bytes one = page(p);
+            out.insert(out.end(), one.begin(), one.end());
+        }
+        return out;
+    }
+    // Call number index (from 0) returns result and, for a read, data.
+    TestReader& script(SK_ULONG index, int result, const Bytes& data = {}) {
+        RrtAnswer a{};
+        a.result = result;
+        std::copy_n(data.begin(), std::min<std::size_t>(data.size(), sizeof a.data), a.data);
+        RRT_Script(handle_, index, &a);
+        return *this;
+    }
+
 private:
+
     SK_ULONG handle_;
 };
 
