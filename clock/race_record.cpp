@@ -1,18 +1,15 @@
 #include "clock/race_record.h"
 
-#include "frame/frame.h"
-#include "frame/os.h"
-#include "security/reply_mac.h"
+#include "security/download.h"
 
 namespace skylark {
 
 namespace {
 
-constexpr std::size_t kChallengeBytes = 4;
 constexpr std::size_t kLeadBytes = 4;
 constexpr std::size_t kBodyBytes = 16;
 // The reply bytes the verification code covers: all but the code itself.
-constexpr std::size_t kCovered = cmd::GetRaceRecord.replyLen - kReplyMacSize;
+constexpr std::size_t kCovered = coveredBytes(cmd::GetRaceRecord);
 constexpr std::size_t kTimeBytes = 6;
 static_assert(kLeadBytes + kBodyBytes + kTimeBytes == kCovered,
               "the code covers lead field, record body and arrival time");
@@ -25,23 +22,16 @@ BOOL16 getRaceRecord(SK_ULONG handle, SK_ULONG raceIndex, SK_ULONG recordIndex, 
                      double* arrivalTime, char* leadText) {
     if (recordText == nullptr || arrivalTime == nullptr || leadText == nullptr) return 0;
 
-    // A challenge that repeated would let a recorded reply pass for a new
-    // arrival, so it comes fresh from the system's random source or not at all.
-    std::uint8_t challenge[kChallengeBytes];
-    if (!osRandomBytes(challenge, sizeof challenge)) return 0;
+    std::uint8_t challenge[kChallengeSize];
+    if (!drawChallenge(challenge)) return 0;
 
     Params params = paramsFor(cmd::GetRaceRecord);
-    params.be16(raceIndex).be16(recordIndex).bytes(challenge, sizeof challenge);
-    Reply reply;
-    const Outcome out = run(handle, cmd::GetRaceRecord, params, reply.bytes);
-    if (!out.ok()) return 0;
-    if (!replyMacMatches(reply.bytes, kCovered, challenge)) return 0;
-
-    ReplyReader r(reply.bytes);
-    r.hex(kLeadBytes, leadText);
-    r.hex(kBodyBytes, recordText);
-    *arrivalTime = r.bcdDate();
-    return out.result;
+    params.be16(raceIndex).be16(recordIndex).bytes(challenge, kChallengeSize);
+    return runVerifiedRead(handle, cmd::GetRaceRecord, params, challenge, [&](ReplyReader& r) {
+        r.hex(kLeadBytes, leadText);
+        r.hex(kBodyBytes, recordText);
+        *arrivalTime = r.bcdDate();
+    });
 }
 
 }  // namespace skylark

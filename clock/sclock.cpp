@@ -1,8 +1,7 @@
 #include "clock/sclock.h"
 
 #include "frame/frame.h"
-#include "frame/os.h"
-#include "security/reply_mac.h"
+#include "security/download.h"
 
 namespace skylark {
 
@@ -12,9 +11,8 @@ constexpr std::size_t kCardBytes = 16;
 constexpr std::size_t kRaceKeyBytes = 8;
 constexpr std::size_t kRecordBytes = 16;
 constexpr std::size_t kTimeBytes = 6;
-constexpr std::size_t kChallengeBytes = 4;
 // Reply bytes the verification code covers: all but the code itself.
-constexpr std::size_t kRecordCovered = cmd::SGetRaceRecord.replyLen - kReplyMacSize;
+constexpr std::size_t kRecordCovered = coveredBytes(cmd::SGetRaceRecord);
 static_assert(kRecordBytes + kTimeBytes == kRecordCovered,
               "the code covers the record and its arrival time");
 
@@ -80,25 +78,19 @@ BOOL16 sClearRace(SK_ULONG handle) {
 BOOL16 sGetRaceRecord(SK_ULONG handle, SK_ULONG recordIndex, char* recordText,
                       double* arrivalTime) {
     if (recordText == nullptr || arrivalTime == nullptr) return 0;
-    // A fresh challenge per request, from the system's random source or not
-    // at all (a repeated one would let a recorded reply pass again); the
-    // clock expects its first byte odd.
-    std::uint8_t challenge[kChallengeBytes];
-    if (!osRandomBytes(challenge, sizeof challenge)) return 0;
+    // A fresh challenge per request; the S clock expects its first byte odd.
+    std::uint8_t challenge[kChallengeSize];
+    if (!drawChallenge(challenge)) return 0;
     challenge[0] |= 0x01;
 
     // 0 record index 2 (low 16 bits) | 2 challenge 4 | 6
     Params params = paramsFor(cmd::SGetRaceRecord);
-    params.be16(recordIndex).bytes(challenge, sizeof challenge);
-    Reply reply;
-    const Outcome out = run(handle, cmd::SGetRaceRecord, params, reply.bytes);
-    if (!out.ok()) return 0;
+    params.be16(recordIndex).bytes(challenge, kChallengeSize);
     // 0 record 16 | 16 arrival time 6 | 22 verification code 8 | 30
-    if (!replyMacMatches(reply.bytes, kRecordCovered, challenge)) return 0;
-    ReplyReader r(reply.bytes);
-    r.hex(kRecordBytes, recordText);
-    *arrivalTime = r.bcdDate();
-    return out.result;
+    return runVerifiedRead(handle, cmd::SGetRaceRecord, params, challenge, [&](ReplyReader& r) {
+        r.hex(kRecordBytes, recordText);
+        *arrivalTime = r.bcdDate();
+    });
 }
 
 }  // namespace skylark
