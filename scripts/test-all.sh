@@ -22,8 +22,19 @@ configure win64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" -DCMAKE_
 configure win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 status=0
+passed=0
+failed=0
 for dir in native sanitize win64 win32; do
   echo "== tests: $dir"
-  (cd "build/$dir" && ctest --output-on-failure) || status=1
+  log="build/$dir/ctest-summary.log"
+  (cd "build/$dir" && ctest --output-on-failure) | tee "$log" || status=1
+  if summary=$(grep -Eo '[0-9]+ tests failed out of [0-9]+' "$log"); then
+    read -r bad _ _ _ _ total <<<"$summary"
+    passed=$((passed + total - bad))
+    failed=$((failed + bad))
+  else
+    status=1
+  fi
 done
+echo "ctest: $passed passed, $failed failed"
 exit $status
