@@ -23,11 +23,8 @@ LogEntry LogEntry::decode(const std::uint8_t* reply, std::uint32_t length) {
 BOOL16 getMaxLogNo(SK_ULONG handle, SK_ULONG* maxLogNo) {
     if (maxLogNo == nullptr) return 0;
     Params p = paramsFor(cmd::GetMaxLogNo);
-    Reply reply;
-    const Outcome o = run(handle, cmd::GetMaxLogNo, p, reply.bytes);
     // 0 max log number 4
-    if (o.ok()) *maxLogNo = ReplyReader(reply.bytes).be32();
-    return o.result;
+    return runRead(handle, cmd::GetMaxLogNo, p, [&](ReplyReader& r) { *maxLogNo = r.be32(); });
 }
 
 BOOL16 getLogInfo(SK_ULONG handle, SK_ULONG logNo, std::uint8_t* logType, double* logTime,
@@ -36,15 +33,13 @@ BOOL16 getLogInfo(SK_ULONG handle, SK_ULONG logNo, std::uint8_t* logType, double
     // 0 code | 1 log number 4
     Params p = paramsFor(cmd::GetLogInfo);
     p.be32(logNo);
-    Reply reply;
-    const Outcome o = run(handle, cmd::GetLogInfo, p, reply.bytes);
-    if (!o.ok()) return o.result;
-
-    const LogEntry e = LogEntry::decode(reply.bytes, o.length);
-    *logType = e.logType;
-    *logTime = e.logTime;
-    binToHex(e.logData, e.dataLength, logDataText);
-    return o.result;
+    // The entry's data runs to the end of what the clock delivered.
+    return runRead(handle, cmd::GetLogInfo, p, [&](ReplyReader& r, std::uint32_t length) {
+        const LogEntry e = LogEntry::decode(r.here(), length);
+        *logType = e.logType;
+        *logTime = e.logTime;
+        binToHex(e.logData, e.dataLength, logDataText);
+    });
 }
 
 }  // namespace skylark

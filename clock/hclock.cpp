@@ -1,27 +1,23 @@
 #include "clock/hclock.h"
 
+#include "clock/identifiers.h"
 #include "frame/frame.h"
 
 namespace skylark {
 
 namespace {
 
-constexpr std::size_t kRaceKeyBytes = 8;
-
 // A race card, the same 22 bytes in the block that adds one and in the reply
 // that reads one back:
 // 0 ring number 6 | 6 zero 2 | 8 card code 8 | 16 card time 6 | 22
 struct RaceCard {
-    static constexpr std::size_t kRingBytes = 6;
-    static constexpr std::size_t kGapBytes = 2;  // sent as zero, ignored on reading
     static constexpr std::size_t kCodeBytes = 8;
 
     static void put(Params& p, const char* ringNoHex, const char* cardCodeHex, double cardTime) {
-        p.hex(ringNoHex, kRingBytes).zeros(kGapBytes).hex(cardCodeHex, kCodeBytes).bcdDate(cardTime);
+        ringField(p, ringNoHex).hex(cardCodeHex, kCodeBytes).bcdDate(cardTime);
     }
     static void get(ReplyReader& r, char* ringNoHex, char* cardCodeHex, double* cardTime) {
-        r.hex(kRingBytes, ringNoHex);
-        r.skip(kGapBytes);
+        readRingField(r, ringNoHex);
         r.hex(kCodeBytes, cardCodeHex);
         *cardTime = r.bcdDate();
     }
@@ -31,18 +27,15 @@ struct RaceCard {
 
 BOOL16 hGetRaceInfo(SK_ULONG handle, char* raceKeyHex, SK_ULONG* cardCount) {
     if (raceKeyHex == nullptr || cardCount == nullptr) return 0;
-    Reply reply;
-    Params keyParams = paramsFor(cmd::HGetRaceKey);
-    if (!run(handle, cmd::HGetRaceKey, keyParams, reply.bytes).ok()) return 0;
     // 0 race key 8 | 8
-    ReplyReader(reply.bytes).hex(kRaceKeyBytes, raceKeyHex);
-
-    Params countParams = paramsFor(cmd::HGetCardCount);
-    const Outcome out = run(handle, cmd::HGetCardCount, countParams, reply.bytes);
-    if (!out.ok()) return 0;
+    Params keyParams = paramsFor(cmd::HGetRaceKey);
+    if (!runRead(handle, cmd::HGetRaceKey, keyParams,
+                 [&](ReplyReader& r) { r.hex(kRaceKeyBytes, raceKeyHex); }))
+        return 0;
     // 0 card count 2 | 2
-    *cardCount = ReplyReader(reply.bytes).be16();
-    return out.result;
+    Params countParams = paramsFor(cmd::HGetCardCount);
+    return runRead(handle, cmd::HGetCardCount, countParams,
+                   [&](ReplyReader& r) { *cardCount = r.be16(); });
 }
 
 BOOL16 hGetRaceCard(SK_ULONG handle, SK_ULONG cardIndex, char* ringNoHex, char* cardCodeHex,
@@ -51,12 +44,8 @@ BOOL16 hGetRaceCard(SK_ULONG handle, SK_ULONG cardIndex, char* ringNoHex, char* 
     // 0 code 1 | 1 card index 2 | 3
     Params params = paramsFor(cmd::HGetRaceCard);
     params.be16(cardIndex);
-    Reply reply;
-    const Outcome out = run(handle, cmd::HGetRaceCard, params, reply.bytes);
-    if (!out.ok()) return 0;
-    ReplyReader r(reply.bytes);
-    RaceCard::get(r, ringNoHex, cardCodeHex, cardTime);
-    return out.result;
+    return runRead(handle, cmd::HGetRaceCard, params,
+                   [&](ReplyReader& r) { RaceCard::get(r, ringNoHex, cardCodeHex, cardTime); });
 }
 
 BOOL16 hCreateRace(SK_ULONG handle, const char* raceKeyHex) {

@@ -1,7 +1,7 @@
 #include "clock/race_query.h"
 
 #include "clock/identifiers.h"
-#include "frame/read.h"
+#include "frame/frame.h"
 
 namespace skylark {
 

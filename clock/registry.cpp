@@ -1,18 +1,14 @@
 #include "clock/registry.h"
 
+#include "clock/identifiers.h"
 #include "frame/frame.h"
 
 namespace skylark {
 
 static_assert(CardRecord::kSize == cmd::GetCardInfo.replyLen);
+static_assert(CardRecord::kRingNoBytes == kRingBytes);
 
 namespace {
-
-// The key of every registry command: the 6-byte ring number, then 00 00.
-//   0 ringNo 6 | 6 00 00
-Params& ringField(Params& p, const char* ringText) {
-    return p.hex(ringText, CardRecord::kRingNoBytes).zeros(2);
-}
 
 // The selector byte of c, then the first 19 bytes of a CardRecord:
 //   0 sel | 1 ring field 8 | 9 byte | 10 word1 2 | 12 word2 2 | 14 word3 2 | 16 long 4
@@ -29,10 +25,7 @@ Params cardHead(const Command& c, const char* ringText, const CardValues& v) {
 
 // A reply that holds one 16-bit count or index.
 BOOL16 readWord(SK_ULONG handle, const Command& c, Params& p, SK_ULONG* out) {
-    Reply reply;
-    const Outcome o = run(handle, c, p, reply.bytes);
-    if (o.ok()) *out = ReplyReader(reply.bytes).be16();
-    return o.result;
+    return runRead(handle, c, p, [&](ReplyReader& r) { *out = r.be16(); });
 }
 
 }  // namespace
@@ -76,19 +69,16 @@ BOOL16 getCardInfo(SK_ULONG handle, SK_ULONG index, char* ringText, std::uint8_t
     // 0 code | 1 index 2
     Params p = paramsFor(cmd::GetCardInfo);
     p.be16(index);
-    Reply reply;
-    const Outcome o = run(handle, cmd::GetCardInfo, p, reply.bytes);
-    if (!o.ok()) return o.result;
-
-    const CardRecord r = CardRecord::decode(reply.bytes);
-    binToHex(r.ringNo, sizeof r.ringNo, ringText);
-    *byteField = r.byteField;
-    *wordField1 = r.wordField1;
-    *wordField2 = r.wordField2;
-    *wordField3 = r.wordField3;
-    *longField = r.longField;
-    binToHex(r.dataField, sizeof r.dataField, dataText);
-    return o.result;
+    return runRead(handle, cmd::GetCardInfo, p, [&](ReplyReader& reply) {
+        const CardRecord r = CardRecord::decode(reply.here());
+        binToHex(r.ringNo, sizeof r.ringNo, ringText);
+        *byteField = r.byteField;
+        *wordField1 = r.wordField1;
+        *wordField2 = r.wordField2;
+        *wordField3 = r.wordField3;
+        *longField = r.longField;
+        binToHex(r.dataField, sizeof r.dataField, dataText);
+    });
 }
 
 BOOL16 appendCard(SK_ULONG handle, const char* ringText, const CardValues& values,

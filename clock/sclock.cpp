@@ -21,12 +21,9 @@ static_assert(kRecordBytes + kTimeBytes == kRecordCovered,
 BOOL16 sReadCard(SK_ULONG handle, char* cardDataHex) {
     if (cardDataHex == nullptr) return 0;
     Params params = paramsFor(cmd::SReadCard);
-    Reply reply;
-    const Outcome out = run(handle, cmd::SReadCard, params, reply.bytes);
-    if (!out.ok()) return 0;
     // 0 card data 16 | 16
-    ReplyReader(reply.bytes).hex(kCardBytes, cardDataHex);
-    return out.result;
+    return runRead(handle, cmd::SReadCard, params,
+                   [&](ReplyReader& r) { r.hex(kCardBytes, cardDataHex); });
 }
 
 BOOL16 sQueryState(SK_ULONG handle, std::uint8_t* state, double* stateTime, SK_ULONG* firstCount,
@@ -35,30 +32,24 @@ BOOL16 sQueryState(SK_ULONG handle, std::uint8_t* state, double* stateTime, SK_U
         secondCount == nullptr)
         return 0;
     Params params = paramsFor(cmd::SQueryState);
-    Reply reply;
-    const Outcome out = run(handle, cmd::SQueryState, params, reply.bytes);
-    if (!out.ok()) return 0;
     // 0 state 1 | 1 first count 2 | 3 second count 2 | 5 state time 6 | 11
-    ReplyReader r(reply.bytes);
-    *state = r.u8();
-    *firstCount = r.be16();
-    *secondCount = r.be16();
-    *stateTime = r.bcdDate();
-    return out.result;
+    return runRead(handle, cmd::SQueryState, params, [&](ReplyReader& r) {
+        *state = r.u8();
+        *firstCount = r.be16();
+        *secondCount = r.be16();
+        *stateTime = r.bcdDate();
+    });
 }
 
 BOOL16 sGetRaceInfo(SK_ULONG handle, char* raceKeyHex, double* firstTime, double* secondTime) {
     if (raceKeyHex == nullptr || firstTime == nullptr || secondTime == nullptr) return 0;
     Params params = paramsFor(cmd::SGetRaceInfo);
-    Reply reply;
-    const Outcome out = run(handle, cmd::SGetRaceInfo, params, reply.bytes);
-    if (!out.ok()) return 0;
     // 0 race key 8 | 8 first race time 6 | 14
-    ReplyReader r(reply.bytes);
-    r.hex(kRaceKeyBytes, raceKeyHex);
-    *firstTime = r.bcdDate();
-    *secondTime = 0.0;  // not in the reply: the library's "no date"
-    return out.result;
+    return runRead(handle, cmd::SGetRaceInfo, params, [&](ReplyReader& r) {
+        r.hex(kRaceKeyBytes, raceKeyHex);
+        *firstTime = r.bcdDate();
+        *secondTime = 0.0;  // not in the reply: the library's "no date"
+    });
 }
 
 BOOL16 sCreateRace(SK_ULONG handle, const char* raceKeyHex, double firstTime, double secondTime) {

@@ -26,10 +26,7 @@ BOOL16 readIndexed(SK_ULONG handle, const Command& c, SK_ULONG index, char* text
     if (text == nullptr) return 0;
     Params p = paramsFor(c);
     p.u8(index);
-    Reply reply;
-    const Outcome o = run(handle, c, p, reply.bytes);
-    if (o.ok()) ReplyReader(reply.bytes).hex(kIndexedBytes, text);
-    return o.result;
+    return runRead(handle, c, p, [&](ReplyReader& r) { r.hex(kIndexedBytes, text); });
 }
 
 // Writes the 4-byte value at index from hex text.
@@ -75,16 +72,13 @@ BOOL16 setTouchType(SK_ULONG handle, SK_ULONG index, const char* touchTypeText) 
 BOOL16 getSiteInfo(SK_ULONG handle, char* siteCodeText, char* coordText1, char* coordText2) {
     if (siteCodeText == nullptr || coordText1 == nullptr || coordText2 == nullptr) return 0;
     Params p = paramsFor(cmd::GetSiteInfo);
-    Reply reply;
-    const Outcome o = run(handle, cmd::GetSiteInfo, p, reply.bytes);
-    if (!o.ok()) return o.result;
-
     // 0 site code 4 | 4 coordinate 1 6 | 10 coordinate 2 6
-    const std::uint8_t* r = reply.bytes;
-    binToHex(r, kSiteCodeBytes, siteCodeText);
-    coordFromWire(r + kSiteCodeBytes, coordText1);
-    coordFromWire(r + kSiteCodeBytes + kCoordBytes, coordText2);
-    return o.result;
+    return runRead(handle, cmd::GetSiteInfo, p, [&](ReplyReader& r) {
+        r.hex(kSiteCodeBytes, siteCodeText);
+        coordFromWire(r.here(), coordText1);
+        r.skip(kCoordBytes);
+        coordFromWire(r.here(), coordText2);
+    });
 }
 
 BOOL16 setSiteInfo(SK_ULONG handle, const char* siteCodeText, const char* coordText1,
@@ -103,11 +97,9 @@ BOOL16 setSiteInfo(SK_ULONG handle, const char* siteCodeText, const char* coordT
 BOOL16 getPhoneCode(SK_ULONG handle, char* phoneCode) {
     if (phoneCode == nullptr) return 0;
     Params p = paramsFor(cmd::GetPhoneCode);
-    Reply reply;
-    const Outcome o = run(handle, cmd::GetPhoneCode, p, reply.bytes);
     // 0 symbols 16
-    if (o.ok()) phoneFromWire(reply.bytes, phoneCode);
-    return o.result;
+    return runRead(handle, cmd::GetPhoneCode, p,
+                   [&](ReplyReader& r) { phoneFromWire(r.here(), phoneCode); });
 }
 
 BOOL16 setPhoneCode(SK_ULONG handle, const char* phoneCode) {

@@ -1,7 +1,7 @@
 #include "clock/training.h"
 
 #include "clock/identifiers.h"
-#include "frame/read.h"
+#include "frame/frame.h"
 
 namespace skylark {
 
@@ -37,7 +37,7 @@ BOOL16 createTrain(SK_ULONG handle, double firstTime, double secondTime, SK_ULON
 BOOL16 addTrainCard(SK_ULONG handle, const char* ringHex) {
     if (ringHex == nullptr) return 0;
     Params params = paramsFor(cmd::AddTrainCard);
-    params.hex(ringHex, kRingBytes).zeros(kCardEntryBytes - kRingBytes);
+    ringField(params, ringHex);
     return run(handle, cmd::AddTrainCard, params, nullptr).result;
 }
 
@@ -120,8 +120,7 @@ BOOL16 getTrainRecord(SK_ULONG handle, SK_ULONG trainIndex, SK_ULONG recordIndex
     Params params = paramsFor(cmd::GetTrainRecord);
     params.be16(trainIndex).be16(recordIndex);
     return runRead(handle, cmd::GetTrainRecord, params, [&](ReplyReader& r) {
-        r.hex(kRingBytes, ringText);
-        r.skip(kCardEntryBytes - kRingBytes);
+        readRingField(r, ringText);
         *recordByte = r.u8();
         *recordTime1 = r.bcdDate();
         *recordTime2 = r.bcdDate();

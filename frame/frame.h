@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 #include "api/skylark.h"
 #include "frame/commands.h"
@@ -37,6 +38,24 @@ Outcome runUser(SK_ULONG handle, const Command& c, Params& params, std::uint8_t*
 inline Outcome run(SK_ULONG handle, const Command& c, Params& params, std::uint8_t* reply) {
     return c.kind == Kind::System ? runSystem(handle, c, params, reply)
                                   : runUser(handle, c, params, reply);
+}
+
+// Runs c with params and, only when it succeeded by its rule, hands decode a
+// reader over the reply; decode writes the caller's outputs. decode may take
+// the delivered length as a second argument, for replies of varying length.
+// Returns the rule's result; on failure 0, with decode not called, so no
+// output is touched.
+template <class Decode>
+BOOL16 runRead(SK_ULONG handle, const Command& c, Params& params, Decode decode) {
+    Reply reply;
+    const Outcome out = run(handle, c, params, reply.bytes);
+    if (!out.ok()) return 0;
+    ReplyReader r(reply.bytes);
+    if constexpr (std::is_invocable_v<Decode&, ReplyReader&, std::uint32_t>)
+        decode(r, out.length);
+    else
+        decode(r);
+    return out.result;
 }
 
 // A block that starts with the command's fixed lead byte, if it has one.

@@ -57,21 +57,15 @@ BOOL16 activeIsp(SK_ULONG handle) {
 BOOL16 getDevInfo(SK_ULONG handle, char* text) {
     if (text == nullptr) return 0;
     Params params = paramsFor(cmd::GetDevInfo);
-    Reply reply;
-    const Outcome outcome = run(handle, cmd::GetDevInfo, params, reply.bytes);
     // 0 device information 16
-    if (outcome.ok()) ReplyReader(reply.bytes).hex(16, text);
-    return outcome.result;
+    return runRead(handle, cmd::GetDevInfo, params, [&](ReplyReader& r) { r.hex(16, text); });
 }
 
 BOOL16 getTime(SK_ULONG handle, double* date) {
     if (date == nullptr) return 0;
     Params params = paramsFor(cmd::GetTime);
-    Reply reply;
-    const Outcome outcome = run(handle, cmd::GetTime, params, reply.bytes);
     // 0 time 6
-    if (outcome.ok()) *date = ReplyReader(reply.bytes).bcdDate();
-    return outcome.result;
+    return runRead(handle, cmd::GetTime, params, [&](ReplyReader& r) { *date = r.bcdDate(); });
 }
 
 void timeBlock(const std::uint8_t bcd[6], const std::uint8_t rnd[4], const std::uint8_t mask[2],
