@@ -58,4 +58,26 @@ struct DesSchedule {
     void decrypt(const std::uint8_t in[8], std::uint8_t out[8]) const;
 };
 
+namespace detail {
+
+// The block routines behind DesEncrypt, DesDecrypt and DesSchedule, as one
+// set per implementation so tests can run every one this build has.
+struct DesBlockPath {
+    void (*encrypt)(const std::uint8_t in[8], std::uint8_t out[8], const CDesKey& key);
+    void (*decrypt)(const std::uint8_t in[8], std::uint8_t out[8], const CDesKey& key);
+    void (*pack)(const CDesKey& key, DesSchedule& schedule);
+    void (*scheduleEncrypt)(const DesSchedule& s, const std::uint8_t in[8], std::uint8_t out[8]);
+    void (*scheduleDecrypt)(const DesSchedule& s, const std::uint8_t in[8], std::uint8_t out[8]);
+};
+
+// Plain C++ (SSE2 where the target has it): runs everywhere.
+const DesBlockPath& DesPortablePath();
+// AVX2 and BMI2: null unless built for x86-64 and this processor has both.
+const DesBlockPath* DesFastPath();
+// The one the public functions use, chosen once: the fast path where it is
+// available and the processor runs PEXT/PDEP in hardware, else the portable.
+const DesBlockPath& DesChosenPath();
+
+}  // namespace detail
+
 }  // namespace skylark
