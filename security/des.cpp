@@ -506,6 +506,26 @@ bool PextIsSlow() {
 
 namespace skylark::detail {
 
+namespace {
+
+// The chosen path, decided on first use (thread-safe as a local static);
+// inlined into the public functions, which then cost one check and one
+// indirect call over the routine itself.
+#if defined(__GNUC__)
+__attribute__((always_inline))
+#endif
+inline const DesBlockPath& Chosen() {
+#if defined(SKYLARK_DES_FAST)
+    static const DesBlockPath& chosen =
+        DesFastPath() != nullptr && !PextIsSlow() ? kFastPath : DesPortablePath();
+    return chosen;
+#else
+    return DesPortablePath();
+#endif
+}
+
+}  // namespace
+
 const DesBlockPath& DesPortablePath() { return Paths<PortableOps>::kPath; }
 
 const DesBlockPath* DesFastPath() {
@@ -517,15 +537,7 @@ const DesBlockPath* DesFastPath() {
 #endif
 }
 
-const DesBlockPath& DesChosenPath() {
-#if defined(SKYLARK_DES_FAST)
-    static const DesBlockPath& chosen =
-        DesFastPath() != nullptr && !PextIsSlow() ? kFastPath : DesPortablePath();
-    return chosen;
-#else
-    return DesPortablePath();
-#endif
-}
+const DesBlockPath& DesChosenPath() { return Chosen(); }
 
 }  // namespace skylark::detail
 
@@ -555,25 +567,25 @@ CDesKey::CDesKey(const std::uint8_t key[8]) {
 namespace skylark {
 
 void DesEncrypt(const std::uint8_t in[8], std::uint8_t out[8], const CDesKey& key) {
-    detail::DesChosenPath().encrypt(in, out, key);
+    detail::Chosen().encrypt(in, out, key);
 }
 
 void DesDecrypt(const std::uint8_t in[8], std::uint8_t out[8], const CDesKey& key) {
-    detail::DesChosenPath().decrypt(in, out, key);
+    detail::Chosen().decrypt(in, out, key);
 }
 
 DesSchedule DesSchedule::from(const CDesKey& key) {
     DesSchedule s;
-    detail::DesChosenPath().pack(key, s);
+    detail::Chosen().pack(key, s);
     return s;
 }
 
 void DesSchedule::encrypt(const std::uint8_t in[8], std::uint8_t out[8]) const {
-    detail::DesChosenPath().scheduleEncrypt(*this, in, out);
+    detail::Chosen().scheduleEncrypt(*this, in, out);
 }
 
 void DesSchedule::decrypt(const std::uint8_t in[8], std::uint8_t out[8]) const {
-    detail::DesChosenPath().scheduleDecrypt(*this, in, out);
+    detail::Chosen().scheduleDecrypt(*this, in, out);
 }
 
 }  // namespace skylark
