@@ -331,14 +331,17 @@ inline void CryptBlock(const std::uint8_t in[8], std::uint8_t out[8], SubkeySour
     std::uint32_t l, r;
     Ops::begin(in, l, r);
 
-    // Sixteen rounds, two per pass so that the halves need no swapping.
+    // Sixteen rounds, two per pass so that the halves need no swapping. Each
+    // round's subkey is fetched a round ahead, so that in program order its
+    // packing sits beside the previous round's lookups, not in front of them.
+    std::uint32_t odd0, even0, odd1, even1;
+    subkey(0, odd0, even0);
 #pragma GCC unroll 8
     for (unsigned i = 0; i < 16; i += 2) {
-        std::uint32_t odd, even;
-        subkey(i, odd, even);
-        Ops::round(l, r, odd, even);
-        subkey(i + 1, odd, even);
-        Ops::round(r, l, odd, even);
+        subkey(i + 1, odd1, even1);
+        Ops::round(l, r, odd0, even0);
+        if (i + 2 < 16) subkey(i + 2, odd0, even0);
+        Ops::round(r, l, odd1, even1);
     }
 
     Ops::end(l, r, out);
