@@ -305,7 +305,7 @@ inline void FinalPermutation(std::uint32_t l, std::uint32_t r, std::uint8_t out[
     StoreBe32(out + 4, l);
 }
 
-// The portable permutations and subkey packing.
+// The portable permutations, subkey packing and round.
 struct PortableOps {
     static void begin(const std::uint8_t in[8], std::uint32_t& l, std::uint32_t& r) {
         InitialPermutation(in, l, r);
@@ -350,24 +350,28 @@ inline void CryptBlock(const std::uint8_t in[8], std::uint8_t out[8], SubkeySour
 // One block routine per direction and key source, for a set of Ops.
 template <typename Ops>
 struct Paths {
-    SKYLARK_DES_FLATTEN static void encrypt(const std::uint8_t in[8], std::uint8_t out[8], const CDesKey& key) {
+    SKYLARK_DES_FLATTEN
+    static void encrypt(const std::uint8_t in[8], std::uint8_t out[8], const CDesKey& key) {
         const std::uint8_t* sub = key.subkeys();
         CryptBlock<Ops>(in, out, [sub](unsigned i, std::uint32_t& odd, std::uint32_t& even) {
             Ops::pack(sub + CDesKey::kSubkeyBytes * i, odd, even);
         });
     }
-    SKYLARK_DES_FLATTEN static void decrypt(const std::uint8_t in[8], std::uint8_t out[8], const CDesKey& key) {
+    SKYLARK_DES_FLATTEN
+    static void decrypt(const std::uint8_t in[8], std::uint8_t out[8], const CDesKey& key) {
         const std::uint8_t* sub = key.subkeys();
         CryptBlock<Ops>(in, out, [sub](unsigned i, std::uint32_t& odd, std::uint32_t& even) {
             Ops::pack(sub + CDesKey::kSubkeyBytes * (15 - i), odd, even);
         });
     }
-    SKYLARK_DES_FLATTEN static void pack(const CDesKey& key, skylark::DesSchedule& s) {
+    SKYLARK_DES_FLATTEN
+    static void pack(const CDesKey& key, skylark::DesSchedule& s) {
         const std::uint8_t* sub = key.subkeys();
         for (std::size_t r = 0; r < CDesKey::kRounds; ++r)
             Ops::pack(sub + CDesKey::kSubkeyBytes * r, s.words[2 * r], s.words[2 * r + 1]);
     }
-    SKYLARK_DES_FLATTEN static void scheduleEncrypt(const skylark::DesSchedule& s, const std::uint8_t in[8],
+    SKYLARK_DES_FLATTEN
+    static void scheduleEncrypt(const skylark::DesSchedule& s, const std::uint8_t in[8],
                                 std::uint8_t out[8]) {
         const std::uint32_t* w = s.words;
         CryptBlock<Ops>(in, out, [w](unsigned i, std::uint32_t& odd, std::uint32_t& even) {
@@ -375,7 +379,8 @@ struct Paths {
             even = w[2 * i + 1];
         });
     }
-    SKYLARK_DES_FLATTEN static void scheduleDecrypt(const skylark::DesSchedule& s, const std::uint8_t in[8],
+    SKYLARK_DES_FLATTEN
+    static void scheduleDecrypt(const skylark::DesSchedule& s, const std::uint8_t in[8],
                                 std::uint8_t out[8]) {
         const std::uint32_t* w = s.words;
         CryptBlock<Ops>(in, out, [w](unsigned i, std::uint32_t& odd, std::uint32_t& even) {
@@ -391,10 +396,17 @@ struct Paths {
 #pragma GCC push_options
 #pragma GCC target("avx2,bmi,bmi2")
 
-// The same rounds with AVX2 and BMI2 for the work around them. Only a few
-// vector registers are live at a time, so nothing vector-sized is spilled
+// The permutations, subkey packing and round with AVX2 and BMI1/2. Only a
+// few vector registers are live at a time, so nothing vector-sized is spilled
 // (64-bit Windows compilers do not align the stack for 32-byte spills).
 struct FastOps {
+    // The byte mask (bit 7 of every byte) of v with its 64-bit lanes shifted
+    // left by s0..s3.
+    static std::uint32_t ShiftedMask(__m256i v, int s0, int s1, int s2, int s3) {
+        return std::uint32_t(
+            _mm256_movemask_epi8(_mm256_sllv_epi64(v, _mm256_setr_epi64x(s0, s1, s2, s3))));
+    }
+
     // The initial permutation takes each byte of the output halves from one
     // bit position of all eight input bytes (an 8x8 bit transpose). With the
     // input bytes reversed (byte i = in[7-i]) and a 64-bit lane shifted left
@@ -407,12 +419,8 @@ struct FastOps {
         std::int64_t block;
         std::memcpy(&block, in, 8);
         const __m256i q = _mm256_shuffle_epi8(_mm256_set1_epi64x(block), reverse);
-        const std::uint32_t lw =
-            std::uint32_t(_mm256_movemask_epi8(_mm256_sllv_epi64(q, _mm256_setr_epi64x(1, 3, 5, 7))));
-        const std::uint32_t rw =
-            std::uint32_t(_mm256_movemask_epi8(_mm256_sllv_epi64(q, _mm256_setr_epi64x(0, 2, 4, 6))));
-        l = RotateLeft(lw, 31);
-        r = RotateLeft(rw, 31);
+        l = RotateLeft(ShiftedMask(q, 1, 3, 5, 7), 31);
+        r = RotateLeft(ShiftedMask(q, 0, 2, 4, 6), 31);
     }
 
     // The final permutation is the transpose back. Rotated left by one, byte c
@@ -420,17 +428,13 @@ struct FastOps {
     // byte c of L16 bit 7-2c. Interleaved into eight bytes, byte t holding bit
     // t of every output byte, a lane shifted left by s masks out to out[s].
     static void end(std::uint32_t l, std::uint32_t r, std::uint8_t out[8]) {
-        const __m128i interleave =
-            _mm_setr_epi8(7, 3, 6, 2, 5, 1, 4, 0, 7, 3, 6, 2, 5, 1, 4, 0);
+        const __m128i interleave = _mm_setr_epi8(7, 3, 6, 2, 5, 1, 4, 0, 7, 3, 6, 2, 5, 1, 4, 0);
         const std::uint64_t halves =
             std::uint64_t(RotateLeft(l, 1)) | (std::uint64_t(RotateLeft(r, 1)) << 32);
         const __m256i u = _mm256_broadcastq_epi64(
             _mm_shuffle_epi8(_mm_cvtsi64_si128(std::int64_t(halves)), interleave));
-        const std::uint64_t lo =
-            std::uint32_t(_mm256_movemask_epi8(_mm256_sllv_epi64(u, _mm256_setr_epi64x(0, 1, 2, 3))));
-        const std::uint64_t hi =
-            std::uint32_t(_mm256_movemask_epi8(_mm256_sllv_epi64(u, _mm256_setr_epi64x(4, 5, 6, 7))));
-        const std::uint64_t block = lo | (hi << 32);
+        const std::uint64_t block =
+            ShiftedMask(u, 0, 1, 2, 3) | (std::uint64_t(ShiftedMask(u, 4, 5, 6, 7)) << 32);
         std::memcpy(out, &block, 8);
     }
 
@@ -460,18 +464,23 @@ struct FastOps {
 // Flattening inlines the shared rounds and, inside them, FastOps, which
 // could not be inlined into the shared code on its own (the target options
 // differ).
-SKYLARK_DES_FLATTEN void FastEncrypt(const std::uint8_t in[8], std::uint8_t out[8], const CDesKey& key) {
+SKYLARK_DES_FLATTEN
+void FastEncrypt(const std::uint8_t in[8], std::uint8_t out[8], const CDesKey& key) {
     Paths<FastOps>::encrypt(in, out, key);
 }
-SKYLARK_DES_FLATTEN void FastDecrypt(const std::uint8_t in[8], std::uint8_t out[8], const CDesKey& key) {
+SKYLARK_DES_FLATTEN
+void FastDecrypt(const std::uint8_t in[8], std::uint8_t out[8], const CDesKey& key) {
     Paths<FastOps>::decrypt(in, out, key);
 }
-SKYLARK_DES_FLATTEN void FastPack(const CDesKey& key, skylark::DesSchedule& s) { Paths<FastOps>::pack(key, s); }
-SKYLARK_DES_FLATTEN void FastScheduleEncrypt(const skylark::DesSchedule& s, const std::uint8_t in[8],
+SKYLARK_DES_FLATTEN
+void FastPack(const CDesKey& key, skylark::DesSchedule& s) { Paths<FastOps>::pack(key, s); }
+SKYLARK_DES_FLATTEN
+void FastScheduleEncrypt(const skylark::DesSchedule& s, const std::uint8_t in[8],
                          std::uint8_t out[8]) {
     Paths<FastOps>::scheduleEncrypt(s, in, out);
 }
-SKYLARK_DES_FLATTEN void FastScheduleDecrypt(const skylark::DesSchedule& s, const std::uint8_t in[8],
+SKYLARK_DES_FLATTEN
+void FastScheduleDecrypt(const skylark::DesSchedule& s, const std::uint8_t in[8],
                          std::uint8_t out[8]) {
     Paths<FastOps>::scheduleDecrypt(s, in, out);
 }
