@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "frame/calendar.h"
 #include "frame/os.h"
 
 namespace skylark {
@@ -43,13 +44,6 @@ std::uint8_t toBcd(int v) {
 
 // A BCD byte as a number; nibbles above 9 are not rejected (0x1A is 20).
 int fromBcd(std::uint8_t b) { return (b >> 4) * 10 + (b & 0x0F); }
-
-bool isLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-
-int daysInMonth(int y, int m) {
-    static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return m == 2 && isLeap(y) ? 29 : kDays[m - 1];
-}
 
 bool isRealDateTime(const DateTime& t) {
     return t.month >= 1 && t.month <= 12 && t.day >= 1 && t.day <= daysInMonth(t.year, t.month) &&

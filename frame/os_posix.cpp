@@ -7,6 +7,7 @@
 #include <cmath>
 #include <ctime>
 
+#include "frame/calendar.h"
 #include "frame/os.h"
 
 namespace skylark {
@@ -40,13 +41,6 @@ long daysFromCivil(int y, int m, int d) {
     const long doy = (153L * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
     const long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
     return era * 146097 + doe;
-}
-
-bool isLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-
-int daysInMonth(int y, int m) {
-    static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return m == 2 && isLeap(y) ? 29 : kDays[m - 1];
 }
 
 }  // namespace
