@@ -20,23 +20,7 @@
 #ifndef SKYLARK_H
 #define SKYLARK_H
 
-#if defined(_WIN32)
-#  define SKAPI_CALL __stdcall
-typedef unsigned long SK_ULONG; /* the 32-bit integer slot */
-typedef short BOOL16;
-#else
-#  include <stdint.h>
-#  define SKAPI_CALL
-typedef uint32_t SK_ULONG; /* the 32-bit integer slot */
-typedef int16_t BOOL16;
-#endif
-
-/* Marks a declaration as exported. On Windows the .def file exports. */
-#if !defined(_WIN32) && defined(SKYLARK_BUILDING)
-#  define SKAPI __attribute__((visibility("default")))
-#else
-#  define SKAPI
-#endif
+#include "skylark_types.h"
 
 #ifdef __cplusplus
 extern "C" {

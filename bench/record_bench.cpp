@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "api/skylark.h"
-#include "platform/verify_key.h"
+#include "standins/clocklink/verify_key.h"
 #include "security/constants.h"
 
 namespace {
@@ -70,7 +70,7 @@ const Records& records() {
     static const Records r = [] {
         Records out;
         Des recordKey(skylark::kRecordKey);
-        Des verify(platform::kVerifyKey);
+        Des verify(standins::kVerifyKey);
         for (int n = 0; n < 256; ++n) {
             std::uint8_t p[48];
             for (int i = 0; i < 40; ++i) p[i] = std::uint8_t(n * 131 + i * 29 + (i * i) % 17);
@@ -109,7 +109,7 @@ BENCHMARK(BM_ParseRecordInfo);
 void BM_OpenSslRecordBlocks(benchmark::State& state) {
     const Records& r = records();
     Des recordKey(skylark::kRecordKey);
-    Des verify(platform::kVerifyKey);
+    Des verify(standins::kVerifyKey);
     std::size_t i = 0;
     for (auto _ : state) {
         std::uint8_t p[48];

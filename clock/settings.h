@@ -3,7 +3,7 @@
 // command and written with the class-1 command of the same code.
 #pragma once
 
-#include "api/skylark.h"
+#include "api/skylark_types.h"
 
 namespace skylark {
 

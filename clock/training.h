@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "api/skylark.h"
+#include "api/skylark_types.h"
 
 namespace skylark {
 

@@ -2,7 +2,7 @@
 // this library uses, with the exact names and calling convention it exports.
 #pragma once
 
-#include "api/skylark.h"
+#include "api/skylark_types.h"
 
 #if defined(_WIN32)
 #  if defined(CLOCKLINK_BUILDING)

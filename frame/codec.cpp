@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "frame/calendar.h"
-#include "frame/os.h"
+#include "os/os.h"
 
 namespace skylark {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <type_traits>
 
-#include "api/skylark.h"
+#include "api/skylark_types.h"
 #include "frame/commands.h"
 #include "frame/fields.h"
 

@@ -4,7 +4,7 @@
 
 #include "frame/clocklink.h"
 #include "frame/frame.h"
-#include "frame/os.h"
+#include "os/os.h"
 #include "security/auth.h"
 #include "security/constants.h"
 #include "security/des.h"

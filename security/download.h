@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "frame/frame.h"
-#include "frame/os.h"
+#include "os/os.h"
 #include "security/reply_mac.h"
 
 namespace skylark {

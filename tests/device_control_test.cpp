@@ -8,8 +8,8 @@
 
 #include "api/skylark.h"
 #include "frame/codec.h"
-#include "frame/os.h"
-#include "platform/verify_key.h"
+#include "os/os.h"
+#include "standins/clocklink/verify_key.h"
 #include "security/des.h"
 #include "support.h"
 
@@ -127,7 +127,7 @@ TEST(SetTime, SetPigeonSendsTheSameTimeAndEncryptsItsBlock) {
 
 TEST(SetTime, StandInLoadsItsFixedVerifyKey) {
     const CltCall pigeon = setTimeCall(SK_SetPigeon);
-    EXPECT_EQ(decrypted(pigeon.params + 6, CDesKey(platform::kVerifyKey)), kSetPigeonPlain);
+    EXPECT_EQ(decrypted(pigeon.params + 6, CDesKey(standins::kVerifyKey)), kSetPigeonPlain);
 }
 
 TEST(SetTime, FailedRandomSendsNothing) {

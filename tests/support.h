@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/test_clock.h"
-#include "platform/test_reader.h"
+#include "standins/clocklink/test_clock.h"
+#include "standins/ringreader/test_reader.h"
 
 namespace test {
 

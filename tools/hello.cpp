@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "api/skylark.h"
-#include "platform/test_clock.h"
+#include "standins/clocklink/test_clock.h"
 
 int main() {
     const unsigned char id[] = {0x00, 0xAB, 0x9F, 0x12};

@@ -3,10 +3,10 @@
 
 #include <cstdint>
 
-#include "api/skylark.h"
-#include "platform/registry.h"
+#include "api/skylark_types.h"
+#include "standins/registry.h"
 
-namespace platform {
+namespace standins {
 
 class TagDevice {
 public:
@@ -21,4 +21,4 @@ public:
 // The readers our RingReader knows, by handle.
 Registry<TagDevice>& tagDevices();
 
-}  // namespace platform
+}  // namespace standins

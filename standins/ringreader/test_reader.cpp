@@ -1,5 +1,5 @@
 // The scriptable test reader behind RRT_OpenTestReader.
-#include "platform/test_reader.h"
+#include "standins/ringreader/test_reader.h"
 
 #include <cstring>
 #include <deque>
@@ -8,9 +8,9 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/tag_device.h"
+#include "standins/ringreader/tag_device.h"
 
-namespace platform {
+namespace standins {
 namespace {
 
 constexpr std::size_t kPageBytes = 4;
@@ -137,46 +137,46 @@ std::shared_ptr<TestReader> findTestReader(SK_ULONG reader) {
 }
 
 }  // namespace
-}  // namespace platform
+}  // namespace standins
 
 extern "C" {
 
 SK_ULONG RRT_OpenTestReader(void) {
-    return platform::tagDevices().add(std::make_shared<platform::TestReader>());
+    return standins::tagDevices().add(std::make_shared<standins::TestReader>());
 }
 
-void RRT_Close(SK_ULONG reader) { platform::tagDevices().remove(reader); }
+void RRT_Close(SK_ULONG reader) { standins::tagDevices().remove(reader); }
 
 void RRT_Queue(SK_ULONG reader, const RrtAnswer* answer) {
-    if (auto r = platform::findTestReader(reader); r && answer != nullptr) r->queue(*answer);
+    if (auto r = standins::findTestReader(reader); r && answer != nullptr) r->queue(*answer);
 }
 
 SK_ULONG RRT_CallCount(SK_ULONG reader) {
-    auto r = platform::findTestReader(reader);
+    auto r = standins::findTestReader(reader);
     return r ? r->callCount() : 0;
 }
 
 int RRT_GetCall(SK_ULONG reader, SK_ULONG index, RrtCall* out) {
-    auto r = platform::findTestReader(reader);
+    auto r = standins::findTestReader(reader);
     return r && out != nullptr && r->call(index, out) ? 1 : 0;
 }
 
 void RRT_InsertTag(SK_ULONG reader, const unsigned char* uid4) {
-    if (auto r = platform::findTestReader(reader); r && uid4 != nullptr) r->insertTag(uid4);
+    if (auto r = standins::findTestReader(reader); r && uid4 != nullptr) r->insertTag(uid4);
 }
 
 int RRT_SetPage(SK_ULONG reader, SK_ULONG page, const unsigned char* data4) {
-    auto r = platform::findTestReader(reader);
+    auto r = standins::findTestReader(reader);
     return r && data4 != nullptr && r->setPage(page, data4) ? 1 : 0;
 }
 
 int RRT_GetPage(SK_ULONG reader, SK_ULONG page, unsigned char* data4) {
-    auto r = platform::findTestReader(reader);
+    auto r = standins::findTestReader(reader);
     return r && data4 != nullptr && r->getPage(page, data4) ? 1 : 0;
 }
 
 void RRT_Script(SK_ULONG reader, SK_ULONG index, const RrtAnswer* answer) {
-    if (auto r = platform::findTestReader(reader); r && answer != nullptr) r->script(index, *answer);
+    if (auto r = standins::findTestReader(reader); r && answer != nullptr) r->script(index, *answer);
 }
 
 }  // extern "C"

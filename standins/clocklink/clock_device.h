@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <memory>
 
-#include "api/skylark.h"
-#include "platform/registry.h"
+#include "api/skylark_types.h"
+#include "standins/registry.h"
 
-namespace platform {
+namespace standins {
 
 class ClockDevice {
 public:
@@ -29,4 +29,4 @@ Registry<ClockDevice>& clockDevices();
 // The error code of a call on a handle that names no device.
 constexpr SK_ULONG kErrNoSuchChannel = 6;
 
-}  // namespace platform
+}  // namespace standins

@@ -8,7 +8,7 @@
 #include <ctime>
 
 #include "frame/calendar.h"
-#include "frame/os.h"
+#include "os/os.h"
 
 namespace skylark {
 

@@ -4,7 +4,7 @@
 #include <oleauto.h>
 #include <bcrypt.h>
 
-#include "frame/os.h"
+#include "os/os.h"
 
 namespace skylark {
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <mutex>
 
-namespace platform {
+namespace standins {
 
 template <class Device>
 class Registry {
@@ -39,4 +39,4 @@ private:
     std::uint32_t next_ = 1;
 };
 
-}  // namespace platform
+}  // namespace standins

@@ -1,5 +1,5 @@
 // The scriptable test clock behind CLT_OpenTestClock.
-#include "platform/test_clock.h"
+#include "standins/clocklink/test_clock.h"
 
 #include <algorithm>
 #include <cstring>
@@ -7,11 +7,11 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/clock_device.h"
-#include "platform/verify_key.h"
+#include "standins/clocklink/clock_device.h"
+#include "standins/clocklink/verify_key.h"
 #include "security/des.h"
 
-namespace platform {
+namespace standins {
 namespace {
 
 class TestClock final : public ClockDevice {
@@ -132,33 +132,33 @@ std::shared_ptr<TestClock> findTestClock(SK_ULONG handle) {
 }
 
 }  // namespace
-}  // namespace platform
+}  // namespace standins
 
 extern "C" {
 
 SK_ULONG CLT_OpenTestClock(void) {
-    return platform::clockDevices().add(std::make_shared<platform::TestClock>());
+    return standins::clockDevices().add(std::make_shared<standins::TestClock>());
 }
 
-void CLT_Close(SK_ULONG handle) { platform::clockDevices().remove(handle); }
+void CLT_Close(SK_ULONG handle) { standins::clockDevices().remove(handle); }
 
 void CLT_Queue(SK_ULONG handle, const CltAnswer* answer) {
-    if (auto clock = platform::findTestClock(handle); clock && answer != nullptr)
+    if (auto clock = standins::findTestClock(handle); clock && answer != nullptr)
         clock->queue(*answer);
 }
 
 SK_ULONG CLT_CallCount(SK_ULONG handle) {
-    auto clock = platform::findTestClock(handle);
+    auto clock = standins::findTestClock(handle);
     return clock ? clock->callCount() : 0;
 }
 
 int CLT_GetCall(SK_ULONG handle, SK_ULONG index, CltCall* out) {
-    auto clock = platform::findTestClock(handle);
+    auto clock = standins::findTestClock(handle);
     return clock && out != nullptr && clock->call(index, out) ? 1 : 0;
 }
 
 void CLT_SetVerifyKey(const unsigned char* key8) {
-    s_verifykey = CDesKey(key8 != nullptr ? key8 : platform::kVerifyKey);
+    s_verifykey = CDesKey(key8 != nullptr ? key8 : standins::kVerifyKey);
 }
 
 }  // extern "C"
