@@ -61,7 +61,7 @@ BOOL16 sCreateRace(SK_ULONG handle, const char* raceKeyHex, double firstTime, do
 }
 
 BOOL16 sClearRace(SK_ULONG handle) {
-    // 0 mode 1 (the command's lead byte: clear) | 1
+    // 0 selector 1 (clear) | 1
     Params params = paramsFor(cmd::SClearRace);
     return run(handle, cmd::SClearRace, params, nullptr).result;
 }
