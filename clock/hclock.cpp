@@ -51,7 +51,7 @@ BOOL16 hCreateRace(SK_ULONG handle, const char* raceKeyHex) {
     if (raceKeyHex == nullptr) return 0;
     // 0 race key 8 | 8 zero 6 | 14  (the zeros stand where the S clock sends a race time)
     Params params = paramsFor(cmd::HCreateRace);
-    params.hex(raceKeyHex, kRaceKeyBytes).zeros(6);
+    params.hex(raceKeyHex, kRaceKeyBytes).zeros(kBcdDateSize);
     return run(handle, cmd::HCreateRace, params, nullptr).result;
 }
 

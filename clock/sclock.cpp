@@ -10,7 +10,7 @@ namespace {
 constexpr std::size_t kCardBytes = 16;
 constexpr std::size_t kRaceKeyBytes = 8;
 constexpr std::size_t kRecordBytes = 16;
-constexpr std::size_t kTimeBytes = 6;
+constexpr std::size_t kTimeBytes = kBcdDateSize;
 // Reply bytes the verification code covers: all but the code itself.
 constexpr std::size_t kRecordCovered = coveredBytes(cmd::SGetRaceRecord);
 static_assert(kRecordBytes + kTimeBytes == kRecordCovered,
