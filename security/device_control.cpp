@@ -76,7 +76,7 @@ void timeBlock(const std::uint8_t bcd[kBcdDateSize], const std::uint8_t rnd[4], 
     std::memcpy(out, bcd, kBcdDateSize);
     std::uint8_t* block = out + kBcdDateSize;
     verificationBlock(data, rnd, k, block);
-    if (key != nullptr) DesEncrypt(block, block, *key);
+    if (key != nullptr) desEncrypt(block, block, *key);
 }
 
 BOOL16 setPigeon(SK_ULONG handle, double date) {

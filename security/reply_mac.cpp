@@ -16,7 +16,7 @@ void replyMac(const CDesKey& key, const std::uint8_t* reply, std::size_t covered
             if (at < 8) b ^= challenge[at % 4];
             block[i] ^= b;
         }
-        DesEncrypt(block, block, key);
+        desEncrypt(block, block, key);
     }
     for (std::size_t i = 0; i < kReplyMacSize; ++i) code[i] = block[i];
 }

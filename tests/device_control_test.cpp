@@ -30,7 +30,7 @@ Bytes localNowBcd() {
 
 Bytes decrypted(const std::uint8_t* block, const CDesKey& key) {
     Bytes out(8);
-    skylark::DesDecrypt(block, out.data(), key);
+    skylark::desDecrypt(block, out.data(), key);
     return out;
 }
 
