@@ -16,7 +16,7 @@ using test::Answer;
 using test::Bytes;
 using test::hex;
 
-const Bytes kTestVerifyKey = hex("13 57 9B DF 02 46 8A CE");
+using test::kTestVerifyKey;
 
 // The plain 8 bytes of an encrypted verification block.
 Bytes decrypted(const std::uint8_t* block, const Bytes& key8) {

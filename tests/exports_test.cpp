@@ -4,33 +4,14 @@
 
 #include <string>
 
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
-
 #include "export_names.h"
 #include "frame/commands.h"
+#include "support.h"
 
 namespace {
 
-#if defined(_WIN32)
-void* lookup(const char* name) {
-    HMODULE lib = GetModuleHandleA("Skylark.dll");
-    return lib ? reinterpret_cast<void*>(GetProcAddress(lib, name)) : nullptr;
-}
-#else
-void* lookup(const char* name) {
-    void* lib = dlopen("libskylark.so", RTLD_NOW | RTLD_NOLOAD);
-    void* sym = lib ? dlsym(lib, name) : nullptr;
-    if (lib) dlclose(lib);
-    return sym;
-}
-#endif
-
 TEST(Exports, EveryListedNameResolves) {
-    for (const char* name : kExportNames) EXPECT_NE(lookup(name), nullptr) << name;
+    for (const char* name : kExportNames) EXPECT_NE(test::exportAddress(name), nullptr) << name;
 }
 
 // Whether listed is the export name, plain or as the C++-linkage symbol of a

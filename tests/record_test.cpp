@@ -16,7 +16,7 @@ namespace {
 using test::Bytes;
 using test::hex;
 
-const Bytes kTestVerifyKey = hex("13 57 9B DF 02 46 8A CE");
+using test::kTestVerifyKey;
 const Bytes kRecordKey = hex("A4 1F 6B D2 37 8E C5 49");  // = the comm key constant
 
 std::string upperHex(const Bytes& bytes) {
