@@ -154,10 +154,13 @@ static void m_clock_road(void)
     step(ok, "SKM_AddRaceCard x12", "the team basketed");
     step(SKM_ConfirmRace(clock, race_key, 12, "BASKET01") != 0, "SKM_ConfirmRace", "race sealed");
 
+    /* The day passes: the clock's time moves on to each arrival. */
     ok = 1;
-    for (i = 0; i < HOME; i++)
-        ok &= CLV_RecordArrival(clock, 0, team[(i * 7) % TEAM_SIZE],
-                                AT(9, 41, 7) + i * 83.0 / 86400.0) == CLV_OK;
+    for (i = 0; i < HOME; i++) {
+        const double arrival = AT(9, 41, 7) + i * 83.0 / 86400.0;
+        ok &= CLV_SetClockTime(clock, arrival) == CLV_OK &&
+              CLV_RecordArrival(clock, 0, team[(i * 7) % TEAM_SIZE], arrival) == CLV_OK;
+    }
     step(ok, "birds arrive", "10 of 12 birds clocked in");
 
     ok = SKM_GetRaceCount(clock, &count) != 0 && SKM_GetRaceIndex(clock, race_key, &index) != 0 &&
@@ -201,6 +204,16 @@ static void m_clock_road(void)
     snprintf(line, sizeof line, "%d stored 48-byte records decrypted and proven", HOME);
     step(ok, "SK_ParseRecordInfo", line);
     {
+        /* A decoded record: body (ring first), arrival time (BCD), lead field. */
+        char stored[97], plain[81];
+        if (CLV_GetStoredRecord(clock, index, HOME - 1, record_key, stored) == CLV_OK &&
+            SK_ParseRecordInfo(record_key, stored, plain) != 0)
+            printf("    last record: ring %.12s, arrived 20%.2s-%.2s-%.2s %.2s:%.2s:%.2s,"
+                   " clock %.8s\n",
+                   plain, plain + 32, plain + 34, plain + 36, plain + 38, plain + 40, plain + 42,
+                   plain + 44);
+    }
+    {
         char masked[49], plain[49];
         ok = CLV_GetMaskedRecord(clock, index, 0, masked) == CLV_OK &&
              SK_ParseRecordInfo2(0, masked, plain) != 0;
@@ -209,15 +222,23 @@ static void m_clock_road(void)
     }
 
     ok = SKM_GetMaxLogNo(clock, &max_log) != 0;
-    snprintf(line, sizeof line, "%lu entries; the last five:", (unsigned long)max_log);
-    step(ok && max_log > 0, "SKM_GetMaxLogNo", line);
-    for (i = max_log > 5 ? max_log - 4 : 1; ok && i <= max_log; i++) {
+    snprintf(line, sizeof line, "%lu entries, the first five and the last three:",
+             (unsigned long)max_log);
+    step(ok && max_log > 8, "SKM_GetMaxLogNo", line);
+    for (i = 1; ok && i <= max_log; i++) {
         unsigned char type = 0;
         char data[51];
-        if (SKM_GetLogInfo(clock, i, &type, &t, data) != 0)
+        if (i == 6 && max_log > 8) {
+            printf("    ...\n");
+            i = max_log - 3;
+            continue;
+        }
+        ok = SKM_GetLogInfo(clock, i, &type, &t, data) != 0;
+        if (ok)
             printf("    %4lu  %s  %-22s %s\n", (unsigned long)i, date_text(t, when, sizeof when),
                    log_name(type), data);
     }
+    step(ok, "SKM_GetLogInfo", "every entry read");
     CLV_Close(clock);
 }
 
