@@ -28,7 +28,7 @@ public:
         CltAnswer a;
         std::memset(&a, 0, sizeof a);
         a.status = status;
-        std::memcpy(a.reply, bytes.data(), bytes.size());
+        if (!bytes.empty()) std::memcpy(a.reply, bytes.data(), bytes.size());
         a.replyBytes = a.delivered = static_cast<SK_ULONG>(bytes.size());
         CLT_Queue(handle_, &a);
     }
