@@ -130,6 +130,14 @@ TEST(VirtualClock, AuthenticationGuardsTheClock) {
     EXPECT_EQ(state & 0x07, 0x07);  // initialised, authenticated, password set
     EXPECT_EQ(SKM_GetCardCount(c.h, &count), -1);
 
+    // In-system programming answers little until the clock is initialised.
+    ASSERT_NE(SK_ActiveIsp(c.h), 0);
+    EXPECT_EQ(SKM_GetCardCount(c.h, &count), 0);
+    EXPECT_EQ(c.err(), SK_ULONG{CLV_ERR_BAD_STATE});
+    ASSERT_NE(SK_InitDevEx(c.h, "secret"), 0);
+    ASSERT_NE(SK_ConnectEx(c.h, "secret"), 0);
+    EXPECT_EQ(SKM_GetCardCount(c.h, &count), -1);
+
     // A password set at the clock replaces the old one and ends the session.
     ASSERT_EQ(CLV_SetPassword(c.h, nullptr), CLV_OK);
     EXPECT_EQ(SKM_GetCardCount(c.h, &count), 0);
