@@ -234,9 +234,17 @@ static void m_clock_road(void)
             continue;
         }
         ok = SKM_GetLogInfo(clock, i, &type, &t, data) != 0;
+        if (ok && type == CLV_LOG_AUTH_REFUSED) {
+            /* The entry carries the clock's error code. */
+            unsigned char code = 0;
+            HexToBin(data, &code, 1);
+            snprintf(text, sizeof text, "%s (%s)", data, CLV_ErrorText(code));
+        } else if (ok) {
+            snprintf(text, sizeof text, "%s", data);
+        }
         if (ok)
             printf("    %4lu  %s  %-22s %s\n", (unsigned long)i, date_text(t, when, sizeof when),
-                   log_name(type), data);
+                   log_name(type), text);
     }
     step(ok, "SKM_GetLogInfo", "every entry read");
     CLV_Close(clock);
