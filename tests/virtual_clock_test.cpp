@@ -237,7 +237,12 @@ TEST(VirtualClock, SavedStateSurvivesAndDamageIsRefused) {
         ASSERT_EQ(SKM_AppendCard(c.h, "DE0000000001", 7, 1, 2, 3, 0x01020304, "A1A2A3A4A5A6A7A8A9AAABAC"), -1);
         ASSERT_EQ(SKM_SetStaffNo(c.h, "A17"), -1);
         ASSERT_EQ(CLV_Save(c.h, path.c_str()), CLV_OK);
+        // A save that cannot be written fails and leaves no file behind.
+        const std::string nowhere = ::testing::TempDir() + "no-such-folder/clock.json";
+        EXPECT_EQ(CLV_Save(c.h, nowhere.c_str()), CLV_ERR_FILE_IO);
+        EXPECT_FALSE(std::ifstream(nowhere + ".tmp").good());
     }
+    EXPECT_FALSE(std::ifstream(path + ".tmp").good());
     const std::string saved = readAll(path);
     int err = -1;
     SK_ULONG h = CLV_Load(path.c_str(), &err);
