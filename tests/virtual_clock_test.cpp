@@ -237,7 +237,12 @@ TEST(VirtualClock, SavedStateSurvivesAndDamageIsRefused) {
         ASSERT_EQ(SKM_AppendCard(c.h, "DE0000000001", 7, 1, 2, 3, 0x01020304, "A1A2A3A4A5A6A7A8A9AAABAC"), -1);
         ASSERT_EQ(SKM_SetStaffNo(c.h, "A17"), -1);
         ASSERT_EQ(CLV_Save(c.h, path.c_str()), CLV_OK);
+        // A save that cannot be written fails and leaves no file behind.
+        const std::string nowhere = ::testing::TempDir() + "no-such-folder/clock.json";
+        EXPECT_EQ(CLV_Save(c.h, nowhere.c_str()), CLV_ERR_FILE_IO);
+        EXPECT_FALSE(std::ifstream(nowhere + ".tmp").good());
     }
+    EXPECT_FALSE(std::ifstream(path + ".tmp").good());
     const std::string saved = readAll(path);
     int err = -1;
     SK_ULONG h = CLV_Load(path.c_str(), &err);
@@ -330,6 +335,40 @@ TEST(VirtualClock, HClockRoad) {
     EXPECT_TRUE(sameSecond(t, at(6)));
     ASSERT_EQ(SKH_GetRaceRecord(c.h, 0, body, &t), -1);
     EXPECT_EQ(std::string(body, 12), kRings[1]);
+}
+
+}  // namespace
+
+namespace {
+
+// The clock's own calendar against the library's date codec, at the edges
+// of months, leap years and the clock's range.
+TEST(VirtualClock, CalendarAgreesWithTheCodec) {
+    MClock c;
+    struct Case { const char* name; unsigned char bcd[6]; };
+    const Case cases[] = {
+        {"first second", {0x00, 0x01, 0x01, 0x00, 0x00, 0x00}},
+        {"leap day 2000", {0x00, 0x02, 0x29, 0x12, 0x00, 0x00}},
+        {"day after leap day", {0x24, 0x03, 0x01, 0x00, 0x00, 0x01}},
+        {"end of 2023", {0x23, 0x12, 0x31, 0x23, 0x59, 0x59}},
+        {"last second", {0x99, 0x12, 0x31, 0x23, 0x59, 0x59}},
+    };
+    for (const Case& k : cases) {
+        const double date = BcdToDate(k.bcd);
+        ASSERT_NE(date, 0.0) << k.name;
+        ASSERT_EQ(CLV_SetClockTime(c.h, date), CLV_OK) << k.name;
+        unsigned char reply[6] = {};
+        unsigned char code = 0x10;
+        SK_ULONG len = 6;
+        ASSERT_NE(IFD_RunSysCmd(c.h, 0, &code, 1, reply, &len), 0) << k.name;
+        EXPECT_EQ(std::memcmp(reply, k.bcd, 6), 0) << k.name;
+        double back = 0;
+        ASSERT_EQ(CLV_GetClockTime(c.h, &back), CLV_OK);
+        EXPECT_TRUE(sameSecond(back, date)) << k.name;
+    }
+    // Outside 2000-2099 the clock has no date to show.
+    EXPECT_EQ(CLV_SetClockTime(c.h, 36525.5), CLV_ERR_BAD_ARGUMENT);  // 31 December 1999
+    EXPECT_EQ(CLV_SetClockTime(c.h, 73051.0), CLV_ERR_BAD_ARGUMENT);  // 1 January 2100
 }
 
 }  // namespace
