@@ -127,10 +127,10 @@ TEST(Saved, DamagedFilesAreRefusedAndLeftAlone) {
     EXPECT_EQ(err, CLV_ERR_FILE_IO);
 }
 
-// A save that cannot be written leaves the file that was there.
-TEST(Saved, FailedSaveLeavesNothingHalfWritten) {
+// A save that cannot be written says so.
+TEST(Saved, SaveIntoMissingFolderFails) {
     Clock clock(CLV_KIND_M);
-    EXPECT_NE(CLV_Save(clock, tempPath("no-such-dir/clock.json").c_str()), CLV_OK);
+    EXPECT_EQ(CLV_Save(clock, tempPath("no-such-dir/clock.json").c_str()), CLV_ERR_FILE_IO);
 }
 
 }  // namespace
