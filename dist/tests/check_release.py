@@ -5,7 +5,7 @@ resource of each DLL.
 
   check_release.py ZIP DEBUG_ZIP VERSION
 """
-import io
+import re
 import struct
 import sys
 import zipfile
@@ -64,8 +64,9 @@ def main(argv):
             bad.append(f"{dll}: no version resource")
             continue
         fv, pv, text = res
-        if fv != full or pv != full or f"FileVersion\0{version}" not in text \
-                or f"ProductVersion\0{version}" not in text or "FileDescription" not in text:
+        strings = {k: re.search(k + r"\0+([^\0]*)", text) for k in ("FileVersion", "ProductVersion")}
+        if fv != full or pv != full or "FileDescription" not in text \
+                or any(m is None or m.group(1) != version for m in strings.values()):
             bad.append(f"{dll}: version resource says {fv}/{pv}, the project is {version}")
         size = len(pe)
         dsize = debug.getinfo(next(n for n in debug.namelist() if n.endswith(f"{dll}.debug"))).file_size \
