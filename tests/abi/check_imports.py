@@ -15,7 +15,9 @@ def dump(objdump, path):
 
 
 def exported(text):
-    table = text.split("[Ordinal/Name Pointer] Table", 1)[1]
+    if "[Ordinal/Name Pointer] Table" not in text:
+        return set()
+    table = text.split("[Ordinal/Name Pointer] Table", 1)[1].split("\n\n", 1)[0]
     return set(re.findall(r"^\s*\[\s*\d+\] (\S+)$", table, re.M))
 
 

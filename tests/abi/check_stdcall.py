@@ -24,7 +24,9 @@ def exports(objdump, dll):
     base = int(re.search(r"^ImageBase\s+([0-9a-fA-F]+)", text, re.M).group(1), 16)
     rvas = {int(i): int(rva, 16)
             for i, rva in re.findall(r"^\s*\[\s*(\d+)\] \+base\[\s*\d+\] ([0-9a-fA-F]+) Export RVA", text, re.M)}
-    table = text.split("[Ordinal/Name Pointer] Table", 1)[1]
+    if "[Ordinal/Name Pointer] Table" not in text:
+        return {}
+    table = text.split("[Ordinal/Name Pointer] Table", 1)[1].split("\n\n", 1)[0]
     names = {}
     for i, name in re.findall(r"^\s*\[\s*(\d+)\] (\S+)$", table, re.M):
         names[name] = base + rvas[int(i)]
