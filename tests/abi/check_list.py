@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Checks api/exports.json against what is written by hand beside it: the
 header (names, argument names, decorated names, version), the reference
-(one entry per export, its argument table and result rule) and a built
-export file (the Windows .def or the Linux version script).
+(one entry per export, its argument table and result rule), the decorated
+names the README quotes, and a built export file (the Windows .def or the
+Linux version script).
 
   check_list.py SOURCE_DIR [EXPORT_FILE]
 """
@@ -114,6 +115,11 @@ def main(argv):
     check_list(data, bad)
     check_header(data, open(os.path.join(root, "api", "skylark.h")).read(), bad)
     check_reference(data, open(os.path.join(root, "docs", "reference.md")).read(), bad)
+    # Decorated names quoted in the README are the list's.
+    known = {s for e in data["exports"] for s in e.get("decorated", {}).values()}
+    for symbol in re.findall(r"`(_Z\w+|\?\w+@@\w+)`", open(os.path.join(root, "README.md")).read()):
+        if symbol not in known:
+            bad.append(f"README.md names {symbol}, which the list does not have")
     if len(argv) > 2:
         check_export_file(data, argv[2], bad)
     if bad:
