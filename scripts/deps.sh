@@ -3,7 +3,8 @@
 # is already there. Usage: scripts/deps.sh [native|all]
 set -euo pipefail
 
-native=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev libssl-dev python3 pkgconf)
+native=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev libssl-dev nlohmann-json3-dev
+        python3 pkgconf)
 # clang, lld and llvm: the Microsoft-format import libraries and the host
 # linked with lld-link; wine32 runs the i686 build where the kernel can.
 windows=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 wine32:i386 clang lld llvm)
