@@ -3,8 +3,11 @@
 # is already there. Usage: scripts/deps.sh [native|all]
 set -euo pipefail
 
-native=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev libssl-dev nlohmann-json3-dev)
-windows=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64)
+native=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev libssl-dev nlohmann-json3-dev
+        python3 pkgconf)
+# clang, lld and llvm: the Microsoft-format import libraries and the host
+# linked with lld-link; wine32 runs the i686 build where the kernel can.
+windows=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 wine32:i386 clang lld llvm)
 
 wanted=("${native[@]}")
 if [ "${1:-all}" = all ]; then
@@ -19,6 +22,9 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
+  case " ${missing[*]} " in
+    *:i386*) dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386 ;;
+  esac
   apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
