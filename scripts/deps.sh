@@ -5,10 +5,12 @@ set -euo pipefail
 
 native=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev libssl-dev)
 windows=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64)
+# The reliability stages: libFuzzer with clang, memcheck, ThreadSanitizer (gcc's).
+checks=(clang-14 libclang-rt-14-dev libfuzzer-14-dev valgrind)
 
 wanted=("${native[@]}")
 if [ "${1:-all}" = all ]; then
-  wanted+=("${windows[@]}")
+  wanted+=("${windows[@]}" "${checks[@]}")
 fi
 
 missing=()
