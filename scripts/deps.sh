@@ -3,7 +3,7 @@
 # is already there. Usage: scripts/deps.sh [native|all]
 set -euo pipefail
 
-native=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev libssl-dev)
+native=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev libssl-dev nlohmann-json3-dev)
 windows=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64)
 # The reliability stages: libFuzzer with clang, memcheck, ThreadSanitizer (gcc's).
 checks=(clang-14 libclang-rt-14-dev libfuzzer-14-dev valgrind)
