@@ -16,7 +16,7 @@
 #endif
 #endif
 #ifndef CLOCKLINK_CHECK_DEFINED
-#define CLOCKLINK_CHECK_DEFINED(p, n) ((void)0)
+#define CLOCKLINK_CHECK_DEFINED(p, n) ((void)(p), (void)(n))
 #endif
 
 namespace standins {
