@@ -14,8 +14,8 @@
 
 namespace {
 
-using skylark::DesDecrypt;
-using skylark::DesEncrypt;
+using skylark::desDecrypt;
+using skylark::desEncrypt;
 
 std::string hexOf(const std::uint8_t* b, std::size_t n) {
     static const char digits[] = "0123456789ABCDEF";
@@ -32,22 +32,22 @@ std::string hexOf(const std::uint8_t* b, std::size_t n) {
 void makeGenuine(std::uint8_t plain[40], const std::uint8_t vKey[8], std::uint8_t rec[48]) {
     std::uint8_t b[8] = {plain[0], plain[1], plain[2], plain[3], plain[4], plain[5],
                          std::uint8_t(plain[12] ^ plain[22]), std::uint8_t(plain[13] ^ plain[23])};
-    DesEncrypt(b, b, s_verifykey);
+    desEncrypt(b, b, s_verifykey);
     b[0] ^= plain[14] ^ plain[24];
     b[1] ^= plain[15] ^ plain[25];
     for (int i = 0; i < 6; ++i) b[2 + i] ^= plain[16 + i];
-    DesEncrypt(b, b, s_verifykey);
+    desEncrypt(b, b, s_verifykey);
     std::memcpy(plain + 8, b, 4);
 
     std::uint8_t chain[8];
     for (int i = 0; i < 8; ++i) chain[i] = plain[i] ^ std::uint8_t(vKey[i] << 1);
-    DesDecrypt(chain, chain, s_verifykey);
+    desDecrypt(chain, chain, s_verifykey);
     for (int at = 8; at < 40; at += 8) {
         for (int i = 0; i < 8; ++i) chain[i] ^= plain[at + i];
-        DesDecrypt(chain, chain, s_verifykey);
+        desDecrypt(chain, chain, s_verifykey);
     }
     const CDesKey recordKey(skylark::kRecordKey);
-    for (int at = 0; at < 40; at += 8) DesEncrypt(plain + at, rec + at, recordKey);
+    for (int at = 0; at < 40; at += 8) desEncrypt(plain + at, rec + at, recordKey);
     std::memcpy(rec + 40, chain, 8);
 }
 
@@ -69,7 +69,7 @@ void arbitrary(fuzz::Input& in) {
         HexToBin(out.text(), plain, 40);
         HexToBin(text, input, 48);
         const CDesKey recordKey(skylark::kRecordKey);
-        for (int at = 0; at < 40; at += 8) DesEncrypt(plain + at, plain + at, recordKey);
+        for (int at = 0; at < 40; at += 8) desEncrypt(plain + at, plain + at, recordKey);
         fuzz::check(std::memcmp(plain, input, 40) == 0, "accepted record re-encrypts to input");
     }
 
