@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 status=0
 echo "== memcheck: export suites"
-if valgrind -q --error-exitcode=1 build/native/bin/skylark_tests --gtest_brief=1 >build/native/memcheck.log 2>&1; then
+if valgrind -q --error-exitcode=1 --suppressions=tests/reliability/memcheck.supp build/native/bin/skylark_tests --gtest_brief=1 >build/native/memcheck.log 2>&1; then
   tail -1 build/native/memcheck.log
 else
   echo "memcheck: FAILED"; grep -v '^\[' build/native/memcheck.log | head -60; status=1
