@@ -8,10 +8,12 @@ native=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev libssl-de
 # clang, lld and llvm: the Microsoft-format import libraries and the host
 # linked with lld-link; wine32 runs the i686 build where the kernel can.
 windows=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 wine32:i386 clang lld llvm)
+# The reliability stages: libFuzzer with clang, memcheck, ThreadSanitizer (gcc's).
+checks=(clang-14 libclang-rt-14-dev libfuzzer-14-dev valgrind)
 
 wanted=("${native[@]}")
 if [ "${1:-all}" = all ]; then
-  wanted+=("${windows[@]}")
+  wanted+=("${windows[@]}" "${checks[@]}")
 fi
 
 missing=()

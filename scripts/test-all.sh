@@ -43,4 +43,5 @@ for dir in native sanitize win64 win32; do
   fi
 done
 echo "ctest: $passed passed, $failed failed"
+bash scripts/reliability.sh || status=1
 exit $status
