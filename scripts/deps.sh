@@ -3,7 +3,7 @@
 # is already there. Usage: scripts/deps.sh [native|all]
 set -euo pipefail
 
-native=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev libssl-dev)
+native=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev libssl-dev libcli11-dev nlohmann-json3-dev)
 windows=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64)
 
 wanted=("${native[@]}")
