@@ -1,0 +1,271 @@
+/*
+ * virtual_clock.h - virtual M, S and H race clocks behind our ClockLink.
+ *
+ * ClockLink.dll (Windows) / libclocklink.so (Linux) can put a virtual clock
+ * behind a channel handle. The clock keeps its own state and answers every
+ * command as a clock does: it checks authentication, time-setting proofs and
+ * record-download challenges, keeps its race, training and ring tables, its
+ * event log and settings, and runs its own time. A host developer opens one
+ * with CLV_Open, passes the handle to every Skylark export as the
+ * DeviceHandle, and uses the functions below for what a person would do at a
+ * real clock: set the password, let birds arrive, take stored records.
+ *
+ * This header needs nothing else from the repository. Every function uses the
+ * CLV_CALL convention (__stdcall on Windows, as every Skylark export), 32-bit
+ * CLV_ULONG handles, OLE Automation dates in a double (days since 30 December
+ * 1899, local wall-clock time, whole seconds) and identifiers as hex text
+ * (two digits per byte; characters that are not hex digits are skipped).
+ *
+ * Results: the functions that return int return CLV_OK (0) on success or one
+ * of the CLV_ERR_ codes below; outputs are written only on success.
+ * All functions are thread-safe: calls on one handle are serialised by its
+ * clock, calls on different handles run in parallel.
+ *
+ * ---- The clock's behaviour, as a host sees it --------------------------------
+ *
+ * Refused commands. A command the clock refuses returns status 0 from
+ * IFD_RunSysCmd / IFD_RunUserCmd (so the Skylark export fails), and
+ * IFD_GetErrCode then gives one of the CLV_ERR_ codes. The state read
+ * (SK_GetDevState) on a channel that is not authenticated still delivers the
+ * state byte and reports CLV_ERR_STATE_DELIVERED (145), which SK_GetDevState
+ * accepts.
+ *
+ * Security. The clock issues a fresh device random with IFD_GetRnd; only the
+ * latest one is valid and it is used up by the next block that uses it
+ * (authentication or time setting), whether that block passes or not. A block
+ * built on a random that was already used is refused with CLV_ERR_REPLAY; a
+ * block that matches no random with CLV_ERR_BAD_PROOF. IFD_SetCommKey accepts
+ * only the comm key the clocks share, with a random whose first byte is odd
+ * and whose halves repeat. Authentication (SK_Connect / SK_ConnectEx) checks
+ * the comm-key random and the verification block against the password set by
+ * SK_InitDevEx (or CLV_SetPassword); it authenticates the channel until the
+ * clock is initialised again or closed.
+ *   Without authentication the clock answers only: the state read, device
+ *   information, its time, initialisation while it has no password, entering
+ *   in-system programming (the access code is its proof) and the
+ *   authentication itself. Everything else is refused with
+ *   CLV_ERR_NOT_AUTHENTICATED. Initialising a clock that has a password needs
+ *   an authenticated channel (or CLV_SetPassword from this API first).
+ *   Time setting (SK_SetPigeon encrypted, SK_SetTime clear) needs the
+ *   channel authenticated and a block built on the latest device random.
+ *
+ * Indexes. Race, race-card, record, training, registry and race-card (H)
+ * indexes count from 0, in the order the entries were made; removing an entry
+ * moves the later ones down by one. Event-log numbers count from 1: the
+ * maximum log number is the number of the newest entry (0 for an empty log).
+ * Training numbers are given by the clock from 1 upwards and never reused.
+ * SKM_AddRaceCard adds to the newest race that is not yet confirmed, and
+ * SKM_AddTrainCard to the newest training flight not yet confirmed.
+ *
+ * Races (M clock). Created -> confirmed -> closed. Cards are added while the
+ * race is created; confirming needs at least one card; arrivals are recorded
+ * only while it is confirmed and only for rings among its cards, one arrival
+ * per ring. SKM_CloseRace (and SKM_PauseRace, the same command) closes a
+ * created or confirmed race; SKM_RemoveRace removes a race in any state;
+ * SKM_DeposeRaces with eight zero bytes removes every closed race, with a
+ * race key the closed race of that key.
+ *   SKM_GetRaceInfo's race figure is the number of arrivals; SKM_GetRaceInfo2
+ *   gives the number of cards (16 bits) and the race parameter (32 bits).
+ *
+ * Capacities (refused with CLV_ERR_FULL when full):
+ *   M clock: 32 races, 10000 cards and 10000 arrivals per race, 16 training
+ *   flights with 2000 rings and 2000 arrivals each, 16 training sites, 5000
+ *   registry entries, 8 channel numbers, 8 touch types; the event log keeps
+ *   its newest 2000 entries (older ones are dropped, their numbers answer
+ *   CLV_ERR_NOT_FOUND).
+ *   S clock: one race with 10000 arrivals. H clock: one race with 10000 race
+ *   cards and 10000 arrivals.
+ *
+ * Arrival records. An arrival as downloaded (SKM_GetRaceRecord,
+ * SKS_GetRaceRecord) and as stored:
+ *   lead field (4)    the clock's serial number
+ *   record body (16)  0 ring number (6) | 6 arrival number in the race, from 0 (2)
+ *                     | 8 body check value (4) | 12 race key bytes 0-3 (4)
+ *   arrival time (6)  BcdDateTime
+ * The stored 48-byte record holds these 26 bytes in the order body, time,
+ * lead, then the race key (8), the arrival number (2) and four zero bytes,
+ * encrypted and closed with its check value as SK_ParseRecordInfo proves
+ * them. The masked 24-byte record is the body masked with the race key,
+ * followed by the race key masked with the record mask, as SK_ParseRecordInfo2
+ * unmasks it. On the S and H clocks the race key is theirs; the lead field is
+ * not sent in their download.
+ *
+ * Saved state: a JSON text (see CLV_Save) written atomically; the file format
+ * is described in standins/clocklink/virtual/README.md.
+ */
+#ifndef SKYLARK_VIRTUAL_CLOCK_H
+#define SKYLARK_VIRTUAL_CLOCK_H
+
+#if defined(_WIN32)
+#  define CLV_CALL __stdcall
+#  if defined(CLOCKLINK_BUILDING)
+#    define CLV_API __declspec(dllexport)
+#  else
+#    define CLV_API
+#  endif
+typedef unsigned long CLV_ULONG;
+#else
+#  include <stdint.h>
+#  define CLV_CALL
+#  define CLV_API __attribute__((visibility("default")))
+typedef uint32_t CLV_ULONG;
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Kinds of clock. */
+enum {
+    CLV_KIND_M = 1, /* races, training flights, ring registry, log, settings */
+    CLV_KIND_S = 2, /* one race */
+    CLV_KIND_H = 3  /* one race with its list of race cards */
+};
+
+/* Error codes: returned by the functions below, and given by IFD_GetErrCode
+ * for a command the clock refused. */
+enum {
+    CLV_OK = 0,
+    CLV_ERR_NO_CHANNEL = 6,           /* the handle names no clock */
+    CLV_ERR_NOT_AUTHENTICATED = 129,  /* the command needs an authenticated channel */
+    CLV_ERR_BAD_PROOF = 130,          /* verification block, password or access code wrong */
+    CLV_ERR_REPLAY = 131,             /* block built on a device random already used */
+    CLV_ERR_FULL = 132,               /* table full */
+    CLV_ERR_NOT_FOUND = 133,          /* no such race, ring, flight, index or log number */
+    CLV_ERR_BAD_PARAM = 134,          /* wrong parameter length, value or date */
+    CLV_ERR_BAD_STATE = 135,          /* not allowed in the entry's or the clock's state */
+    CLV_ERR_EXISTS = 136,             /* race key or ring number already present */
+    CLV_ERR_UNKNOWN_COMMAND = 137,    /* a command this kind of clock does not know */
+    CLV_ERR_NO_COMM_KEY = 138,        /* no comm key installed on the channel */
+    CLV_ERR_STATE_DELIVERED = 145,    /* state read: byte delivered, channel not authenticated */
+    CLV_ERR_FILE_IO = 160,            /* the file cannot be read or written */
+    CLV_ERR_FILE_DAMAGED = 161,       /* not a saved clock, damaged or truncated */
+    CLV_ERR_FILE_VERSION = 162,       /* saved by a newer version */
+    CLV_ERR_BAD_ARGUMENT = 163        /* an argument of a CLV_ function is unusable */
+};
+
+/* Fault modes for CLV_SetFault; each applies once, to the next exchange. */
+enum {
+    CLV_FAULT_TAMPER = 1, /* flip bit `value` (0 = lowest bit of byte 0) of the next reply */
+    CLV_FAULT_CUT = 2,    /* deliver the next reply `value` bytes short (at least 1) */
+    CLV_FAULT_DELAY = 3,  /* the next command answers after `value` milliseconds */
+    CLV_FAULT_FAIL = 4,   /* the next command fails with error code `value`, doing nothing */
+    CLV_FAULT_CLEAR = 0   /* clear every pending fault */
+};
+
+/* Opens a fresh virtual clock of a kind (CLV_KIND_). Returns its ClockLink
+ * handle, or 0 for an unknown kind. The clock starts uninitialised, with no
+ * password, its time at the host's local time, running. */
+CLV_API CLV_ULONG CLV_CALL CLV_Open(int kind);
+
+/* Opens a virtual clock saved with CLV_Save. Its time has run on by the time
+ * that passed since the save (unless it was frozen). The channel starts not
+ * authenticated. Returns the handle, or 0 with *err (if err is not null) set
+ * to CLV_ERR_FILE_IO, CLV_ERR_FILE_DAMAGED or CLV_ERR_FILE_VERSION. */
+CLV_API CLV_ULONG CLV_CALL CLV_Load(const char* path, int* err);
+
+/* Saves the clock's state to path atomically: written to a temporary file
+ * beside it, flushed to disk, then renamed over path. On failure path is left
+ * as it was. */
+CLV_API int CLV_CALL CLV_Save(CLV_ULONG handle, const char* path);
+
+/* Closes the clock; the handle becomes invalid. Unsaved state is lost. */
+CLV_API int CLV_CALL CLV_Close(CLV_ULONG handle);
+
+/* The clock's kind (CLV_KIND_) into *kind. */
+CLV_API int CLV_CALL CLV_GetKind(CLV_ULONG handle, int* kind);
+
+/* Sets the password the clock checks at authentication, as SK_InitDevEx with
+ * that password would (first 8 characters; null or "" for none). Ends any
+ * authentication of the channel. */
+CLV_API int CLV_CALL CLV_SetPassword(CLV_ULONG handle, const char* password);
+
+/* Sets the clock's running time. */
+CLV_API int CLV_CALL CLV_SetClockTime(CLV_ULONG handle, double date);
+
+/* The clock's running time now. */
+CLV_API int CLV_CALL CLV_GetClockTime(CLV_ULONG handle, double* date);
+
+/* Non-zero frozen stops the clock's time where it stands (time setting still
+ * moves it); zero lets it run on with the host's clock. */
+CLV_API int CLV_CALL CLV_FreezeClock(CLV_ULONG handle, int frozen);
+
+/* A bird arrived: ringHex (12 digits) at time date. M clock: into the race
+ * at raceIndex, which must be confirmed and hold the ring among its cards.
+ * S clock: into its race (raceIndex ignored). H clock: into its confirmed
+ * race, the ring among its race cards (raceIndex ignored). The clock logs the
+ * arrival and holds it for download; a ring arrives once per race. */
+CLV_API int CLV_CALL CLV_RecordArrival(CLV_ULONG handle, CLV_ULONG raceIndex,
+                                       const char* ringHex, double date);
+
+/* M clock: a bird of a training flight arrived (the flight at trainIndex,
+ * confirmed, the ring among its rings). */
+CLV_API int CLV_CALL CLV_RecordTrainArrival(CLV_ULONG handle, CLV_ULONG trainIndex,
+                                            const char* ringHex, double date);
+
+/* Number of arrivals held for the race at raceIndex (ignored on S and H). */
+CLV_API int CLV_CALL CLV_GetArrivalCount(CLV_ULONG handle, CLV_ULONG raceIndex,
+                                         CLV_ULONG* count);
+
+/* Arrival recordIndex of the race at raceIndex as a stored 48-byte record:
+ * 96 hex digits and a NUL into text (at least 97 characters), encrypted and
+ * closed with its check value over vKey (8 bytes taken as they stand), so
+ * SK_ParseRecordInfo(vKey, text, ...) proves it. */
+CLV_API int CLV_CALL CLV_GetStoredRecord(CLV_ULONG handle, CLV_ULONG raceIndex,
+                                         CLV_ULONG recordIndex, const unsigned char* vKey,
+                                         char* text);
+
+/* The same arrival as a 24-byte masked record: 48 hex digits and a NUL into
+ * text (at least 49 characters). */
+CLV_API int CLV_CALL CLV_GetMaskedRecord(CLV_ULONG handle, CLV_ULONG raceIndex,
+                                         CLV_ULONG recordIndex, char* text);
+
+/* S and H clocks: the 16 card bytes SKS_ReadCard reads (32 hex digits). */
+CLV_API int CLV_CALL CLV_SetCardData(CLV_ULONG handle, const char* cardHex);
+
+/* Arms a fault (CLV_FAULT_) for the next exchange on the channel; faults of
+ * different modes can be armed together. CLV_FAULT_CLEAR disarms all.
+ * TAMPER and CUT act on the next command that delivers reply bytes; DELAY and
+ * FAIL on the next command of any kind. */
+CLV_API int CLV_CALL CLV_SetFault(CLV_ULONG handle, int fault, CLV_ULONG value);
+
+/* M clock: the number of the newest event-log entry (0 for none). */
+CLV_API int CLV_CALL CLV_GetLogCount(CLV_ULONG handle, CLV_ULONG* maxLogNo);
+
+/* M clock: event-log entry logNo (from 1): its type (CLV_LOG_), time and data
+ * as hex text (at least 51 characters). */
+CLV_API int CLV_CALL CLV_GetLogEntry(CLV_ULONG handle, CLV_ULONG logNo, unsigned char* type,
+                                     double* date, char* dataHex);
+
+/* A short English text for an error code (never null). */
+CLV_API const char* CLV_CALL CLV_ErrorText(int code);
+
+/* Event-log entry types and the data each carries. */
+enum {
+    CLV_LOG_INITIALISED = 0x01,       /* none */
+    CLV_LOG_AUTHENTICATED = 0x02,     /* none */
+    CLV_LOG_AUTH_REFUSED = 0x03,      /* error code (1) */
+    CLV_LOG_TIME_SET = 0x04,          /* previous time BcdDateTime (6), 0 clear / 1 encrypted (1) */
+    CLV_LOG_ISP = 0x05,               /* none */
+    CLV_LOG_RACE_CREATED = 0x10,      /* race key (8) */
+    CLV_LOG_RACE_CONFIRMED = 0x11,    /* race key (8), number of cards (2) */
+    CLV_LOG_RACE_CLOSED = 0x12,       /* race key (8) */
+    CLV_LOG_RACE_REMOVED = 0x13,      /* race key (8) */
+    CLV_LOG_RACES_DEPOSED = 0x14,     /* number of races removed (2) */
+    CLV_LOG_ARRIVAL = 0x15,           /* ring number (6), race index (2), arrival number (2) */
+    CLV_LOG_RING_REGISTERED = 0x20,   /* ring number (6) */
+    CLV_LOG_RING_MODIFIED = 0x21,     /* ring number (6) */
+    CLV_LOG_RING_REMOVED = 0x22,      /* ring number (6) */
+    CLV_LOG_TRAIN_CREATED = 0x30,     /* training number (2) */
+    CLV_LOG_TRAIN_CONFIRMED = 0x31,   /* training number (2) */
+    CLV_LOG_TRAIN_CLOSED = 0x32,      /* training number (2) */
+    CLV_LOG_TRAIN_REMOVED = 0x33,     /* training number (2) */
+    CLV_LOG_TRAIN_ARRIVAL = 0x34,     /* ring number (6), training number (2) */
+    CLV_LOG_SETTING_CHANGED = 0x40    /* command code (1), index or site number (1) */
+};
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* SKYLARK_VIRTUAL_CLOCK_H */
