@@ -303,6 +303,14 @@ PAS_TYPE = {
 PAS_RESULT = {"BOOL16": "BOOL16", "SK_ULONG": "SK_ULONG", "double": "Double"}
 
 
+PAS_RESERVED = {"array", "begin", "const", "end", "file", "in", "label", "object", "out", "record",
+                "set", "string", "type", "unit", "var"}
+
+
+def pas_name(name: str) -> str:
+    return "&" + name if name.lower() in PAS_RESERVED else name
+
+
 def pascal(exports: list[dict]) -> str:
     out = [f"{{ {BANNER} }}", "{ The 79 exports as stdcall external declarations, and the size of every",
            "  output buffer. }", "unit Skylark;", "", "{$mode objfpc}{$H+}", "", "interface", "",
@@ -316,7 +324,7 @@ def pascal(exports: list[dict]) -> str:
                 out.append(f"  {e['name']}_{a['name']}_Size = {a['size']};")
     out.append("")
     for e in exports:
-        params = "; ".join(f"{a['name']}: {PAS_TYPE[a['type']]}" for a in e["args"])
+        params = "; ".join(f"{pas_name(a['name'])}: {PAS_TYPE[a['type']]}" for a in e["args"])
         head = "procedure" if e["result"] == "void" else "function"
         res = "" if e["result"] == "void" else f": {PAS_RESULT[e['result']]}"
         out.append(f"{{ {e.get('doc', '')} Result rule: {e['rule']}. }}")
@@ -333,8 +341,15 @@ def pascal(exports: list[dict]) -> str:
 
 # ---- VBA ------------------------------------------------------------------
 
+# Names a VBA or VB6 argument cannot take.
+VBA_RESERVED = {"date", "len", "string", "type", "error", "name", "open", "get", "put", "input",
+                "print", "set", "let", "property", "text"}
+
+
 def vba_param(a: dict) -> str:
     t, enc, n = a["type"], a["encoding"], a["name"]
+    if n.lower() in VBA_RESERVED:
+        n += "Value"
     if t == "SK_ULONG":
         return f"ByVal {n} As Long"
     if t == "SK_ULONG*":

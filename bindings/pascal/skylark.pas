@@ -89,11 +89,11 @@ function SK_SetPigeon(handle: SK_ULONG; date: Double): BOOL16; stdcall; external
 { Sets the clock's time with a verification block in clear. Result rule: pass-through. }
 function SK_SetTime(handle: SK_ULONG; date: Double): BOOL16; stdcall; external SkylarkLib name 'SK_SetTime';
 { Decrypts and proves a stored 48-byte arrival record. Result rule: normalised. }
-function SK_ParseRecordInfo(vKey: PByte; record: PAnsiChar; plain: PAnsiChar): BOOL16; stdcall; external SkylarkLib name 'SK_ParseRecordInfo';
+function SK_ParseRecordInfo(vKey: PByte; &record: PAnsiChar; plain: PAnsiChar): BOOL16; stdcall; external SkylarkLib name 'SK_ParseRecordInfo';
 { Unmasks a 24-byte masked record. Result rule: normalised. }
-function SK_ParseRecordInfo2(unused: SK_ULONG; record: PAnsiChar; plain: PAnsiChar): BOOL16; stdcall; external SkylarkLib name 'SK_ParseRecordInfo2';
+function SK_ParseRecordInfo2(unused: SK_ULONG; &record: PAnsiChar; plain: PAnsiChar): BOOL16; stdcall; external SkylarkLib name 'SK_ParseRecordInfo2';
 { Unmasks a 24-byte masked record (same as SK_ParseRecordInfo2). Result rule: normalised. }
-function SK_ParseRecordInfo3(unused: SK_ULONG; record: PAnsiChar; plain: PAnsiChar): BOOL16; stdcall; external SkylarkLib name 'SK_ParseRecordInfo3';
+function SK_ParseRecordInfo3(unused: SK_ULONG; &record: PAnsiChar; plain: PAnsiChar): BOOL16; stdcall; external SkylarkLib name 'SK_ParseRecordInfo3';
 { Enters a race on the M clock. Result rule: normalised. }
 function SKM_CreateRace(handle: SK_ULONG; raceKeyHex: PAnsiChar; firstTime: Double; secondTime: Double; raceParam: SK_ULONG): BOOL16; stdcall; external SkylarkLib name 'SKM_CreateRace';
 { Adds a card entry to a race on the M clock. Result rule: normalised. }

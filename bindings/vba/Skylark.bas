@@ -46,9 +46,9 @@ Public Const SKR_ReadCard_ringNoHex_Size As Long = 13
 Public Const SKR_ReadCard_raceNoHex_Size As Long = 9
 
 #If VBA7 Then
-Public Declare PtrSafe Sub BinToHex Lib "Skylark.dll" Alias "BinToHex" (ByRef data As Byte, ByVal len As Long, ByVal text As String)
-Public Declare PtrSafe Function HexToBin Lib "Skylark.dll" Alias "HexToBin" (ByVal text As String, ByRef data As Byte, ByVal maxBytes As Long) As Long
-Public Declare PtrSafe Sub DateToBcd Lib "Skylark.dll" Alias "DateToBcd" (ByRef bcd As Byte, ByVal date As Double)
+Public Declare PtrSafe Sub BinToHex Lib "Skylark.dll" Alias "BinToHex" (ByRef data As Byte, ByVal lenValue As Long, ByVal textValue As String)
+Public Declare PtrSafe Function HexToBin Lib "Skylark.dll" Alias "HexToBin" (ByVal textValue As String, ByRef data As Byte, ByVal maxBytes As Long) As Long
+Public Declare PtrSafe Sub DateToBcd Lib "Skylark.dll" Alias "DateToBcd" (ByRef bcd As Byte, ByVal dateValue As Double)
 Public Declare PtrSafe Function BcdToDate Lib "Skylark.dll" Alias "BcdToDate" (ByRef bcd As Byte) As Double
 Public Declare PtrSafe Function SK_Connect Lib "Skylark.dll" Alias "SK_Connect" (ByVal handle As Long) As Integer
 Public Declare PtrSafe Function SK_ConnectEx Lib "Skylark.dll" Alias "SK_ConnectEx" (ByVal handle As Long, ByVal password As String) As Integer
@@ -58,9 +58,9 @@ Public Declare PtrSafe Function SK_InitDevEx Lib "Skylark.dll" Alias "SK_InitDev
 Public Declare PtrSafe Function SK_ActiveIsp Lib "Skylark.dll" Alias "SK_ActiveIsp" (ByVal handle As Long) As Integer
 Public Declare PtrSafe Function SK_GetDevState Lib "Skylark.dll" Alias "SK_GetDevState" (ByVal handle As Long, ByRef state As Byte) As Integer
 Public Declare PtrSafe Function SK_GetDevInfo Lib "Skylark.dll" Alias "SK_GetDevInfo" (ByVal handle As Long, ByVal info As String) As Integer
-Public Declare PtrSafe Function SK_GetTime Lib "Skylark.dll" Alias "SK_GetTime" (ByVal handle As Long, ByRef date As Double) As Integer
-Public Declare PtrSafe Function SK_SetPigeon Lib "Skylark.dll" Alias "SK_SetPigeon" (ByVal handle As Long, ByVal date As Double) As Integer
-Public Declare PtrSafe Function SK_SetTime Lib "Skylark.dll" Alias "SK_SetTime" (ByVal handle As Long, ByVal date As Double) As Integer
+Public Declare PtrSafe Function SK_GetTime Lib "Skylark.dll" Alias "SK_GetTime" (ByVal handle As Long, ByRef dateValue As Double) As Integer
+Public Declare PtrSafe Function SK_SetPigeon Lib "Skylark.dll" Alias "SK_SetPigeon" (ByVal handle As Long, ByVal dateValue As Double) As Integer
+Public Declare PtrSafe Function SK_SetTime Lib "Skylark.dll" Alias "SK_SetTime" (ByVal handle As Long, ByVal dateValue As Double) As Integer
 Public Declare PtrSafe Function SK_ParseRecordInfo Lib "Skylark.dll" Alias "SK_ParseRecordInfo" (ByRef vKey As Byte, ByVal record As String, ByVal plain As String) As Integer
 Public Declare PtrSafe Function SK_ParseRecordInfo2 Lib "Skylark.dll" Alias "SK_ParseRecordInfo2" (ByVal unused As Long, ByVal record As String, ByVal plain As String) As Integer
 Public Declare PtrSafe Function SK_ParseRecordInfo3 Lib "Skylark.dll" Alias "SK_ParseRecordInfo3" (ByVal unused As Long, ByVal record As String, ByVal plain As String) As Integer
@@ -130,9 +130,9 @@ Public Declare PtrSafe Function SKM_GetRaceInfo2 Lib "Skylark.dll" Alias "?SKM_G
 Public Declare PtrSafe Function SKM_GetRaceInfo2 Lib "Skylark.dll" Alias "?SKM_GetRaceInfo2@@YGFKKPAK0@Z" (ByVal handle As Long, ByVal raceIndex As Long, ByRef figure16 As Long, ByRef figure32 As Long) As Integer
 #End If
 #Else
-Public Declare Sub BinToHex Lib "Skylark.dll" Alias "BinToHex" (ByRef data As Byte, ByVal len As Long, ByVal text As String)
-Public Declare Function HexToBin Lib "Skylark.dll" Alias "HexToBin" (ByVal text As String, ByRef data As Byte, ByVal maxBytes As Long) As Long
-Public Declare Sub DateToBcd Lib "Skylark.dll" Alias "DateToBcd" (ByRef bcd As Byte, ByVal date As Double)
+Public Declare Sub BinToHex Lib "Skylark.dll" Alias "BinToHex" (ByRef data As Byte, ByVal lenValue As Long, ByVal textValue As String)
+Public Declare Function HexToBin Lib "Skylark.dll" Alias "HexToBin" (ByVal textValue As String, ByRef data As Byte, ByVal maxBytes As Long) As Long
+Public Declare Sub DateToBcd Lib "Skylark.dll" Alias "DateToBcd" (ByRef bcd As Byte, ByVal dateValue As Double)
 Public Declare Function BcdToDate Lib "Skylark.dll" Alias "BcdToDate" (ByRef bcd As Byte) As Double
 Public Declare Function SK_Connect Lib "Skylark.dll" Alias "SK_Connect" (ByVal handle As Long) As Integer
 Public Declare Function SK_ConnectEx Lib "Skylark.dll" Alias "SK_ConnectEx" (ByVal handle As Long, ByVal password As String) As Integer
@@ -142,9 +142,9 @@ Public Declare Function SK_InitDevEx Lib "Skylark.dll" Alias "SK_InitDevEx" (ByV
 Public Declare Function SK_ActiveIsp Lib "Skylark.dll" Alias "SK_ActiveIsp" (ByVal handle As Long) As Integer
 Public Declare Function SK_GetDevState Lib "Skylark.dll" Alias "SK_GetDevState" (ByVal handle As Long, ByRef state As Byte) As Integer
 Public Declare Function SK_GetDevInfo Lib "Skylark.dll" Alias "SK_GetDevInfo" (ByVal handle As Long, ByVal info As String) As Integer
-Public Declare Function SK_GetTime Lib "Skylark.dll" Alias "SK_GetTime" (ByVal handle As Long, ByRef date As Double) As Integer
-Public Declare Function SK_SetPigeon Lib "Skylark.dll" Alias "SK_SetPigeon" (ByVal handle As Long, ByVal date As Double) As Integer
-Public Declare Function SK_SetTime Lib "Skylark.dll" Alias "SK_SetTime" (ByVal handle As Long, ByVal date As Double) As Integer
+Public Declare Function SK_GetTime Lib "Skylark.dll" Alias "SK_GetTime" (ByVal handle As Long, ByRef dateValue As Double) As Integer
+Public Declare Function SK_SetPigeon Lib "Skylark.dll" Alias "SK_SetPigeon" (ByVal handle As Long, ByVal dateValue As Double) As Integer
+Public Declare Function SK_SetTime Lib "Skylark.dll" Alias "SK_SetTime" (ByVal handle As Long, ByVal dateValue As Double) As Integer
 Public Declare Function SK_ParseRecordInfo Lib "Skylark.dll" Alias "SK_ParseRecordInfo" (ByRef vKey As Byte, ByVal record As String, ByVal plain As String) As Integer
 Public Declare Function SK_ParseRecordInfo2 Lib "Skylark.dll" Alias "SK_ParseRecordInfo2" (ByVal unused As Long, ByVal record As String, ByVal plain As String) As Integer
 Public Declare Function SK_ParseRecordInfo3 Lib "Skylark.dll" Alias "SK_ParseRecordInfo3" (ByVal unused As Long, ByVal record As String, ByVal plain As String) As Integer
