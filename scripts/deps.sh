@@ -5,10 +5,13 @@ set -euo pipefail
 
 native=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev libssl-dev libcli11-dev nlohmann-json3-dev)
 windows=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64)
+# Host bindings (scripts/test-bindings.sh): Python, C# (Mono), Pascal (Free Pascal).
+bindings=(python3 python3-venv python3-pip python3-setuptools python3-pytest mono-mcs mono-runtime
+  fp-compiler fp-units-rtl)
 
 wanted=("${native[@]}")
 if [ "${1:-all}" = all ]; then
-  wanted+=("${windows[@]}")
+  wanted+=("${windows[@]}" "${bindings[@]}")
 fi
 
 missing=()
