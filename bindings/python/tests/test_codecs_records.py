@@ -1,4 +1,5 @@
 """Codecs and record decoding: conversions at the edges, no clock involved."""
+import ctypes
 from datetime import datetime
 
 import pytest
@@ -33,9 +34,4 @@ def test_record_that_fails_its_checks_raises_without_error_code(sk):
     assert failed.value.error_code is None and failed.value.status == 0
     with pytest.raises(ValueError):
         sk.sk_parse_record_info(b"\x01" * 7, "00" * 48)
-    assert sk.raw.SK_ParseRecordInfo(b"\x01" * 8, b"00" * 48, skylark_buffer(81)) == 0
-
-
-def skylark_buffer(size):
-    import ctypes
-    return ctypes.create_string_buffer(size)
+    assert sk.raw.SK_ParseRecordInfo(b"\x01" * 8, b"00" * 48, ctypes.create_string_buffer(81)) == 0
