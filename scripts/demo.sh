@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the library natively and runs the host program that drives it.
+# Builds the library and its stand-ins natively and runs the demo host: the
+# typical road of a racing host against the virtual clocks and tag reader.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh native
 cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build/native -j "$(nproc)" --target skylark_hello
-./build/native/bin/skylark_hello
+cmake --build build/native -j "$(nproc)" --target skylark_demo
+./build/native/bin/skylark_demo
