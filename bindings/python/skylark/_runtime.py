@@ -117,6 +117,7 @@ class Binding:
         # ClockLink first, so that Skylark's dependency resolves to this one.
         self.clocklink = _load(clocklink)
         self.library = _load(library)
+        self.library_path = library
         self.clocklink.IFD_GetErrCode.restype = _U32
         self.clocklink.IFD_GetErrCode.argtypes = (_U32,)
         platform = platform_key()

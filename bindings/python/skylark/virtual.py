@@ -8,6 +8,8 @@ tests and scripts that drive a clock without hardware.
 from __future__ import annotations
 
 import ctypes
+import os
+import sys
 from datetime import datetime
 from typing import Optional
 
@@ -139,3 +141,55 @@ def available(binding: Binding) -> bool:
     if handle:
         lib.CLV_Close(handle)
     return handle != 0
+
+
+# ---- Virtual ring reader (the stand-in RingReader's RRV_ functions) ------------
+
+_READER_SIGNATURES = {
+    "RRV_Open": (_U32, ()),
+    "RRV_Close": (None, (_U32,)),
+    "RRV_PutTag": (ctypes.c_int, (_U32, ctypes.c_char_p)),
+    "RRV_TakeTag": (ctypes.c_int, (_U32,)),
+}
+
+
+def _reader_functions(binding: Binding):
+    lib = getattr(binding, "_ringreader", None)
+    if lib is None:
+        name = "RingReader.dll" if sys.platform == "win32" else "libringreader.so"
+        folder = os.path.dirname(binding.library_path)
+        path = os.environ.get("SKYLARK_RINGREADER") or (os.path.join(folder, name) if folder else name)
+        lib = ctypes.WinDLL(path) if sys.platform == "win32" else ctypes.CDLL(path)
+        for fname, (restype, argtypes) in _READER_SIGNATURES.items():
+            fn = getattr(lib, fname)
+            fn.restype, fn.argtypes = restype, argtypes
+        binding._ringreader = lib
+    return lib
+
+
+class VirtualReader:
+    """A virtual ring reader; its handle is the reader argument of the SKR_ methods."""
+
+    def __init__(self, binding: Binding):
+        self._lib = _reader_functions(binding)
+        self.handle: int = self._lib.RRV_Open()
+
+    def put_tag(self, uid: bytes) -> None:
+        """Puts the tag with this 4-byte UID into the field."""
+        if not self._lib.RRV_PutTag(self.handle, _bytes_in(uid, 4, "uid")):
+            raise VirtualClockError("RRV_PutTag", 0, "the field already holds a tag")
+
+    def take_tag(self) -> None:
+        if not self._lib.RRV_TakeTag(self.handle):
+            raise VirtualClockError("RRV_TakeTag", 0, "the field is empty")
+
+    def close(self) -> None:
+        if self.handle:
+            self._lib.RRV_Close(self.handle)
+            self.handle = 0
+
+    def __enter__(self) -> "VirtualReader":
+        return self
+
+    def __exit__(self, *exc) -> None:
+        self.close()
