@@ -3,7 +3,8 @@
 # is already there. Usage: scripts/deps.sh [native|all]
 set -euo pipefail
 
-native=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev libssl-dev libcli11-dev nlohmann-json3-dev)
+native=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev libssl-dev nlohmann-json3-dev)
+native+=(libcli11-dev)  # skylark-records' command line
 windows=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64)
 # Host bindings (scripts/test-bindings.sh): Python, C# (Mono), Pascal (Free Pascal).
 bindings=(python3 python3-venv python3-pip python3-setuptools python3-pytest mono-mcs mono-runtime

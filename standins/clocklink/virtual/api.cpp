@@ -1,42 +1,272 @@
-// The virtual clocks' C API (standins/include/virtual_clock.h).
-#include "standins/include/virtual_clock.h"
+// The virtual clocks' C API (standins/include/virtual_clock.h): each call
+// finds the clock behind its handle and works under the clock's lock.
+#include <cstring>
+#include <memory>
+
+#include "standins/clocklink/virtual/virtual_clock.h"
+
+using namespace standins;
+using namespace standins::vclock;
+
+namespace {
+
+std::shared_ptr<VirtualClock> findClock(CLV_ULONG handle) {
+    return std::dynamic_pointer_cast<VirtualClock>(clockDevices().find(handle));
+}
+
+// Runs op(clock) under the clock's lock; nothing thrown leaves the API.
+template <class Op>
+int onClock(CLV_ULONG handle, Op op) {
+    try {
+        auto clock = findClock(handle);
+        if (!clock) return CLV_ERR_NO_CHANNEL;
+        return clock->locked(op);
+    } catch (...) {
+        return CLV_ERR_FULL;
+    }
+}
+
+// Exactly N bytes from hex text; characters that are not hex digits are skipped.
+template <std::size_t N>
+bool bytesOf(const char* hex, std::array<std::uint8_t, N>& ring) {
+    if (hex == nullptr) return false;
+    std::size_t n = 0;
+    int high = -1;
+    for (const char* p = hex; *p != '\0' && n < ring.size(); ++p) {
+        const char c = *p;
+        const int d = c >= '0' && c <= '9'   ? c - '0'
+                      : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                      : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                             : -1;
+        if (d < 0) continue;
+        if (high < 0) {
+            high = d;
+        } else {
+            ring[n++] = static_cast<std::uint8_t>(high * 16 + d);
+            high = -1;
+        }
+    }
+    return n == ring.size();
+}
+
+void toHex(const std::uint8_t* p, std::size_t n, char* text) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    for (std::size_t i = 0; i < n; ++i) {
+        text[2 * i] = kDigits[p[i] >> 4];
+        text[2 * i + 1] = kDigits[p[i] & 0x0F];
+    }
+    text[2 * n] = '\0';
+}
+
+CLV_ULONG addClock(ClockState state) {
+    return clockDevices().add(std::make_shared<VirtualClock>(std::move(state)));
+}
+
+// The stored or masked form of one arrival.
+template <class Make>
+int withArrival(CLV_ULONG handle, CLV_ULONG raceIndex, CLV_ULONG recordIndex, Make make) {
+    return onClock(handle, [&](VirtualClock& c) {
+        Key key{};
+        std::vector<Arrival>* arrivals = c.arrivalsOf(raceIndex, key);
+        if (arrivals == nullptr || recordIndex >= arrivals->size()) return int{CLV_ERR_NOT_FOUND};
+        make(arrivalRecord(c.state(), key, recordIndex, (*arrivals)[recordIndex]), key);
+        return int{CLV_OK};
+    });
+}
+
+}  // namespace
 
 extern "C" {
 
-CLV_API CLV_ULONG CLV_CALL CLV_Open(int) { return 0; }
-CLV_API CLV_ULONG CLV_CALL CLV_Load(const char*, int* err) {
-    if (err != nullptr) *err = CLV_ERR_FILE_IO;
-    return 0;
+CLV_API CLV_ULONG CLV_CALL CLV_Open(int kind) {
+    if (kind != CLV_KIND_M && kind != CLV_KIND_S && kind != CLV_KIND_H) return 0;
+    try {
+        return addClock(VirtualClock::freshState(static_cast<ClockKind>(kind)));
+    } catch (...) {
+        return 0;
+    }
 }
-CLV_API int CLV_CALL CLV_Save(CLV_ULONG, const char*) { return CLV_ERR_NO_CHANNEL; }
-CLV_API int CLV_CALL CLV_Close(CLV_ULONG) { return CLV_ERR_NO_CHANNEL; }
-CLV_API int CLV_CALL CLV_GetKind(CLV_ULONG, int*) { return CLV_ERR_NO_CHANNEL; }
-CLV_API int CLV_CALL CLV_SetPassword(CLV_ULONG, const char*) { return CLV_ERR_NO_CHANNEL; }
-CLV_API int CLV_CALL CLV_SetClockTime(CLV_ULONG, double) { return CLV_ERR_NO_CHANNEL; }
-CLV_API int CLV_CALL CLV_GetClockTime(CLV_ULONG, double*) { return CLV_ERR_NO_CHANNEL; }
-CLV_API int CLV_CALL CLV_FreezeClock(CLV_ULONG, int) { return CLV_ERR_NO_CHANNEL; }
-CLV_API int CLV_CALL CLV_RecordArrival(CLV_ULONG, CLV_ULONG, const char*, double) {
-    return CLV_ERR_NO_CHANNEL;
+
+CLV_API CLV_ULONG CLV_CALL CLV_Load(const char* path, int* err) {
+    int code = CLV_ERR_BAD_ARGUMENT;
+    CLV_ULONG handle = 0;
+    try {
+        std::string text;
+        ClockState state;
+        if (path == nullptr) code = CLV_ERR_BAD_ARGUMENT;
+        else if (!readFile(path, text)) code = CLV_ERR_FILE_IO;
+        else if ((code = loadText(text, state)) == CLV_OK) handle = addClock(std::move(state));
+    } catch (...) {
+        code = CLV_ERR_FULL;
+    }
+    if (err != nullptr) *err = handle != 0 ? CLV_OK : code;
+    return handle;
 }
-CLV_API int CLV_CALL CLV_RecordTrainArrival(CLV_ULONG, CLV_ULONG, const char*, double) {
-    return CLV_ERR_NO_CHANNEL;
+
+CLV_API int CLV_CALL CLV_Save(CLV_ULONG handle, const char* path) {
+    if (path == nullptr) return CLV_ERR_BAD_ARGUMENT;
+    return onClock(handle, [&](VirtualClock& c) {
+        return replaceFile(path, saveText(c.state(), c.now())) ? CLV_OK : CLV_ERR_FILE_IO;
+    });
 }
-CLV_API int CLV_CALL CLV_GetArrivalCount(CLV_ULONG, CLV_ULONG, CLV_ULONG*) {
-    return CLV_ERR_NO_CHANNEL;
+
+CLV_API int CLV_CALL CLV_Close(CLV_ULONG handle) {
+    if (!findClock(handle)) return CLV_ERR_NO_CHANNEL;
+    clockDevices().remove(handle);
+    return CLV_OK;
 }
-CLV_API int CLV_CALL CLV_GetStoredRecord(CLV_ULONG, CLV_ULONG, CLV_ULONG, const unsigned char*,
-                                         char*) {
-    return CLV_ERR_NO_CHANNEL;
+
+CLV_API int CLV_CALL CLV_GetKind(CLV_ULONG handle, int* kind) {
+    if (kind == nullptr) return CLV_ERR_BAD_ARGUMENT;
+    return onClock(handle, [&](VirtualClock& c) {
+        *kind = static_cast<int>(c.state().kind);
+        return int{CLV_OK};
+    });
 }
-CLV_API int CLV_CALL CLV_GetMaskedRecord(CLV_ULONG, CLV_ULONG, CLV_ULONG, char*) {
-    return CLV_ERR_NO_CHANNEL;
+
+CLV_API int CLV_CALL CLV_SetPassword(CLV_ULONG handle, const char* password) {
+    return onClock(handle, [&](VirtualClock& c) {
+        c.setPassword(password);
+        return int{CLV_OK};
+    });
 }
-CLV_API int CLV_CALL CLV_SetCardData(CLV_ULONG, const char*) { return CLV_ERR_NO_CHANNEL; }
-CLV_API int CLV_CALL CLV_SetFault(CLV_ULONG, int, CLV_ULONG) { return CLV_ERR_NO_CHANNEL; }
-CLV_API int CLV_CALL CLV_GetLogCount(CLV_ULONG, CLV_ULONG*) { return CLV_ERR_NO_CHANNEL; }
-CLV_API int CLV_CALL CLV_GetLogEntry(CLV_ULONG, CLV_ULONG, unsigned char*, double*, char*) {
-    return CLV_ERR_NO_CHANNEL;
+
+CLV_API int CLV_CALL CLV_SetClockTime(CLV_ULONG handle, double date) {
+    Seconds s = 0;
+    if (!fromOle(date, s)) return CLV_ERR_BAD_ARGUMENT;
+    return onClock(handle, [&](VirtualClock& c) {
+        c.setNow(s);
+        return int{CLV_OK};
+    });
 }
-CLV_API const char* CLV_CALL CLV_ErrorText(int) { return "not built yet"; }
+
+CLV_API int CLV_CALL CLV_GetClockTime(CLV_ULONG handle, double* date) {
+    if (date == nullptr) return CLV_ERR_BAD_ARGUMENT;
+    return onClock(handle, [&](VirtualClock& c) {
+        *date = toOle(c.now());
+        return int{CLV_OK};
+    });
+}
+
+CLV_API int CLV_CALL CLV_FreezeClock(CLV_ULONG handle, int frozen) {
+    return onClock(handle, [&](VirtualClock& c) {
+        c.freeze(frozen != 0);
+        return int{CLV_OK};
+    });
+}
+
+CLV_API int CLV_CALL CLV_RecordArrival(CLV_ULONG handle, CLV_ULONG raceIndex,
+                                       const char* ringHex, double date) {
+    Ring ring{};
+    Seconds s = 0;
+    if (!bytesOf(ringHex, ring) || !fromOle(date, s)) return CLV_ERR_BAD_ARGUMENT;
+    return onClock(handle, [&](VirtualClock& c) { return c.recordArrival(raceIndex, ring, s); });
+}
+
+CLV_API int CLV_CALL CLV_RecordTrainArrival(CLV_ULONG handle, CLV_ULONG trainIndex,
+                                            const char* ringHex, double date) {
+    Ring ring{};
+    Seconds s = 0;
+    if (!bytesOf(ringHex, ring) || !fromOle(date, s)) return CLV_ERR_BAD_ARGUMENT;
+    return onClock(handle,
+                   [&](VirtualClock& c) { return c.recordTrainArrival(trainIndex, ring, s); });
+}
+
+CLV_API int CLV_CALL CLV_GetArrivalCount(CLV_ULONG handle, CLV_ULONG raceIndex, CLV_ULONG* count) {
+    if (count == nullptr) return CLV_ERR_BAD_ARGUMENT;
+    return onClock(handle, [&](VirtualClock& c) {
+        Key key{};
+        const std::vector<Arrival>* arrivals = c.arrivalsOf(raceIndex, key);
+        if (arrivals == nullptr) return int{CLV_ERR_NOT_FOUND};
+        *count = static_cast<CLV_ULONG>(arrivals->size());
+        return int{CLV_OK};
+    });
+}
+
+CLV_API int CLV_CALL CLV_GetStoredRecord(CLV_ULONG handle, CLV_ULONG raceIndex,
+                                         CLV_ULONG recordIndex, const unsigned char* vKey,
+                                         char* text) {
+    if (vKey == nullptr || text == nullptr) return CLV_ERR_BAD_ARGUMENT;
+    return withArrival(handle, raceIndex, recordIndex, [&](const RecordFields& r, const Key& key) {
+        std::uint8_t out[48];
+        storedRecord(r, key, recordIndex, vKey, out);
+        toHex(out, sizeof out, text);
+    });
+}
+
+CLV_API int CLV_CALL CLV_GetMaskedRecord(CLV_ULONG handle, CLV_ULONG raceIndex,
+                                         CLV_ULONG recordIndex, char* text) {
+    if (text == nullptr) return CLV_ERR_BAD_ARGUMENT;
+    return withArrival(handle, raceIndex, recordIndex, [&](const RecordFields& r, const Key& key) {
+        std::uint8_t out[24];
+        maskedRecord(r, key, out);
+        toHex(out, sizeof out, text);
+    });
+}
+
+CLV_API int CLV_CALL CLV_SetCardData(CLV_ULONG handle, const char* cardHex) {
+    std::array<std::uint8_t, 16> card{};
+    if (!bytesOf(cardHex, card)) return CLV_ERR_BAD_ARGUMENT;
+    return onClock(handle, [&](VirtualClock& c) {
+        if (c.state().kind == ClockKind::M) return int{CLV_ERR_UNKNOWN_COMMAND};
+        c.state().cardData = card;
+        return int{CLV_OK};
+    });
+}
+
+CLV_API int CLV_CALL CLV_SetFault(CLV_ULONG handle, int fault, CLV_ULONG value) {
+    if (fault < CLV_FAULT_CLEAR || fault > CLV_FAULT_FAIL) return CLV_ERR_BAD_ARGUMENT;
+    return onClock(handle, [&](VirtualClock& c) {
+        c.armFault(fault, value);
+        return int{CLV_OK};
+    });
+}
+
+CLV_API int CLV_CALL CLV_GetLogCount(CLV_ULONG handle, CLV_ULONG* maxLogNo) {
+    if (maxLogNo == nullptr) return CLV_ERR_BAD_ARGUMENT;
+    return onClock(handle, [&](VirtualClock& c) {
+        const auto& log = c.state().log;
+        *maxLogNo = log.empty() ? 0 : log.back().number;
+        return int{CLV_OK};
+    });
+}
+
+CLV_API int CLV_CALL CLV_GetLogEntry(CLV_ULONG handle, CLV_ULONG logNo, unsigned char* type,
+                                     double* date, char* dataHex) {
+    if (type == nullptr || date == nullptr || dataHex == nullptr) return CLV_ERR_BAD_ARGUMENT;
+    return onClock(handle, [&](VirtualClock& c) {
+        for (const LogEntry& e : c.state().log)
+            if (e.number == logNo) {
+                *type = e.type;
+                *date = toOle(e.time);
+                toHex(e.data.data(), e.data.size(), dataHex);
+                return int{CLV_OK};
+            }
+        return int{CLV_ERR_NOT_FOUND};
+    });
+}
+
+CLV_API const char* CLV_CALL CLV_ErrorText(int code) {
+    switch (code) {
+    case CLV_OK: return "no error";
+    case CLV_ERR_NO_CHANNEL: return "the handle names no clock";
+    case CLV_ERR_NOT_AUTHENTICATED: return "the channel is not authenticated";
+    case CLV_ERR_BAD_PROOF: return "verification block, password or access code wrong";
+    case CLV_ERR_REPLAY: return "block built on a device random already used (replay)";
+    case CLV_ERR_FULL: return "table full";
+    case CLV_ERR_NOT_FOUND: return "no such race, ring, training flight, index or log entry";
+    case CLV_ERR_BAD_PARAM: return "wrong parameter length, value or date";
+    case CLV_ERR_BAD_STATE: return "not allowed in the current state";
+    case CLV_ERR_EXISTS: return "race key or ring number already present";
+    case CLV_ERR_UNKNOWN_COMMAND: return "command unknown to this kind of clock";
+    case CLV_ERR_NO_COMM_KEY: return "no comm key installed on the channel";
+    case CLV_ERR_STATE_DELIVERED: return "state delivered; the channel is not authenticated";
+    case CLV_ERR_FILE_IO: return "the file cannot be read or written";
+    case CLV_ERR_FILE_DAMAGED: return "not a saved clock, or damaged or truncated";
+    case CLV_ERR_FILE_VERSION: return "saved by a newer version";
+    case CLV_ERR_BAD_ARGUMENT: return "an argument is unusable";
+    default: return "unknown error code";
+    }
+}
 
 }  // extern "C"

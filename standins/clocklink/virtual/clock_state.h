@@ -1,0 +1,126 @@
+// What a virtual clock holds: everything CLV_Save writes, for the three
+// kinds (a clock uses the part of its kind). The channel's session state
+// (authentication, randoms, faults) lives with the device, not here.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "standins/clocklink/virtual/clock_time.h"
+
+namespace standins::vclock {
+
+enum class ClockKind : int { M = 1, S = 2, H = 3 };
+
+// Capacities, as documented in virtual_clock.h.
+constexpr std::size_t kMaxRaces = 32;
+constexpr std::size_t kMaxRaceCards = 10000;
+constexpr std::size_t kMaxArrivals = 10000;
+constexpr std::size_t kMaxTrainings = 16;
+constexpr std::size_t kMaxTrainRings = 2000;
+constexpr std::size_t kMaxTrainArrivals = 2000;
+constexpr std::size_t kTrainSites = 16;
+constexpr std::size_t kMaxRegistry = 5000;
+constexpr std::size_t kChannels = 8;
+constexpr std::size_t kTouchTypes = 8;
+constexpr std::size_t kMaxLog = 2000;
+constexpr std::size_t kMaxLogData = 25;
+
+using Ring = std::array<std::uint8_t, 6>;
+using Key = std::array<std::uint8_t, 8>;
+using Bcd = std::array<std::uint8_t, 6>;
+
+enum class EntryState : int { Created = 0, Confirmed = 1, Closed = 2 };
+
+struct Arrival {
+    Ring ring{};
+    Seconds time = 0;
+    bool downloaded = false;  // S clock's second counter
+};
+
+struct Race {
+    Key key{};
+    Bcd time1{}, time2{};
+    std::uint32_t param = 0;
+    EntryState state = EntryState::Created;
+    std::uint16_t confirmValue = 0;
+    Key confirmData{};
+    std::vector<Key> cards;  // 8-byte card entries as added
+    std::vector<Arrival> arrivals;
+};
+
+struct Training {
+    std::uint16_t number = 0;
+    Bcd time1{}, time2{};
+    std::uint8_t byte = 0;
+    EntryState state = EntryState::Created;
+    std::uint16_t confirmValue = 0;
+    std::vector<Ring> rings;
+    std::vector<Arrival> arrivals;
+};
+
+// A registry entry as the clock returns it (CardRecord, 31 bytes).
+using CardRecord = std::array<std::uint8_t, 31>;
+
+struct LogEntry {
+    std::uint32_t number = 0;
+    std::uint8_t type = 0;
+    Seconds time = 0;
+    std::vector<std::uint8_t> data;  // at most kMaxLogData bytes
+};
+
+// The H clock's race card: ring (6), two zero bytes, card code (8), card time (6).
+using HCard = std::array<std::uint8_t, 22>;
+
+struct MState {
+    std::vector<Race> races;
+    std::vector<Training> trainings;
+    std::uint16_t nextTrainNumber = 1;
+    std::vector<CardRecord> registry;
+    std::array<std::array<std::uint8_t, 4>, kChannels> channels{};
+    std::array<std::array<std::uint8_t, 4>, kTouchTypes> touchTypes{};
+    std::array<std::uint8_t, 16> site{};
+    std::array<std::uint8_t, 16> phone{};
+    std::array<std::uint8_t, 16> staff{};
+    std::array<std::uint32_t, kTrainSites> trainSites{};
+};
+
+// The single race of an S or H clock.
+struct SingleRace {
+    bool present = false;
+    Key key{};
+    Bcd time1{}, time2{};         // S clock
+    bool confirmed = false;       // H clock
+    std::uint16_t confirmValue = 0;
+    std::vector<HCard> cards;     // H clock
+    std::vector<Arrival> arrivals;
+};
+
+struct ClockState {
+    ClockKind kind = ClockKind::M;
+    std::uint32_t serial = 0;
+    // The password as the clock holds it: the bytes SK_InitDevEx folded into
+    // the access code (zero past the end of the password).
+    std::array<std::uint8_t, 8> password{};
+    bool initialised = false;
+    bool isp = false;
+    // Running time: `base` at the host's steady-clock instant `baseAt`
+    // (milliseconds), advancing with it unless frozen.
+    Seconds base = 0;
+    std::int64_t baseAt = 0;
+    bool frozen = false;
+    std::vector<LogEntry> log;
+    std::uint32_t nextLogNumber = 1;
+    std::array<std::uint8_t, 16> cardData{};  // S and H: what SKS_ReadCard reads
+    MState m;
+    SingleRace single;
+
+    bool hasPassword() const {
+        for (auto b : password)
+            if (b != 0) return true;
+        return false;
+    }
+};
+
+}  // namespace standins::vclock

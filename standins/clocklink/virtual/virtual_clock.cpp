@@ -1,0 +1,289 @@
+#include "standins/clocklink/virtual/virtual_clock.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "os/os.h"
+
+namespace standins::vclock {
+
+std::int64_t steadyMillis() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+VirtualClock::VirtualClock(ClockState state) : s_(std::move(state)) {}
+
+ClockState VirtualClock::freshState(ClockKind kind) {
+    ClockState s;
+    s.kind = kind;
+    std::uint8_t serial[4] = {};
+    if (!skylark::osRandomBytes(serial, sizeof serial)) serial[3] = 1;
+    s.serial = static_cast<std::uint32_t>(serial[0]) << 24 | serial[1] << 16 | serial[2] << 8 |
+               serial[3];
+    if (s.serial == 0) s.serial = 1;  // the lead field of a record is never all zero
+    const skylark::DateTime t = skylark::osLocalNow();
+    Seconds base = 0;
+    secondsOf(Fields{t.year, t.month, t.day, t.hour, t.minute, t.second}, base);
+    s.base = base;
+    s.baseAt = steadyMillis();
+    // The card the clock carries: its kind and serial number.
+    s.cardData[0] = 'V';
+    s.cardData[1] = kind == ClockKind::S ? 'S' : kind == ClockKind::H ? 'H' : 'M';
+    for (int i = 0; i < 4; ++i) s.cardData[2 + i] = static_cast<std::uint8_t>(s.serial >> (24 - 8 * i));
+    return s;
+}
+
+// ---- Running time ---------------------------------------------------------------
+
+Seconds VirtualClock::now() const {
+    if (s_.frozen) return s_.base;
+    const Seconds t = s_.base + (steadyMillis() - s_.baseAt) / 1000;
+    return std::min(t, kLastSecond);
+}
+
+void VirtualClock::setNow(Seconds s) {
+    s_.base = s;
+    s_.baseAt = steadyMillis();
+}
+
+void VirtualClock::freeze(bool frozen) {
+    if (frozen == s_.frozen) return;
+    const Seconds t = now();
+    s_.frozen = frozen;
+    setNow(t);
+}
+
+void VirtualClock::log(std::uint8_t type, const std::vector<std::uint8_t>& data) {
+    LogEntry e;
+    e.number = s_.nextLogNumber++;
+    e.type = type;
+    e.time = now();
+    e.data.assign(data.begin(), data.begin() + std::min(data.size(), kMaxLogData));
+    if (s_.log.size() >= kMaxLog) s_.log.erase(s_.log.begin());
+    s_.log.push_back(std::move(e));
+}
+
+void VirtualClock::armFault(int fault, std::uint32_t value) {
+    switch (fault) {
+    case CLV_FAULT_TAMPER: faults_.tamper = true; faults_.tamperBit = value; break;
+    case CLV_FAULT_CUT: faults_.cut = true; faults_.cutBytes = std::max<std::uint32_t>(value, 1); break;
+    case CLV_FAULT_DELAY: faults_.delayMs = value; break;
+    case CLV_FAULT_FAIL: faults_.fail = true; faults_.failCode = value; break;
+    default: faults_ = Faults{}; break;
+    }
+}
+
+// ---- ClockLink calls ---------------------------------------------------------------
+
+BOOL16 VirtualClock::runSysCmd(SK_ULONG cls, unsigned char* params, SK_ULONG paramLen,
+                               unsigned char* reply, SK_ULONG* replyLen) {
+    return exchange(false, cls, params, paramLen, reply, replyLen);
+}
+
+BOOL16 VirtualClock::runUserCmd(SK_ULONG cmdNo, unsigned char* params, SK_ULONG paramLen,
+                                unsigned char* reply, SK_ULONG* replyLen) {
+    return exchange(true, cmdNo, params, paramLen, reply, replyLen);
+}
+
+SK_ULONG VirtualClock::getErrCode() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lastErr_;
+}
+
+BOOL16 VirtualClock::exchange(bool user, SK_ULONG number, unsigned char* params,
+                              SK_ULONG paramLen, unsigned char* reply, SK_ULONG* replyLen) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (faults_.delayMs != 0) {
+        // The clock is slow to answer; calls on this handle wait meanwhile.
+        std::this_thread::sleep_for(std::chrono::milliseconds(faults_.delayMs));
+        faults_.delayMs = 0;
+    }
+    if (faults_.fail) {
+        faults_.fail = false;
+        lastErr_ = faults_.failCode;
+        if (replyLen != nullptr) *replyLen = 0;
+        return 0;
+    }
+    Exchange x;
+    x.user = user;
+    x.number = number;
+    x.params = params;
+    x.len = params != nullptr ? paramLen : 0;
+    int err;
+    try {
+        err = run(x);
+    } catch (...) {  // out of memory: nothing crosses ClockLink's C interface
+        err = CLV_ERR_FULL;
+        x.reply.clear();
+    }
+    // Deliver at most the preset length; a refused command delivers only
+    // what it chose to (the state byte of an unauthenticated state read).
+    std::size_t n = 0;
+    if (reply != nullptr && replyLen != nullptr) {
+        n = std::min<std::size_t>(x.reply.size(), *replyLen);
+        if (n > 0) std::memcpy(reply, x.reply.data(), n);
+        if (n > 0 && faults_.tamper) {
+            faults_.tamper = false;
+            const std::size_t byte = faults_.tamperBit / 8 % n;
+            reply[byte] ^= static_cast<unsigned char>(1u << (faults_.tamperBit % 8));
+        }
+        if (n > 0 && faults_.cut) {
+            faults_.cut = false;
+            n -= std::min<std::size_t>(faults_.cutBytes, n);
+        }
+    }
+    if (replyLen != nullptr) *replyLen = static_cast<SK_ULONG>(n);
+    lastErr_ = static_cast<SK_ULONG>(err);
+    return err == CLV_OK ? 1 : 0;
+}
+
+// The commands a channel may send before it is authenticated.
+static bool openCommand(const Exchange& x) {
+    if (x.sys(0)) return x.code() == 0x00 || x.code() == 0x01 || x.code() == 0x10;
+    return x.sys(2) || x.sys(3) || x.sys(4);
+}
+
+int VirtualClock::run(Exchange& x) {
+    if (!x.user && x.number <= 1 && x.len == 0) return CLV_ERR_BAD_PARAM;
+    if (s_.isp && !(x.sys(2) || (x.sys(0) && (x.code() == 0x00 || x.code() == 0x01))))
+        return CLV_ERR_BAD_STATE;
+    if (!authenticated_ && !openCommand(x)) return CLV_ERR_NOT_AUTHENTICATED;
+    bool handled = false;
+    int err = common(x, handled);
+    if (handled) return err;
+    switch (s_.kind) {
+    case ClockKind::M:
+        err = mRaces(x, handled);
+        if (!handled) err = mTraining(x, handled);
+        if (!handled) err = mRegistry(x, handled);
+        break;
+    case ClockKind::S:
+    case ClockKind::H: err = singleRace(x, handled); break;
+    }
+    return handled ? err : CLV_ERR_UNKNOWN_COMMAND;
+}
+
+std::uint8_t VirtualClock::stateByte() const {
+    std::uint8_t b = 0;
+    if (s_.initialised) b |= 0x01;
+    if (authenticated_) b |= 0x02;
+    if (s_.hasPassword()) b |= 0x04;
+    if (s_.isp) b |= 0x08;
+    bool running = false;
+    if (s_.kind == ClockKind::M) {
+        for (const Race& r : s_.m.races) running = running || r.state == EntryState::Confirmed;
+    } else {
+        running = s_.single.present && (s_.kind == ClockKind::S || s_.single.confirmed);
+    }
+    if (running) b |= 0x10;
+    return b;
+}
+
+// State, device information and time; the security commands are in security.cpp.
+int VirtualClock::common(Exchange& x, bool& handled) {
+    handled = true;
+    if (x.sys(0) && x.code() == 0x00) {
+        if (x.len != 1) return CLV_ERR_BAD_PARAM;
+        x.put8(stateByte());
+        return authenticated_ ? CLV_OK : CLV_ERR_STATE_DELIVERED;
+    }
+    if (x.sys(0) && x.code() == 0x01) {
+        // 0 'V' | 1 kind | 2 firmware 2 | 4 serial 4 | 8 reserved 8
+        if (x.len != 1) return CLV_ERR_BAD_PARAM;
+        x.put8('V');
+        x.put8(s_.kind == ClockKind::M ? 'M' : s_.kind == ClockKind::S ? 'S' : 'H');
+        x.putBe16(0x0100);
+        x.putBe32(s_.serial);
+        x.putZeros(8);
+        return CLV_OK;
+    }
+    if (x.sys(0) && x.code() == 0x10) {
+        if (x.len != 1) return CLV_ERR_BAD_PARAM;
+        x.putTime(now());
+        return CLV_OK;
+    }
+    if (x.sys(2)) return initialise(x);
+    if (x.sys(3)) return authenticate(x);
+    if (x.sys(4)) return enterIsp(x);
+    if (x.user && x.number == 0) return setTimeCommand(x);
+    handled = false;
+    return CLV_OK;
+}
+
+// ---- Arrivals ------------------------------------------------------------------------
+
+std::vector<Arrival>* VirtualClock::arrivalsOf(std::uint32_t raceIndex, Key& key) {
+    if (s_.kind == ClockKind::M) {
+        if (raceIndex >= s_.m.races.size()) return nullptr;
+        key = s_.m.races[raceIndex].key;
+        return &s_.m.races[raceIndex].arrivals;
+    }
+    if (!s_.single.present) return nullptr;
+    key = s_.single.key;
+    return &s_.single.arrivals;
+}
+
+static bool ringIn(const std::vector<Arrival>& arrivals, const Ring& ring) {
+    return std::any_of(arrivals.begin(), arrivals.end(),
+                       [&](const Arrival& a) { return a.ring == ring; });
+}
+
+int VirtualClock::recordArrival(std::uint32_t raceIndex, const Ring& ring, Seconds time) {
+    std::vector<Arrival>* arrivals = nullptr;
+    std::vector<std::uint8_t> logData(ring.begin(), ring.end());
+    if (s_.kind == ClockKind::M) {
+        if (raceIndex >= s_.m.races.size()) return CLV_ERR_NOT_FOUND;
+        Race& race = s_.m.races[raceIndex];
+        if (race.state != EntryState::Confirmed) return CLV_ERR_BAD_STATE;
+        const bool entered = std::any_of(race.cards.begin(), race.cards.end(), [&](const Key& c) {
+            return std::equal(ring.begin(), ring.end(), c.begin());
+        });
+        if (!entered) return CLV_ERR_NOT_FOUND;
+        arrivals = &race.arrivals;
+    } else {
+        SingleRace& race = s_.single;
+        if (!race.present) return CLV_ERR_NOT_FOUND;
+        if (s_.kind == ClockKind::H) {
+            if (!race.confirmed) return CLV_ERR_BAD_STATE;
+            const bool entered = std::any_of(race.cards.begin(), race.cards.end(), [&](const HCard& c) {
+                return std::equal(ring.begin(), ring.end(), c.begin());
+            });
+            if (!entered) return CLV_ERR_NOT_FOUND;
+        }
+        raceIndex = 0;
+        arrivals = &race.arrivals;
+    }
+    if (ringIn(*arrivals, ring)) return CLV_ERR_EXISTS;
+    if (arrivals->size() >= kMaxArrivals) return CLV_ERR_FULL;
+    arrivals->push_back(Arrival{ring, time, false});
+    if (s_.kind == ClockKind::M) {
+        const std::size_t n = arrivals->size() - 1;
+        logData.insert(logData.end(), {static_cast<std::uint8_t>(raceIndex >> 8),
+                                       static_cast<std::uint8_t>(raceIndex),
+                                       static_cast<std::uint8_t>(n >> 8),
+                                       static_cast<std::uint8_t>(n)});
+        log(CLV_LOG_ARRIVAL, logData);
+    }
+    return CLV_OK;
+}
+
+int VirtualClock::recordTrainArrival(std::uint32_t trainIndex, const Ring& ring, Seconds time) {
+    if (s_.kind != ClockKind::M) return CLV_ERR_UNKNOWN_COMMAND;
+    if (trainIndex >= s_.m.trainings.size()) return CLV_ERR_NOT_FOUND;
+    Training& t = s_.m.trainings[trainIndex];
+    if (t.state != EntryState::Confirmed) return CLV_ERR_BAD_STATE;
+    if (std::find(t.rings.begin(), t.rings.end(), ring) == t.rings.end()) return CLV_ERR_NOT_FOUND;
+    if (ringIn(t.arrivals, ring)) return CLV_ERR_EXISTS;
+    if (t.arrivals.size() >= kMaxTrainArrivals) return CLV_ERR_FULL;
+    t.arrivals.push_back(Arrival{ring, time, false});
+    std::vector<std::uint8_t> data(ring.begin(), ring.end());
+    data.push_back(static_cast<std::uint8_t>(t.number >> 8));
+    data.push_back(static_cast<std::uint8_t>(t.number));
+    log(CLV_LOG_TRAIN_ARRIVAL, data);
+    return CLV_OK;
+}
+
+}  // namespace standins::vclock

@@ -1,0 +1,138 @@
+// A virtual clock behind a ClockLink handle: keeps a ClockState and answers
+// the command set as a clock of its kind does. One mutex per clock
+// serialises every call on its handle, from ClockLink and from the CLV_ API.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "security/des.h"
+#include "standins/clocklink/clock_device.h"
+#include "standins/clocklink/virtual/clock_state.h"
+#include "standins/clocklink/virtual/exchange.h"
+#include "standins/include/virtual_clock.h"
+
+namespace standins::vclock {
+
+// Host steady-clock milliseconds, the base of a clock's running time.
+std::int64_t steadyMillis();
+
+class VirtualClock final : public ClockDevice {
+public:
+    explicit VirtualClock(ClockState state);
+    static ClockState freshState(ClockKind kind);
+
+    BOOL16 runSysCmd(SK_ULONG cls, unsigned char* params, SK_ULONG paramLen, unsigned char* reply,
+                     SK_ULONG* replyLen) override;
+    BOOL16 runUserCmd(SK_ULONG cmdNo, unsigned char* params, SK_ULONG paramLen,
+                      unsigned char* reply, SK_ULONG* replyLen) override;
+    BOOL16 getRnd(unsigned char* rnd4) override;
+    BOOL16 getCommKeyRnd(unsigned char* rnd8) override;
+    BOOL16 setCommKey(unsigned char* key8, unsigned char* rnd8) override;
+    BOOL16 isCommKeyValid() override;
+    SK_ULONG getErrCode() override;
+
+    // Runs f(*this) with the clock's lock held: the CLV_ API's way in.
+    template <class F>
+    auto locked(F&& f) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return f(*this);
+    }
+
+    // ---- For the API and the command areas; the lock is held ----
+    ClockState& state() { return s_; }
+    Seconds now() const;
+    void setNow(Seconds s);
+    void freeze(bool frozen);
+    void setPassword(const char* password);
+    void log(std::uint8_t type, const std::vector<std::uint8_t>& data = {});
+    void armFault(int fault, std::uint32_t value);
+    int recordArrival(std::uint32_t raceIndex, const Ring& ring, Seconds time);
+    int recordTrainArrival(std::uint32_t trainIndex, const Ring& ring, Seconds time);
+    // The arrivals of a race (M: by index; S and H: their race), or null.
+    std::vector<Arrival>* arrivalsOf(std::uint32_t raceIndex, Key& key);
+
+private:
+    BOOL16 exchange(bool user, SK_ULONG number, unsigned char* params, SK_ULONG paramLen,
+                    unsigned char* reply, SK_ULONG* replyLen);
+    int run(Exchange& x);
+
+    // Commands every kind answers (security.cpp and virtual_clock.cpp).
+    int common(Exchange& x, bool& handled);
+    int initialise(Exchange& x);
+    int authenticate(Exchange& x);
+    int enterIsp(Exchange& x);
+    int setTimeCommand(Exchange& x);
+    // Which random a block was built on: 0 the pending one, 1 a used one, -1 none.
+    template <class Check>
+    int matchRandom(Check check);
+    std::uint8_t stateByte() const;
+
+    // One function per area of the command set.
+    int mRaces(Exchange& x, bool& handled);       // m_races.cpp
+    int mTraining(Exchange& x, bool& handled);    // m_training.cpp
+    int mRegistry(Exchange& x, bool& handled);    // m_registry.cpp: registry, log, settings
+    int singleRace(Exchange& x, bool& handled);   // sh_clocks.cpp: S and H clocks
+
+    std::mutex mutex_;
+    ClockState s_;
+
+    // The channel's session: not saved.
+    bool authenticated_ = false;
+    bool commKeyValid_ = false;
+    std::array<std::uint8_t, 8> commRnd_{};
+    bool randomPending_ = false;
+    std::array<std::uint8_t, 4> pendingRnd_{};
+    std::deque<std::array<std::uint8_t, 4>> usedRnds_;  // newest 16, to tell a replay
+    SK_ULONG lastErr_ = 0;
+
+    struct Faults {
+        bool tamper = false;
+        std::uint32_t tamperBit = 0;
+        bool cut = false;
+        std::uint32_t cutBytes = 0;
+        std::uint32_t delayMs = 0;
+        bool fail = false;
+        std::uint32_t failCode = 0;
+    } faults_;
+};
+
+// The clocks' copy of the verification key and the record key, packed once.
+struct ClockKeys {
+    skylark::DesSchedule verify;
+    skylark::DesSchedule record;
+};
+const ClockKeys& clockKeys();
+
+// Arrival records (arrival_records.cpp).
+struct RecordFields {
+    std::uint8_t lead[4];
+    std::uint8_t body[16];
+    std::uint8_t time[6];
+};
+RecordFields arrivalRecord(const ClockState& s, const Key& raceKey, std::size_t arrivalNo,
+                           const Arrival& a);
+// Reply of the M clock's download: lead, body, time, code over the challenge.
+void putDownload(Exchange& x, const RecordFields& r, const std::uint8_t challenge[4]);
+// Reply of the S and H clocks' download: body, time, code over the challenge.
+void putSingleDownload(Exchange& x, const RecordFields& r, const std::uint8_t challenge[4]);
+void storedRecord(const RecordFields& r, const Key& raceKey, std::size_t arrivalNo,
+                  const std::uint8_t vKey[8], std::uint8_t out[48]);
+void maskedRecord(const RecordFields& r, const Key& raceKey, std::uint8_t out[24]);
+
+// DES with the clocks' verification key (E and D of the protocol).
+void verifyEncrypt(std::uint8_t block[8]);
+void verifyDecrypt(std::uint8_t block[8]);
+
+// Saved state (saved_state.cpp).
+std::string saveText(const ClockState& s, Seconds clockNow);
+int loadText(const std::string& text, ClockState& out);
+// Atomic file replacement and reading (platform/save_*.cpp).
+bool replaceFile(const std::string& path, const std::string& text);
+bool readFile(const std::string& path, std::string& text);
+
+}  // namespace standins::vclock
