@@ -95,9 +95,8 @@ namespace Skylark.Tests
                 ScriptedClock.CLT_Close(h);
             });
 
-            if (!VirtualClock.Available()) {
-                Console.WriteLine("skip  virtual clock: this ClockLink opens none");
-            } else {
+            Check("this ClockLink opens virtual clocks", VirtualClock.Available());
+            {
                 var start = new DateTime(2010, 3, 14, 9, 0, 0);
                 const string key = "5241434532303130", ring = "0123456789AB";
                 var vKey = new byte[] { 0x01, 0x80, 0x7F, 0xFF, 0x00, 0x55, 0xAA, 0x33 };
