@@ -14,6 +14,8 @@
 
 #include "record_file.h"
 #include "sealer.h"
+#include "api/skylark.h"
+#include "standins/include/virtual_clock.h"
 
 namespace {
 
@@ -101,6 +103,34 @@ TEST(RecordLine, MalformedLinesSayWhy) {
     Outcome o;
     for (const char* empty : {"", "   ", "# a comment", "  # indented comment", "\r"})
         EXPECT_FALSE(records::checkLine(empty, 1, &o)) << empty;
+}
+
+// Stored records as a virtual M clock hands them out pass as well: the clock
+// seals on its own side, so this checks the tool and the test sealer against
+// an independent maker of records.
+TEST(RecordLine, VirtualClockRecordsPass) {
+    const CLV_ULONG h = CLV_Open(CLV_KIND_M);
+    ASSERT_NE(h, 0u);
+    const std::string ring = "0123456789AB", key = "5241434532303130";
+    const double start = 40251.375;  // 14 March 2010 09:00
+    ASSERT_NE(SK_InitDev(h), 0);
+    ASSERT_NE(SK_Connect(h), 0);
+    ASSERT_NE(SKM_CreateRace(h, key.c_str(), start, start + 0.5, 0), 0);
+    ASSERT_NE(SKM_AddRaceCard(h, (ring + "0000").c_str()), 0);
+    ASSERT_NE(SKM_ConfirmRace(h, key.c_str(), 1, "\0\0\0\0\0\0\0\0"), 0);
+    ASSERT_EQ(CLV_RecordArrival(h, 0, ring.c_str(), start + 0.0625), CLV_OK);  // 10:30:00
+    const std::uint8_t vKey[8] = {0x01, 0x80, 0x7F, 0xFF, 0x00, 0x55, 0xAA, 0x33};
+    char stored[97];
+    ASSERT_EQ(CLV_GetStoredRecord(h, 0, 0, vKey, stored), CLV_OK);
+    CLV_Close(h);
+
+    const Outcome o = check(hexOf(vKey, 8) + "," + stored);
+    EXPECT_EQ(o.verdict, Verdict::ok);
+    EXPECT_EQ(o.body.substr(0, 12), ring);
+    EXPECT_EQ(o.arrival, "2010-03-14T10:30:00");
+    std::string tampered = stored;
+    tampered[0] = tampered[0] == '0' ? '1' : '0';
+    EXPECT_EQ(check(hexOf(vKey, 8) + "," + tampered).verdict, Verdict::failed);
 }
 
 // A file of valid, tampered and malformed lines with a header, a comment
