@@ -304,7 +304,8 @@ class Api(Binding):
     def bin_to_hex(self, data: bytes) -> str:
         """Writes bytes as upper-case hex text.
 
-        Export BinToHex; result rule none; output buffers: text 2*len+1.
+        Export BinToHex; result rule none (no result).
+        Output buffers: text 2*len+1.
         """
         data = bytes(data)
         len_ = len(data)
@@ -315,7 +316,8 @@ class Api(Binding):
     def hex_to_bin(self, text: Hex, max_bytes: int) -> bytes:
         """Decodes hex text into bytes; returns the number of bytes written.
 
-        Export HexToBin; result rule count; output buffers: data maxBytes.
+        Export HexToBin; result rule count (the number of bytes written).
+        Output buffers: data maxBytes.
         """
         text = _hex_in(text)
         data = (ctypes.c_ubyte * (max_bytes))()
@@ -325,7 +327,8 @@ class Api(Binding):
     def date_to_bcd(self, date: Date) -> bytes:
         """Packs a date as six BCD bytes YY MM DD hh mm ss.
 
-        Export DateToBcd; result rule none; output buffers: bcd 6.
+        Export DateToBcd; result rule none (no result).
+        Output buffers: bcd 6.
         """
         date = _ole_in(date)
         bcd = (ctypes.c_ubyte * (6))()
@@ -335,7 +338,7 @@ class Api(Binding):
     def bcd_to_date(self, bcd: bytes) -> Optional[datetime]:
         """Reads six BCD bytes YY MM DD hh mm ss as a date.
 
-        Export BcdToDate; result rule date.
+        Export BcdToDate; result rule date (the date read, 0.0 when it cannot be read).
         """
         bcd = _bytes_in(bcd, 6, 'bcd')
         status = self._lib.BcdToDate(bcd)
@@ -344,7 +347,8 @@ class Api(Binding):
     def sk_connect(self, handle: int) -> int:
         """Authenticates the channel without a password.
 
-        Export SK_Connect; result rule pass-through.
+        Export SK_Connect; result rule pass-through (ClockLink's own 16-bit status: any non-zero
+        value is success; do not compare with -1).
         Raises SkylarkError when the result is 0. Returns ClockLink's status.
         """
         status = self._call("SK_Connect", handle, handle)
@@ -353,7 +357,8 @@ class Api(Binding):
     def sk_connect_ex(self, handle: int, password: Optional[Text]) -> int:
         """Authenticates the channel with a password.
 
-        Export SK_ConnectEx; result rule pass-through.
+        Export SK_ConnectEx; result rule pass-through (ClockLink's own 16-bit status: any non-
+        zero value is success; do not compare with -1).
         Raises SkylarkError when the result is 0. Returns ClockLink's status.
         """
         password = _text_in(password)
@@ -363,7 +368,8 @@ class Api(Binding):
     def sk_create_comm_key(self, handle: int) -> int:
         """Installs a fresh comm key in ClockLink.
 
-        Export SK_CreateCommKey; result rule pass-through.
+        Export SK_CreateCommKey; result rule pass-through (ClockLink's own 16-bit status: any
+        non-zero value is success; do not compare with -1).
         Raises SkylarkError when the result is 0. Returns ClockLink's status.
         """
         status = self._call("SK_CreateCommKey", handle, handle)
@@ -372,7 +378,8 @@ class Api(Binding):
     def sk_init_dev(self, handle: int) -> int:
         """Initialises the clock without a password.
 
-        Export SK_InitDev; result rule pass-through.
+        Export SK_InitDev; result rule pass-through (ClockLink's own 16-bit status: any non-zero
+        value is success; do not compare with -1).
         Raises SkylarkError when the result is 0. Returns ClockLink's status.
         """
         status = self._call("SK_InitDev", handle, handle)
@@ -381,7 +388,8 @@ class Api(Binding):
     def sk_init_dev_ex(self, handle: int, password: Optional[Text]) -> int:
         """Initialises the clock with a password and the host's local time.
 
-        Export SK_InitDevEx; result rule pass-through.
+        Export SK_InitDevEx; result rule pass-through (ClockLink's own 16-bit status: any non-
+        zero value is success; do not compare with -1).
         Raises SkylarkError when the result is 0. Returns ClockLink's status.
         """
         password = _text_in(password)
@@ -391,7 +399,8 @@ class Api(Binding):
     def sk_active_isp(self, handle: int) -> int:
         """Switches the clock into in-system programming.
 
-        Export SK_ActiveIsp; result rule pass-through.
+        Export SK_ActiveIsp; result rule pass-through (ClockLink's own 16-bit status: any non-
+        zero value is success; do not compare with -1).
         Raises SkylarkError when the result is 0. Returns ClockLink's status.
         """
         status = self._call("SK_ActiveIsp", handle, handle)
@@ -400,37 +409,42 @@ class Api(Binding):
     def sk_get_dev_state(self, handle: int) -> int:
         """Reads the clock's state byte.
 
-        Export SK_GetDevState; result rule device-state.
+        Export SK_GetDevState; result rule device-state (-1 when the reply is the one state byte
+        (also when ClockLink failed with error 145), else 0).
         Raises SkylarkError when the result is 0.
         """
         state = ctypes.c_ubyte()
-        status = self._call("SK_GetDevState", handle, handle, ctypes.byref(state))
+        self._call("SK_GetDevState", handle, handle, ctypes.byref(state))
         return state.value
 
     def sk_get_dev_info(self, handle: int) -> str:
         """Reads the clock's 16 bytes of device information.
 
-        Export SK_GetDevInfo; result rule exact-length; output buffers: info 33.
+        Export SK_GetDevInfo; result rule exact-length (-1 only when ClockLink succeeds and the
+        reply has exactly the expected length, else 0).
+        Output buffers: info 33.
         Raises SkylarkError when the result is 0.
         """
         info = ctypes.create_string_buffer(33)
-        status = self._call("SK_GetDevInfo", handle, handle, info)
+        self._call("SK_GetDevInfo", handle, handle, info)
         return _str_out(info)
 
     def sk_get_time(self, handle: int) -> Optional[datetime]:
         """Reads the clock's time.
 
-        Export SK_GetTime; result rule exact-length.
+        Export SK_GetTime; result rule exact-length (-1 only when ClockLink succeeds and the
+        reply has exactly the expected length, else 0).
         Raises SkylarkError when the result is 0.
         """
         date = ctypes.c_double()
-        status = self._call("SK_GetTime", handle, handle, ctypes.byref(date))
+        self._call("SK_GetTime", handle, handle, ctypes.byref(date))
         return _ole_out(date.value)
 
     def sk_set_pigeon(self, handle: int, date: Date) -> int:
         """Sets the clock's time with an encrypted verification block.
 
-        Export SK_SetPigeon; result rule pass-through.
+        Export SK_SetPigeon; result rule pass-through (ClockLink's own 16-bit status: any non-
+        zero value is success; do not compare with -1).
         Raises SkylarkError when the result is 0. Returns ClockLink's status.
         """
         date = _ole_in(date)
@@ -440,7 +454,8 @@ class Api(Binding):
     def sk_set_time(self, handle: int, date: Date) -> int:
         """Sets the clock's time with a verification block in clear.
 
-        Export SK_SetTime; result rule pass-through.
+        Export SK_SetTime; result rule pass-through (ClockLink's own 16-bit status: any non-zero
+        value is success; do not compare with -1).
         Raises SkylarkError when the result is 0. Returns ClockLink's status.
         """
         date = _ole_in(date)
@@ -450,73 +465,77 @@ class Api(Binding):
     def sk_parse_record_info(self, v_key: bytes, record: Hex) -> str:
         """Decrypts and proves a stored 48-byte arrival record.
 
-        Export SK_ParseRecordInfo; result rule normalised; output buffers: plain 81.
+        Export SK_ParseRecordInfo; result rule normalised (-1 on success, 0 on failure).
+        Output buffers: plain 81.
         Raises SkylarkError when the result is 0.
         """
         v_key = _bytes_in(v_key, 8, 'vKey')
         record = _hex_in(record)
         plain = ctypes.create_string_buffer(81)
-        status = self._call("SK_ParseRecordInfo", None, v_key, record, plain)
+        self._call("SK_ParseRecordInfo", None, v_key, record, plain)
         return _str_out(plain)
 
     def sk_parse_record_info2(self, record: Hex) -> str:
         """Unmasks a 24-byte masked record.
 
-        Export SK_ParseRecordInfo2; result rule normalised; output buffers: plain 49.
+        Export SK_ParseRecordInfo2; result rule normalised (-1 on success, 0 on failure).
+        Output buffers: plain 49.
         Raises SkylarkError when the result is 0.
         """
         unused = 0
         record = _hex_in(record)
         plain = ctypes.create_string_buffer(49)
-        status = self._call("SK_ParseRecordInfo2", None, unused, record, plain)
+        self._call("SK_ParseRecordInfo2", None, unused, record, plain)
         return _str_out(plain)
 
     def sk_parse_record_info3(self, record: Hex) -> str:
         """Unmasks a 24-byte masked record (same as SK_ParseRecordInfo2).
 
-        Export SK_ParseRecordInfo3; result rule normalised; output buffers: plain 49.
+        Export SK_ParseRecordInfo3; result rule normalised (-1 on success, 0 on failure).
+        Output buffers: plain 49.
         Raises SkylarkError when the result is 0.
         """
         unused = 0
         record = _hex_in(record)
         plain = ctypes.create_string_buffer(49)
-        status = self._call("SK_ParseRecordInfo3", None, unused, record, plain)
+        self._call("SK_ParseRecordInfo3", None, unused, record, plain)
         return _str_out(plain)
 
     def skm_create_race(self, handle: int, race_key_hex: Hex, first_time: Date, second_time: Date, race_param: int) -> None:
         """Enters a race on the M clock.
 
-        Export SKM_CreateRace; result rule normalised.
+        Export SKM_CreateRace; result rule normalised (-1 on success, 0 on failure).
         Raises SkylarkError when the result is 0.
         """
         race_key_hex = _hex_in(race_key_hex)
         first_time = _ole_in(first_time)
         second_time = _ole_in(second_time)
-        status = self._call("SKM_CreateRace", handle, handle, race_key_hex, first_time, second_time, race_param)
+        self._call("SKM_CreateRace", handle, handle, race_key_hex, first_time, second_time, race_param)
 
     def skm_add_race_card(self, handle: int, card_hex: Hex) -> None:
         """Adds a card entry to a race on the M clock.
 
-        Export SKM_AddRaceCard; result rule normalised.
+        Export SKM_AddRaceCard; result rule normalised (-1 on success, 0 on failure).
         Raises SkylarkError when the result is 0.
         """
         card_hex = _hex_in(card_hex)
-        status = self._call("SKM_AddRaceCard", handle, handle, card_hex)
+        self._call("SKM_AddRaceCard", handle, handle, card_hex)
 
     def skm_confirm_race(self, handle: int, race_key_hex: Hex, confirm_value: int, confirm_data: bytes) -> None:
         """Confirms a race on the M clock.
 
-        Export SKM_ConfirmRace; result rule normalised.
+        Export SKM_ConfirmRace; result rule normalised (-1 on success, 0 on failure).
         Raises SkylarkError when the result is 0.
         """
         race_key_hex = _hex_in(race_key_hex)
         confirm_data = _bytes_in(confirm_data, 8, 'confirmData')
-        status = self._call("SKM_ConfirmRace", handle, handle, race_key_hex, confirm_value, confirm_data)
+        self._call("SKM_ConfirmRace", handle, handle, race_key_hex, confirm_value, confirm_data)
 
     def skm_close_race(self, handle: int, race_key_hex: Hex) -> int:
         """Closes a race on the M clock.
 
-        Export SKM_CloseRace; result rule pass-through.
+        Export SKM_CloseRace; result rule pass-through (ClockLink's own 16-bit status: any non-
+        zero value is success; do not compare with -1).
         Raises SkylarkError when the result is 0. Returns ClockLink's status.
         """
         race_key_hex = _hex_in(race_key_hex)
@@ -526,7 +545,8 @@ class Api(Binding):
     def skm_pause_race(self, handle: int, race_key_hex: Hex) -> int:
         """Sends the close command for a race (same as SKM_CloseRace).
 
-        Export SKM_PauseRace; result rule pass-through.
+        Export SKM_PauseRace; result rule pass-through (ClockLink's own 16-bit status: any non-
+        zero value is success; do not compare with -1).
         Raises SkylarkError when the result is 0. Returns ClockLink's status.
         """
         race_key_hex = _hex_in(race_key_hex)
@@ -536,7 +556,8 @@ class Api(Binding):
     def skm_remove_race(self, handle: int, race_key_hex: Hex) -> int:
         """Removes a race from the M clock.
 
-        Export SKM_RemoveRace; result rule pass-through.
+        Export SKM_RemoveRace; result rule pass-through (ClockLink's own 16-bit status: any non-
+        zero value is success; do not compare with -1).
         Raises SkylarkError when the result is 0. Returns ClockLink's status.
         """
         race_key_hex = _hex_in(race_key_hex)
@@ -546,101 +567,111 @@ class Api(Binding):
     def skm_depose_races(self, handle: int, depose_hex: Hex) -> None:
         """Sends the depose command with an 8-byte value.
 
-        Export SKM_DeposeRaces; result rule normalised.
+        Export SKM_DeposeRaces; result rule normalised (-1 on success, 0 on failure).
         Raises SkylarkError when the result is 0.
         """
         depose_hex = _hex_in(depose_hex)
-        status = self._call("SKM_DeposeRaces", handle, handle, depose_hex)
+        self._call("SKM_DeposeRaces", handle, handle, depose_hex)
 
     def skm_get_race_index(self, handle: int, race_key_hex: Hex) -> int:
         """Looks up the index of the race with a given key.
 
-        Export SKM_GetRaceIndex; result rule exact-length.
+        Export SKM_GetRaceIndex; result rule exact-length (-1 only when ClockLink succeeds and
+        the reply has exactly the expected length, else 0).
         Raises SkylarkError when the result is 0.
         """
         race_key_hex = _hex_in(race_key_hex)
         race_index = _U32()
-        status = self._call("SKM_GetRaceIndex", handle, handle, race_key_hex, ctypes.byref(race_index))
+        self._call("SKM_GetRaceIndex", handle, handle, race_key_hex, ctypes.byref(race_index))
         return race_index.value
 
     def skm_get_race_count(self, handle: int) -> int:
         """Reads the number of races.
 
-        Export SKM_GetRaceCount; result rule exact-length.
+        Export SKM_GetRaceCount; result rule exact-length (-1 only when ClockLink succeeds and
+        the reply has exactly the expected length, else 0).
         Raises SkylarkError when the result is 0.
         """
         race_count = _U32()
-        status = self._call("SKM_GetRaceCount", handle, handle, ctypes.byref(race_count))
+        self._call("SKM_GetRaceCount", handle, handle, ctypes.byref(race_count))
         return race_count.value
 
     def skm_get_race_info(self, handle: int, race_index: int) -> SkmGetRaceInfo:
         """Reads one race's key, times and figure by index.
 
-        Export SKM_GetRaceInfo; result rule exact-length; output buffers: raceKeyText 17.
+        Export SKM_GetRaceInfo; result rule exact-length (-1 only when ClockLink succeeds and
+        the reply has exactly the expected length, else 0).
+        Output buffers: raceKeyText 17.
         Raises SkylarkError when the result is 0.
         """
         race_key_text = ctypes.create_string_buffer(17)
         first_time = ctypes.c_double()
         second_time = ctypes.c_double()
         race_figure = _U32()
-        status = self._call("SKM_GetRaceInfo", handle, handle, race_index, race_key_text, ctypes.byref(first_time), ctypes.byref(second_time), ctypes.byref(race_figure))
+        self._call("SKM_GetRaceInfo", handle, handle, race_index, race_key_text, ctypes.byref(first_time), ctypes.byref(second_time), ctypes.byref(race_figure))
         return SkmGetRaceInfo(_str_out(race_key_text), _ole_out(first_time.value), _ole_out(second_time.value), race_figure.value)
 
     def skm_get_race_card(self, handle: int, race_index: int, card_index: int) -> str:
         """Reads the ring number of one card of a race.
 
-        Export SKM_GetRaceCard; result rule exact-length; output buffers: ringText 13.
+        Export SKM_GetRaceCard; result rule exact-length (-1 only when ClockLink succeeds and
+        the reply has exactly the expected length, else 0).
+        Output buffers: ringText 13.
         Raises SkylarkError when the result is 0.
         """
         ring_text = ctypes.create_string_buffer(13)
-        status = self._call("SKM_GetRaceCard", handle, handle, race_index, card_index, ring_text)
+        self._call("SKM_GetRaceCard", handle, handle, race_index, card_index, ring_text)
         return _str_out(ring_text)
 
     def skm_get_race_record(self, handle: int, race_index: int, record_index: int) -> SkmGetRaceRecord:
         """Downloads one arrival record of a race, proven by the clock.
 
-        Export SKM_GetRaceRecord; result rule verified; output buffers: recordText 33, leadText 9.
+        Export SKM_GetRaceRecord; result rule verified (-1 only when the reply has the expected
+        length and its verification code answers the fresh challenge, else 0).
+        Output buffers: recordText 33, leadText 9.
         Raises SkylarkError when the result is 0.
         """
         record_text = ctypes.create_string_buffer(33)
         arrival_time = ctypes.c_double()
         lead_text = ctypes.create_string_buffer(9)
-        status = self._call("SKM_GetRaceRecord", handle, handle, race_index, record_index, record_text, ctypes.byref(arrival_time), lead_text)
+        self._call("SKM_GetRaceRecord", handle, handle, race_index, record_index, record_text, ctypes.byref(arrival_time), lead_text)
         return SkmGetRaceRecord(_str_out(record_text), _ole_out(arrival_time.value), _str_out(lead_text))
 
     def skm_create_train(self, handle: int, first_time: Date, second_time: Date, train_byte: int) -> int:
         """Creates a training flight and delivers its number.
 
-        Export SKM_CreateTrain; result rule minimum-length.
+        Export SKM_CreateTrain; result rule minimum-length (-1 only when ClockLink succeeds and
+        the reply has at least the minimum length, else 0).
         Raises SkylarkError when the result is 0.
         """
         first_time = _ole_in(first_time)
         second_time = _ole_in(second_time)
         train_number = _U32()
-        status = self._call("SKM_CreateTrain", handle, handle, first_time, second_time, train_byte, ctypes.byref(train_number))
+        self._call("SKM_CreateTrain", handle, handle, first_time, second_time, train_byte, ctypes.byref(train_number))
         return train_number.value
 
     def skm_add_train_card(self, handle: int, ring_hex: Hex) -> None:
         """Adds a ring to a training flight.
 
-        Export SKM_AddTrainCard; result rule normalised.
+        Export SKM_AddTrainCard; result rule normalised (-1 on success, 0 on failure).
         Raises SkylarkError when the result is 0.
         """
         ring_hex = _hex_in(ring_hex)
-        status = self._call("SKM_AddTrainCard", handle, handle, ring_hex)
+        self._call("SKM_AddTrainCard", handle, handle, ring_hex)
 
     def skm_confirm_train(self, handle: int, train_number: int, confirm_value: int) -> None:
         """Confirms a training flight.
 
-        Export SKM_ConfirmTrain; result rule normalised.
+        Export SKM_ConfirmTrain; result rule normalised (-1 on success, 0 on failure).
         Raises SkylarkError when the result is 0.
         """
-        status = self._call("SKM_ConfirmTrain", handle, handle, train_number, confirm_value)
+        self._call("SKM_ConfirmTrain", handle, handle, train_number, confirm_value)
 
     def skm_close_train(self, handle: int, train_number: int) -> int:
         """Closes a training flight.
 
-        Export SKM_CloseTrain; result rule pass-through.
+        Export SKM_CloseTrain; result rule pass-through (ClockLink's own 16-bit status: any non-
+        zero value is success; do not compare with -1).
         Raises SkylarkError when the result is 0. Returns ClockLink's status.
         """
         status = self._call("SKM_CloseTrain", handle, handle, train_number)
@@ -649,7 +680,8 @@ class Api(Binding):
     def skm_remove_train(self, handle: int, train_number: int) -> int:
         """Removes a training flight.
 
-        Export SKM_RemoveTrain; result rule pass-through.
+        Export SKM_RemoveTrain; result rule pass-through (ClockLink's own 16-bit status: any
+        non-zero value is success; do not compare with -1).
         Raises SkylarkError when the result is 0. Returns ClockLink's status.
         """
         status = self._call("SKM_RemoveTrain", handle, handle, train_number)
@@ -658,27 +690,30 @@ class Api(Binding):
     def skm_get_train_index(self, handle: int, train_number: int) -> int:
         """Looks up the index of a training number.
 
-        Export SKM_GetTrainIndex; result rule exact-length.
+        Export SKM_GetTrainIndex; result rule exact-length (-1 only when ClockLink succeeds and
+        the reply has exactly the expected length, else 0).
         Raises SkylarkError when the result is 0.
         """
         train_index = _U32()
-        status = self._call("SKM_GetTrainIndex", handle, handle, train_number, ctypes.byref(train_index))
+        self._call("SKM_GetTrainIndex", handle, handle, train_number, ctypes.byref(train_index))
         return train_index.value
 
     def skm_get_train_count(self, handle: int) -> int:
         """Reads the number of training flights.
 
-        Export SKM_GetTrainCount; result rule exact-length.
+        Export SKM_GetTrainCount; result rule exact-length (-1 only when ClockLink succeeds and
+        the reply has exactly the expected length, else 0).
         Raises SkylarkError when the result is 0.
         """
         train_count = _U32()
-        status = self._call("SKM_GetTrainCount", handle, handle, ctypes.byref(train_count))
+        self._call("SKM_GetTrainCount", handle, handle, ctypes.byref(train_count))
         return train_count.value
 
     def skm_get_train_info(self, handle: int, train_index: int) -> SkmGetTrainInfo:
         """Reads one training flight's entry by index.
 
-        Export SKM_GetTrainInfo; result rule exact-length.
+        Export SKM_GetTrainInfo; result rule exact-length (-1 only when ClockLink succeeds and
+        the reply has exactly the expected length, else 0).
         Raises SkylarkError when the result is 0.
         """
         train_number = _U32()
@@ -686,65 +721,72 @@ class Api(Binding):
         second_time = ctypes.c_double()
         train_figure = _U32()
         train_byte = _U32()
-        status = self._call("SKM_GetTrainInfo", handle, handle, train_index, ctypes.byref(train_number), ctypes.byref(first_time), ctypes.byref(second_time), ctypes.byref(train_figure), ctypes.byref(train_byte))
+        self._call("SKM_GetTrainInfo", handle, handle, train_index, ctypes.byref(train_number), ctypes.byref(first_time), ctypes.byref(second_time), ctypes.byref(train_figure), ctypes.byref(train_byte))
         return SkmGetTrainInfo(train_number.value, _ole_out(first_time.value), _ole_out(second_time.value), train_figure.value, train_byte.value)
 
     def skm_get_train_site(self, handle: int, site_no: int) -> int:
         """Reads the 32-bit value of a training site.
 
-        Export SKM_GetTrainSite; result rule exact-length.
+        Export SKM_GetTrainSite; result rule exact-length (-1 only when ClockLink succeeds and
+        the reply has exactly the expected length, else 0).
         Raises SkylarkError when the result is 0.
         """
         site_value = _U32()
-        status = self._call("SKM_GetTrainSite", handle, handle, site_no, ctypes.byref(site_value))
+        self._call("SKM_GetTrainSite", handle, handle, site_no, ctypes.byref(site_value))
         return site_value.value
 
     def skm_set_train_site(self, handle: int, site_no: int, site_value: int) -> None:
         """Writes the 32-bit value of a training site.
 
-        Export SKM_SetTrainSite; result rule normalised.
+        Export SKM_SetTrainSite; result rule normalised (-1 on success, 0 on failure).
         Raises SkylarkError when the result is 0.
         """
-        status = self._call("SKM_SetTrainSite", handle, handle, site_no, site_value)
+        self._call("SKM_SetTrainSite", handle, handle, site_no, site_value)
 
     def skm_get_train_record(self, handle: int, train_index: int, record_index: int) -> SkmGetTrainRecord:
         """Reads one arrival record of a training flight.
 
-        Export SKM_GetTrainRecord; result rule exact-length; output buffers: ringText 13.
+        Export SKM_GetTrainRecord; result rule exact-length (-1 only when ClockLink succeeds and
+        the reply has exactly the expected length, else 0).
+        Output buffers: ringText 13.
         Raises SkylarkError when the result is 0.
         """
         ring_text = ctypes.create_string_buffer(13)
         record_byte = ctypes.c_ubyte()
         record_time1 = ctypes.c_double()
         record_time2 = ctypes.c_double()
-        status = self._call("SKM_GetTrainRecord", handle, handle, train_index, record_index, ring_text, ctypes.byref(record_byte), ctypes.byref(record_time1), ctypes.byref(record_time2))
+        self._call("SKM_GetTrainRecord", handle, handle, train_index, record_index, ring_text, ctypes.byref(record_byte), ctypes.byref(record_time1), ctypes.byref(record_time2))
         return SkmGetTrainRecord(_str_out(ring_text), record_byte.value, _ole_out(record_time1.value), _ole_out(record_time2.value))
 
     def skm_get_card_count(self, handle: int) -> int:
         """Reads the number of ring registry entries.
 
-        Export SKM_GetCardCount; result rule exact-length.
+        Export SKM_GetCardCount; result rule exact-length (-1 only when ClockLink succeeds and
+        the reply has exactly the expected length, else 0).
         Raises SkylarkError when the result is 0.
         """
         count = _U32()
-        status = self._call("SKM_GetCardCount", handle, handle, ctypes.byref(count))
+        self._call("SKM_GetCardCount", handle, handle, ctypes.byref(count))
         return count.value
 
     def skm_get_card_index(self, handle: int, ring_text: Hex) -> int:
         """Finds the registry index of a ring.
 
-        Export SKM_GetCardIndex; result rule exact-length.
+        Export SKM_GetCardIndex; result rule exact-length (-1 only when ClockLink succeeds and
+        the reply has exactly the expected length, else 0).
         Raises SkylarkError when the result is 0.
         """
         ring_text = _hex_in(ring_text)
         index = _U32()
-        status = self._call("SKM_GetCardIndex", handle, handle, ring_text, ctypes.byref(index))
+        self._call("SKM_GetCardIndex", handle, handle, ring_text, ctypes.byref(index))
         return index.value
 
     def skm_get_card_info(self, handle: int, index: int) -> SkmGetCardInfo:
         """Reads a ring registry entry by index.
 
-        Export SKM_GetCardInfo; result rule exact-length; output buffers: ringText 13, dataField 25.
+        Export SKM_GetCardInfo; result rule exact-length (-1 only when ClockLink succeeds and
+        the reply has exactly the expected length, else 0).
+        Output buffers: ringText 13, dataField 25.
         Raises SkylarkError when the result is 0.
         """
         ring_text = ctypes.create_string_buffer(13)
@@ -754,208 +796,227 @@ class Api(Binding):
         word_field3 = _U32()
         long_field = _U32()
         data_field = ctypes.create_string_buffer(25)
-        status = self._call("SKM_GetCardInfo", handle, handle, index, ring_text, ctypes.byref(byte_field), ctypes.byref(word_field1), ctypes.byref(word_field2), ctypes.byref(word_field3), ctypes.byref(long_field), data_field)
+        self._call("SKM_GetCardInfo", handle, handle, index, ring_text, ctypes.byref(byte_field), ctypes.byref(word_field1), ctypes.byref(word_field2), ctypes.byref(word_field3), ctypes.byref(long_field), data_field)
         return SkmGetCardInfo(_str_out(ring_text), byte_field.value, word_field1.value, word_field2.value, word_field3.value, long_field.value, _str_out(data_field))
 
     def skm_append_card(self, handle: int, ring_text: Hex, byte_field: int, word_field1: int, word_field2: int, word_field3: int, long_field: int, data_field: Hex) -> None:
         """Appends a ring registry entry.
 
-        Export SKM_AppendCard; result rule normalised.
+        Export SKM_AppendCard; result rule normalised (-1 on success, 0 on failure).
         Raises SkylarkError when the result is 0.
         """
         ring_text = _hex_in(ring_text)
         data_field = _hex_in(data_field)
-        status = self._call("SKM_AppendCard", handle, handle, ring_text, byte_field, word_field1, word_field2, word_field3, long_field, data_field)
+        self._call("SKM_AppendCard", handle, handle, ring_text, byte_field, word_field1, word_field2, word_field3, long_field, data_field)
 
     def skm_modify_card(self, handle: int, ring_text: Hex, byte_field: int, word_field1: int, word_field2: int, word_field3: int, long_field: int) -> None:
         """Changes the number fields of a ring registry entry.
 
-        Export SKM_ModifyCard; result rule normalised.
+        Export SKM_ModifyCard; result rule normalised (-1 on success, 0 on failure).
         Raises SkylarkError when the result is 0.
         """
         ring_text = _hex_in(ring_text)
-        status = self._call("SKM_ModifyCard", handle, handle, ring_text, byte_field, word_field1, word_field2, word_field3, long_field)
+        self._call("SKM_ModifyCard", handle, handle, ring_text, byte_field, word_field1, word_field2, word_field3, long_field)
 
     def skm_remove_card(self, handle: int, ring_text: Hex) -> None:
         """Removes a ring from the registry.
 
-        Export SKM_RemoveCard; result rule normalised.
+        Export SKM_RemoveCard; result rule normalised (-1 on success, 0 on failure).
         Raises SkylarkError when the result is 0.
         """
         ring_text = _hex_in(ring_text)
-        status = self._call("SKM_RemoveCard", handle, handle, ring_text)
+        self._call("SKM_RemoveCard", handle, handle, ring_text)
 
     def skm_get_max_log_no(self, handle: int) -> int:
         """Reads the clock's maximum log number.
 
-        Export SKM_GetMaxLogNo; result rule exact-length.
+        Export SKM_GetMaxLogNo; result rule exact-length (-1 only when ClockLink succeeds and
+        the reply has exactly the expected length, else 0).
         Raises SkylarkError when the result is 0.
         """
         max_log_no = _U32()
-        status = self._call("SKM_GetMaxLogNo", handle, handle, ctypes.byref(max_log_no))
+        self._call("SKM_GetMaxLogNo", handle, handle, ctypes.byref(max_log_no))
         return max_log_no.value
 
     def skm_get_log_info(self, handle: int, log_no: int) -> SkmGetLogInfo:
         """Reads one event log entry.
 
-        Export SKM_GetLogInfo; result rule minimum-length; output buffers: logDataText 51.
+        Export SKM_GetLogInfo; result rule minimum-length (-1 only when ClockLink succeeds and
+        the reply has at least the minimum length, else 0).
+        Output buffers: logDataText 51.
         Raises SkylarkError when the result is 0.
         """
         log_type = ctypes.c_ubyte()
         log_time = ctypes.c_double()
         log_data_text = ctypes.create_string_buffer(51)
-        status = self._call("SKM_GetLogInfo", handle, handle, log_no, ctypes.byref(log_type), ctypes.byref(log_time), log_data_text)
+        self._call("SKM_GetLogInfo", handle, handle, log_no, ctypes.byref(log_type), ctypes.byref(log_time), log_data_text)
         return SkmGetLogInfo(log_type.value, _ole_out(log_time.value), _str_out(log_data_text))
 
     def skm_get_channel_no(self, handle: int, index: int) -> str:
         """Reads a channel number as 8 hex digits.
 
-        Export SKM_GetChannelNo; result rule exact-length; output buffers: channelText 9.
+        Export SKM_GetChannelNo; result rule exact-length (-1 only when ClockLink succeeds and
+        the reply has exactly the expected length, else 0).
+        Output buffers: channelText 9.
         Raises SkylarkError when the result is 0.
         """
         channel_text = ctypes.create_string_buffer(9)
-        status = self._call("SKM_GetChannelNo", handle, handle, index, channel_text)
+        self._call("SKM_GetChannelNo", handle, handle, index, channel_text)
         return _str_out(channel_text)
 
     def skm_set_channel_no(self, handle: int, index: int, channel_text: Hex) -> None:
         """Sets a channel number from 8 hex digits.
 
-        Export SKM_SetChannelNo; result rule normalised.
+        Export SKM_SetChannelNo; result rule normalised (-1 on success, 0 on failure).
         Raises SkylarkError when the result is 0.
         """
         channel_text = _hex_in(channel_text)
-        status = self._call("SKM_SetChannelNo", handle, handle, index, channel_text)
+        self._call("SKM_SetChannelNo", handle, handle, index, channel_text)
 
     def skm_get_touch_type(self, handle: int, index: int) -> str:
         """Reads a touch type as 8 hex digits.
 
-        Export SKM_GET_TOUCH_TYPE; result rule exact-length; output buffers: touchTypeText 9.
+        Export SKM_GET_TOUCH_TYPE; result rule exact-length (-1 only when ClockLink succeeds and
+        the reply has exactly the expected length, else 0).
+        Output buffers: touchTypeText 9.
         Raises SkylarkError when the result is 0.
         """
         touch_type_text = ctypes.create_string_buffer(9)
-        status = self._call("SKM_GET_TOUCH_TYPE", handle, handle, index, touch_type_text)
+        self._call("SKM_GET_TOUCH_TYPE", handle, handle, index, touch_type_text)
         return _str_out(touch_type_text)
 
     def skm_set_touch_type(self, handle: int, index: int, touch_type_text: Hex) -> None:
         """Sets a touch type from 8 hex digits.
 
-        Export SKM_SET_TOUCH_TYPE; result rule normalised.
+        Export SKM_SET_TOUCH_TYPE; result rule normalised (-1 on success, 0 on failure).
         Raises SkylarkError when the result is 0.
         """
         touch_type_text = _hex_in(touch_type_text)
-        status = self._call("SKM_SET_TOUCH_TYPE", handle, handle, index, touch_type_text)
+        self._call("SKM_SET_TOUCH_TYPE", handle, handle, index, touch_type_text)
 
     def skm_get_site_info(self, handle: int) -> SkmGetSiteInfo:
         """Reads the site code and the two coordinates.
 
-        Export SKM_GetSiteInfo; result rule exact-length; output buffers: siteCodeText 9, coordText1 14, coordText2 14.
+        Export SKM_GetSiteInfo; result rule exact-length (-1 only when ClockLink succeeds and
+        the reply has exactly the expected length, else 0).
+        Output buffers: siteCodeText 9, coordText1 14, coordText2 14.
         Raises SkylarkError when the result is 0.
         """
         site_code_text = ctypes.create_string_buffer(9)
         coord_text1 = ctypes.create_string_buffer(14)
         coord_text2 = ctypes.create_string_buffer(14)
-        status = self._call("SKM_GetSiteInfo", handle, handle, site_code_text, coord_text1, coord_text2)
+        self._call("SKM_GetSiteInfo", handle, handle, site_code_text, coord_text1, coord_text2)
         return SkmGetSiteInfo(_str_out(site_code_text), _str_out(coord_text1), _str_out(coord_text2))
 
     def skm_set_site_info(self, handle: int, site_code_text: Hex, coord_text1: Optional[Text], coord_text2: Optional[Text]) -> None:
         """Sets the site code and the two coordinates.
 
-        Export SKM_SetSiteInfo; result rule normalised.
+        Export SKM_SetSiteInfo; result rule normalised (-1 on success, 0 on failure).
         Raises SkylarkError when the result is 0.
         """
         site_code_text = _hex_in(site_code_text)
         coord_text1 = _text_in(coord_text1)
         coord_text2 = _text_in(coord_text2)
-        status = self._call("SKM_SetSiteInfo", handle, handle, site_code_text, coord_text1, coord_text2)
+        self._call("SKM_SetSiteInfo", handle, handle, site_code_text, coord_text1, coord_text2)
 
     def skm_get_phone_code(self, handle: int) -> str:
         """Reads the phone code as a dial string.
 
-        Export SKM_GetPhoneCode; result rule exact-length; output buffers: phoneCode 33.
+        Export SKM_GetPhoneCode; result rule exact-length (-1 only when ClockLink succeeds and
+        the reply has exactly the expected length, else 0).
+        Output buffers: phoneCode 33.
         Raises SkylarkError when the result is 0.
         """
         phone_code = ctypes.create_string_buffer(33)
-        status = self._call("SKM_GetPhoneCode", handle, handle, phone_code)
+        self._call("SKM_GetPhoneCode", handle, handle, phone_code)
         return _str_out(phone_code)
 
     def skm_set_phone_code(self, handle: int, phone_code: Optional[Text]) -> None:
         """Sets the phone code from a dial string.
 
-        Export SKM_SetPhoneCode; result rule normalised.
+        Export SKM_SetPhoneCode; result rule normalised (-1 on success, 0 on failure).
         Raises SkylarkError when the result is 0.
         """
         phone_code = _text_in(phone_code)
-        status = self._call("SKM_SetPhoneCode", handle, handle, phone_code)
+        self._call("SKM_SetPhoneCode", handle, handle, phone_code)
 
     def skm_get_staff_no(self, handle: int) -> str:
         """Reads the staff number.
 
-        Export SKM_GetStaffNo; result rule unchecked-length; output buffers: staffNo 17.
+        Export SKM_GetStaffNo; result rule unchecked-length (-1 when ClockLink succeeds,
+        whatever the reply length, else 0).
+        Output buffers: staffNo 17.
         Raises SkylarkError when the result is 0.
         """
         staff_no = ctypes.create_string_buffer(17)
-        status = self._call("SKM_GetStaffNo", handle, handle, staff_no)
+        self._call("SKM_GetStaffNo", handle, handle, staff_no)
         return _str_out(staff_no)
 
     def skm_set_staff_no(self, handle: int, staff_no: Optional[Text]) -> None:
         """Sets the staff number.
 
-        Export SKM_SetStaffNo; result rule normalised.
+        Export SKM_SetStaffNo; result rule normalised (-1 on success, 0 on failure).
         Raises SkylarkError when the result is 0.
         """
         staff_no = _text_in(staff_no)
-        status = self._call("SKM_SetStaffNo", handle, handle, staff_no)
+        self._call("SKM_SetStaffNo", handle, handle, staff_no)
 
     def sks_read_card(self, handle: int) -> str:
         """Reads the 16 card bytes the S clock holds.
 
-        Export SKS_ReadCard; result rule exact-length; output buffers: cardDataHex 33.
+        Export SKS_ReadCard; result rule exact-length (-1 only when ClockLink succeeds and the
+        reply has exactly the expected length, else 0).
+        Output buffers: cardDataHex 33.
         Raises SkylarkError when the result is 0.
         """
         card_data_hex = ctypes.create_string_buffer(33)
-        status = self._call("SKS_ReadCard", handle, handle, card_data_hex)
+        self._call("SKS_ReadCard", handle, handle, card_data_hex)
         return _str_out(card_data_hex)
 
     def sks_query_state(self, handle: int) -> SksQueryState:
         """Reads the S clock's state, two counters and the state time.
 
-        Export SKS_QueryState; result rule exact-length.
+        Export SKS_QueryState; result rule exact-length (-1 only when ClockLink succeeds and the
+        reply has exactly the expected length, else 0).
         Raises SkylarkError when the result is 0.
         """
         state = ctypes.c_ubyte()
         state_time = ctypes.c_double()
         first_count = _U32()
         second_count = _U32()
-        status = self._call("SKS_QueryState", handle, handle, ctypes.byref(state), ctypes.byref(state_time), ctypes.byref(first_count), ctypes.byref(second_count))
+        self._call("SKS_QueryState", handle, handle, ctypes.byref(state), ctypes.byref(state_time), ctypes.byref(first_count), ctypes.byref(second_count))
         return SksQueryState(state.value, _ole_out(state_time.value), first_count.value, second_count.value)
 
     def sks_get_race_info(self, handle: int) -> SksGetRaceInfo:
         """Reads the S clock's race key and first race time.
 
-        Export SKS_GetRaceInfo; result rule exact-length; output buffers: raceKeyHex 17.
+        Export SKS_GetRaceInfo; result rule exact-length (-1 only when ClockLink succeeds and
+        the reply has exactly the expected length, else 0).
+        Output buffers: raceKeyHex 17.
         Raises SkylarkError when the result is 0.
         """
         race_key_hex = ctypes.create_string_buffer(17)
         first_time = ctypes.c_double()
         second_time = ctypes.c_double()
-        status = self._call("SKS_GetRaceInfo", handle, handle, race_key_hex, ctypes.byref(first_time), ctypes.byref(second_time))
+        self._call("SKS_GetRaceInfo", handle, handle, race_key_hex, ctypes.byref(first_time), ctypes.byref(second_time))
         return SksGetRaceInfo(_str_out(race_key_hex), _ole_out(first_time.value), _ole_out(second_time.value))
 
     def sks_create_race(self, handle: int, race_key_hex: Hex, first_time: Date, second_time: Date) -> None:
         """Enters the race on the S clock.
 
-        Export SKS_CreateRace; result rule normalised.
+        Export SKS_CreateRace; result rule normalised (-1 on success, 0 on failure).
         Raises SkylarkError when the result is 0.
         """
         race_key_hex = _hex_in(race_key_hex)
         first_time = _ole_in(first_time)
         second_time = _ole_in(second_time)
-        status = self._call("SKS_CreateRace", handle, handle, race_key_hex, first_time, second_time)
+        self._call("SKS_CreateRace", handle, handle, race_key_hex, first_time, second_time)
 
     def sks_clear_race(self, handle: int) -> int:
         """Clears the race on the S clock.
 
-        Export SKS_ClearRace; result rule pass-through.
+        Export SKS_ClearRace; result rule pass-through (ClockLink's own 16-bit status: any non-
+        zero value is success; do not compare with -1).
         Raises SkylarkError when the result is 0. Returns ClockLink's status.
         """
         status = self._call("SKS_ClearRace", handle, handle)
@@ -964,41 +1025,47 @@ class Api(Binding):
     def sks_get_race_record(self, handle: int, record_index: int) -> SksGetRaceRecord:
         """Downloads one arrival record from the S clock, proven by the clock.
 
-        Export SKS_GetRaceRecord; result rule verified; output buffers: recordText 33.
+        Export SKS_GetRaceRecord; result rule verified (-1 only when the reply has the expected
+        length and its verification code answers the fresh challenge, else 0).
+        Output buffers: recordText 33.
         Raises SkylarkError when the result is 0.
         """
         record_text = ctypes.create_string_buffer(33)
         arrival_time = ctypes.c_double()
-        status = self._call("SKS_GetRaceRecord", handle, handle, record_index, record_text, ctypes.byref(arrival_time))
+        self._call("SKS_GetRaceRecord", handle, handle, record_index, record_text, ctypes.byref(arrival_time))
         return SksGetRaceRecord(_str_out(record_text), _ole_out(arrival_time.value))
 
     def skh_read_card(self, handle: int) -> str:
         """Reads the 16 card bytes the H clock holds.
 
-        Export SKH_ReadCard; result rule exact-length; output buffers: cardDataHex 33.
+        Export SKH_ReadCard; result rule exact-length (-1 only when ClockLink succeeds and the
+        reply has exactly the expected length, else 0).
+        Output buffers: cardDataHex 33.
         Raises SkylarkError when the result is 0.
         """
         card_data_hex = ctypes.create_string_buffer(33)
-        status = self._call("SKH_ReadCard", handle, handle, card_data_hex)
+        self._call("SKH_ReadCard", handle, handle, card_data_hex)
         return _str_out(card_data_hex)
 
     def skh_query_state(self, handle: int) -> SkhQueryState:
         """Reads the H clock's state, two counters and the state time.
 
-        Export SKH_QueryState; result rule exact-length.
+        Export SKH_QueryState; result rule exact-length (-1 only when ClockLink succeeds and the
+        reply has exactly the expected length, else 0).
         Raises SkylarkError when the result is 0.
         """
         state = ctypes.c_ubyte()
         state_time = ctypes.c_double()
         first_count = _U32()
         second_count = _U32()
-        status = self._call("SKH_QueryState", handle, handle, ctypes.byref(state), ctypes.byref(state_time), ctypes.byref(first_count), ctypes.byref(second_count))
+        self._call("SKH_QueryState", handle, handle, ctypes.byref(state), ctypes.byref(state_time), ctypes.byref(first_count), ctypes.byref(second_count))
         return SkhQueryState(state.value, _ole_out(state_time.value), first_count.value, second_count.value)
 
     def skh_clear_race(self, handle: int) -> int:
         """Clears the race on the H clock.
 
-        Export SKH_ClearRace; result rule pass-through.
+        Export SKH_ClearRace; result rule pass-through (ClockLink's own 16-bit status: any non-
+        zero value is success; do not compare with -1).
         Raises SkylarkError when the result is 0. Returns ClockLink's status.
         """
         status = self._call("SKH_ClearRace", handle, handle)
@@ -1007,50 +1074,57 @@ class Api(Binding):
     def skh_get_race_record(self, handle: int, record_index: int) -> SkhGetRaceRecord:
         """Downloads one arrival record from the H clock, proven by the clock.
 
-        Export SKH_GetRaceRecord; result rule verified; output buffers: recordText 33.
+        Export SKH_GetRaceRecord; result rule verified (-1 only when the reply has the expected
+        length and its verification code answers the fresh challenge, else 0).
+        Output buffers: recordText 33.
         Raises SkylarkError when the result is 0.
         """
         record_text = ctypes.create_string_buffer(33)
         arrival_time = ctypes.c_double()
-        status = self._call("SKH_GetRaceRecord", handle, handle, record_index, record_text, ctypes.byref(arrival_time))
+        self._call("SKH_GetRaceRecord", handle, handle, record_index, record_text, ctypes.byref(arrival_time))
         return SkhGetRaceRecord(_str_out(record_text), _ole_out(arrival_time.value))
 
     def skh_get_race_info(self, handle: int) -> SkhGetRaceInfo:
         """Reads the H clock's race key and number of race cards.
 
-        Export SKH_GetRaceInfo; result rule exact-length; output buffers: raceKeyHex 17.
+        Export SKH_GetRaceInfo; result rule exact-length (-1 only when ClockLink succeeds and
+        the reply has exactly the expected length, else 0).
+        Output buffers: raceKeyHex 17.
         Raises SkylarkError when the result is 0.
         """
         race_key_hex = ctypes.create_string_buffer(17)
         card_count = _U32()
-        status = self._call("SKH_GetRaceInfo", handle, handle, race_key_hex, ctypes.byref(card_count))
+        self._call("SKH_GetRaceInfo", handle, handle, race_key_hex, ctypes.byref(card_count))
         return SkhGetRaceInfo(_str_out(race_key_hex), card_count.value)
 
     def skh_get_race_card(self, handle: int, card_index: int) -> SkhGetRaceCard:
         """Reads one race card of the H clock.
 
-        Export SKH_GetRaceCard; result rule exact-length; output buffers: ringNoHex 13, cardCodeHex 17.
+        Export SKH_GetRaceCard; result rule exact-length (-1 only when ClockLink succeeds and
+        the reply has exactly the expected length, else 0).
+        Output buffers: ringNoHex 13, cardCodeHex 17.
         Raises SkylarkError when the result is 0.
         """
         ring_no_hex = ctypes.create_string_buffer(13)
         card_code_hex = ctypes.create_string_buffer(17)
         card_time = ctypes.c_double()
-        status = self._call("SKH_GetRaceCard", handle, handle, card_index, ring_no_hex, card_code_hex, ctypes.byref(card_time))
+        self._call("SKH_GetRaceCard", handle, handle, card_index, ring_no_hex, card_code_hex, ctypes.byref(card_time))
         return SkhGetRaceCard(_str_out(ring_no_hex), _str_out(card_code_hex), _ole_out(card_time.value))
 
     def skh_create_race(self, handle: int, race_key_hex: Hex) -> None:
         """Enters the race on the H clock.
 
-        Export SKH_CreateRace; result rule normalised.
+        Export SKH_CreateRace; result rule normalised (-1 on success, 0 on failure).
         Raises SkylarkError when the result is 0.
         """
         race_key_hex = _hex_in(race_key_hex)
-        status = self._call("SKH_CreateRace", handle, handle, race_key_hex)
+        self._call("SKH_CreateRace", handle, handle, race_key_hex)
 
     def skh_add_race_card(self, handle: int, ring_no_hex: Hex, card_code_hex: Hex, card_time: Date) -> int:
         """Adds a race card to the H clock.
 
-        Export SKH_AddRaceCard; result rule pass-through.
+        Export SKH_AddRaceCard; result rule pass-through (ClockLink's own 16-bit status: any
+        non-zero value is success; do not compare with -1).
         Raises SkylarkError when the result is 0. Returns ClockLink's status.
         """
         ring_no_hex = _hex_in(ring_no_hex)
@@ -1062,7 +1136,8 @@ class Api(Binding):
     def skh_confirm_race(self, handle: int, race_key_hex: Hex, confirm_value: int) -> int:
         """Confirms the race on the H clock.
 
-        Export SKH_ConfirmRace; result rule pass-through.
+        Export SKH_ConfirmRace; result rule pass-through (ClockLink's own 16-bit status: any
+        non-zero value is success; do not compare with -1).
         Raises SkylarkError when the result is 0. Returns ClockLink's status.
         """
         race_key_hex = _hex_in(race_key_hex)
@@ -1072,49 +1147,52 @@ class Api(Binding):
     def skr_active_card(self, reader: int) -> str:
         """Activates the ring tag in the reader's field and reads its UID.
 
-        Export SKR_ActiveCard; result rule normalised; output buffers: uidHex 9.
+        Export SKR_ActiveCard; result rule normalised (-1 on success, 0 on failure).
+        Output buffers: uidHex 9.
         Raises SkylarkError when the result is 0.
         """
         uid_hex = ctypes.create_string_buffer(9)
-        status = self._call("SKR_ActiveCard", None, reader, uid_hex)
+        self._call("SKR_ActiveCard", None, reader, uid_hex)
         return _str_out(uid_hex)
 
     def skr_format_card(self, reader: int, ring_no_hex: Hex, race_no_hex: Hex) -> None:
         """Writes ring and race numbers into the tag and sets its configuration.
 
-        Export SKR_FormatCard; result rule normalised.
+        Export SKR_FormatCard; result rule normalised (-1 on success, 0 on failure).
         Raises SkylarkError when the result is 0.
         """
         ring_no_hex = _hex_in(ring_no_hex)
         race_no_hex = _hex_in(race_no_hex)
-        status = self._call("SKR_FormatCard", None, reader, ring_no_hex, race_no_hex)
+        self._call("SKR_FormatCard", None, reader, ring_no_hex, race_no_hex)
 
     def skr_read_card(self, reader: int) -> SkrReadCard:
         """Reads the ring and race numbers back from the tag.
 
-        Export SKR_ReadCard; result rule normalised; output buffers: ringNoHex 13, raceNoHex 9.
+        Export SKR_ReadCard; result rule normalised (-1 on success, 0 on failure).
+        Output buffers: ringNoHex 13, raceNoHex 9.
         Raises SkylarkError when the result is 0.
         """
         ring_no_hex = ctypes.create_string_buffer(13)
         race_no_hex = ctypes.create_string_buffer(9)
-        status = self._call("SKR_ReadCard", None, reader, ring_no_hex, race_no_hex)
+        self._call("SKR_ReadCard", None, reader, ring_no_hex, race_no_hex)
         return SkrReadCard(_str_out(ring_no_hex), _str_out(race_no_hex))
 
     def skr_deactive_card(self, reader: int) -> None:
         """Releases the active tag.
 
-        Export SKR_DeactiveCard; result rule normalised.
+        Export SKR_DeactiveCard; result rule normalised (-1 on success, 0 on failure).
         Raises SkylarkError when the result is 0.
         """
-        status = self._call("SKR_DeactiveCard", None, reader)
+        self._call("SKR_DeactiveCard", None, reader)
 
     def skm_get_race_info2(self, handle: int, race_index: int) -> SkmGetRaceInfo2:
         """Reads two figures of a race by index (decorated name, C++ linkage).
 
-        Export SKM_GetRaceInfo2; result rule exact-length.
+        Export SKM_GetRaceInfo2; result rule exact-length (-1 only when ClockLink succeeds and
+        the reply has exactly the expected length, else 0).
         Raises SkylarkError when the result is 0.
         """
         figure16 = _U32()
         figure32 = _U32()
-        status = self._call("SKM_GetRaceInfo2", handle, handle, race_index, ctypes.byref(figure16), ctypes.byref(figure32))
+        self._call("SKM_GetRaceInfo2", handle, handle, race_index, ctypes.byref(figure16), ctypes.byref(figure32))
         return SkmGetRaceInfo2(figure16.value, figure32.value)
