@@ -201,7 +201,8 @@ def python(exports: list[dict]) -> str:
                 f'        """{doc}', "",
                 textwrap.fill(f"Export {name}; result rule {rule}" +
                               (f" ({RULE_TEXT[rule]})" if rule in RULE_TEXT else "") + ".",
-                              width=96, initial_indent=" " * 8, subsequent_indent=" " * 8),
+                              width=96, initial_indent=" " * 8, subsequent_indent=" " * 8,
+                              break_on_hyphens=False),
                 ] + ([f"        Output buffers: {sizes}."] if sizes else []) + [
                 
                 ]

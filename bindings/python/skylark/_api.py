@@ -357,8 +357,8 @@ class Api(Binding):
     def sk_connect_ex(self, handle: int, password: Optional[Text]) -> int:
         """Authenticates the channel with a password.
 
-        Export SK_ConnectEx; result rule pass-through (ClockLink's own 16-bit status: any non-
-        zero value is success; do not compare with -1).
+        Export SK_ConnectEx; result rule pass-through (ClockLink's own 16-bit status: any
+        non-zero value is success; do not compare with -1).
         Raises SkylarkError when the result is 0. Returns ClockLink's status.
         """
         password = _text_in(password)
@@ -388,8 +388,8 @@ class Api(Binding):
     def sk_init_dev_ex(self, handle: int, password: Optional[Text]) -> int:
         """Initialises the clock with a password and the host's local time.
 
-        Export SK_InitDevEx; result rule pass-through (ClockLink's own 16-bit status: any non-
-        zero value is success; do not compare with -1).
+        Export SK_InitDevEx; result rule pass-through (ClockLink's own 16-bit status: any
+        non-zero value is success; do not compare with -1).
         Raises SkylarkError when the result is 0. Returns ClockLink's status.
         """
         password = _text_in(password)
@@ -399,8 +399,8 @@ class Api(Binding):
     def sk_active_isp(self, handle: int) -> int:
         """Switches the clock into in-system programming.
 
-        Export SK_ActiveIsp; result rule pass-through (ClockLink's own 16-bit status: any non-
-        zero value is success; do not compare with -1).
+        Export SK_ActiveIsp; result rule pass-through (ClockLink's own 16-bit status: any
+        non-zero value is success; do not compare with -1).
         Raises SkylarkError when the result is 0. Returns ClockLink's status.
         """
         status = self._call("SK_ActiveIsp", handle, handle)
@@ -443,8 +443,8 @@ class Api(Binding):
     def sk_set_pigeon(self, handle: int, date: Date) -> int:
         """Sets the clock's time with an encrypted verification block.
 
-        Export SK_SetPigeon; result rule pass-through (ClockLink's own 16-bit status: any non-
-        zero value is success; do not compare with -1).
+        Export SK_SetPigeon; result rule pass-through (ClockLink's own 16-bit status: any
+        non-zero value is success; do not compare with -1).
         Raises SkylarkError when the result is 0. Returns ClockLink's status.
         """
         date = _ole_in(date)
@@ -534,8 +534,8 @@ class Api(Binding):
     def skm_close_race(self, handle: int, race_key_hex: Hex) -> int:
         """Closes a race on the M clock.
 
-        Export SKM_CloseRace; result rule pass-through (ClockLink's own 16-bit status: any non-
-        zero value is success; do not compare with -1).
+        Export SKM_CloseRace; result rule pass-through (ClockLink's own 16-bit status: any
+        non-zero value is success; do not compare with -1).
         Raises SkylarkError when the result is 0. Returns ClockLink's status.
         """
         race_key_hex = _hex_in(race_key_hex)
@@ -545,8 +545,8 @@ class Api(Binding):
     def skm_pause_race(self, handle: int, race_key_hex: Hex) -> int:
         """Sends the close command for a race (same as SKM_CloseRace).
 
-        Export SKM_PauseRace; result rule pass-through (ClockLink's own 16-bit status: any non-
-        zero value is success; do not compare with -1).
+        Export SKM_PauseRace; result rule pass-through (ClockLink's own 16-bit status: any
+        non-zero value is success; do not compare with -1).
         Raises SkylarkError when the result is 0. Returns ClockLink's status.
         """
         race_key_hex = _hex_in(race_key_hex)
@@ -556,8 +556,8 @@ class Api(Binding):
     def skm_remove_race(self, handle: int, race_key_hex: Hex) -> int:
         """Removes a race from the M clock.
 
-        Export SKM_RemoveRace; result rule pass-through (ClockLink's own 16-bit status: any non-
-        zero value is success; do not compare with -1).
+        Export SKM_RemoveRace; result rule pass-through (ClockLink's own 16-bit status: any
+        non-zero value is success; do not compare with -1).
         Raises SkylarkError when the result is 0. Returns ClockLink's status.
         """
         race_key_hex = _hex_in(race_key_hex)
@@ -670,8 +670,8 @@ class Api(Binding):
     def skm_close_train(self, handle: int, train_number: int) -> int:
         """Closes a training flight.
 
-        Export SKM_CloseTrain; result rule pass-through (ClockLink's own 16-bit status: any non-
-        zero value is success; do not compare with -1).
+        Export SKM_CloseTrain; result rule pass-through (ClockLink's own 16-bit status: any
+        non-zero value is success; do not compare with -1).
         Raises SkylarkError when the result is 0. Returns ClockLink's status.
         """
         status = self._call("SKM_CloseTrain", handle, handle, train_number)
@@ -1015,8 +1015,8 @@ class Api(Binding):
     def sks_clear_race(self, handle: int) -> int:
         """Clears the race on the S clock.
 
-        Export SKS_ClearRace; result rule pass-through (ClockLink's own 16-bit status: any non-
-        zero value is success; do not compare with -1).
+        Export SKS_ClearRace; result rule pass-through (ClockLink's own 16-bit status: any
+        non-zero value is success; do not compare with -1).
         Raises SkylarkError when the result is 0. Returns ClockLink's status.
         """
         status = self._call("SKS_ClearRace", handle, handle)
@@ -1064,8 +1064,8 @@ class Api(Binding):
     def skh_clear_race(self, handle: int) -> int:
         """Clears the race on the H clock.
 
-        Export SKH_ClearRace; result rule pass-through (ClockLink's own 16-bit status: any non-
-        zero value is success; do not compare with -1).
+        Export SKH_ClearRace; result rule pass-through (ClockLink's own 16-bit status: any
+        non-zero value is success; do not compare with -1).
         Raises SkylarkError when the result is 0. Returns ClockLink's status.
         """
         status = self._call("SKH_ClearRace", handle, handle)
