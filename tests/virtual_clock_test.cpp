@@ -61,7 +61,7 @@ TEST(VirtualClock, MClockRoad) {
     EXPECT_TRUE(sameSecond(t, at(10)));
 
     c.raceWithArrivals();
-    SK_ULONG count = 0, index = 99, figure = 0, f16 = 0, f32 = 0;
+    SK_ULONG count = 0, index = 99, figure = 0;
     ASSERT_EQ(SKM_GetRaceCount(c.h, &count), -1);
     EXPECT_EQ(count, 1u);
     ASSERT_EQ(SKM_GetRaceIndex(c.h, kRaceKey, &index), -1);
@@ -73,9 +73,6 @@ TEST(VirtualClock, MClockRoad) {
     EXPECT_TRUE(sameSecond(t1, at(0)));
     EXPECT_TRUE(sameSecond(t2, at(3600)));
     EXPECT_EQ(figure, 3u);
-    ASSERT_EQ(SKM_GetRaceInfo2(c.h, 0, &f16, &f32), -1);
-    EXPECT_EQ(f16, 3u);
-    EXPECT_EQ(f32, 0x0A0B0C0Du);
     ASSERT_EQ(SKM_GetRaceCard(c.h, 0, 2, ring), -1);
     EXPECT_STREQ(ring, kRings[2]);
 
@@ -128,6 +125,14 @@ TEST(VirtualClock, AuthenticationGuardsTheClock) {
     ASSERT_NE(SK_ConnectEx(c.h, "secret"), 0);
     EXPECT_EQ(SK_GetDevState(c.h, &state), -1);
     EXPECT_EQ(state & 0x07, 0x07);  // initialised, authenticated, password set
+    EXPECT_EQ(SKM_GetCardCount(c.h, &count), -1);
+
+    // In-system programming answers little until the clock is initialised.
+    ASSERT_NE(SK_ActiveIsp(c.h), 0);
+    EXPECT_EQ(SKM_GetCardCount(c.h, &count), 0);
+    EXPECT_EQ(c.err(), SK_ULONG{CLV_ERR_BAD_STATE});
+    ASSERT_NE(SK_InitDevEx(c.h, "secret"), 0);
+    ASSERT_NE(SK_ConnectEx(c.h, "secret"), 0);
     EXPECT_EQ(SKM_GetCardCount(c.h, &count), -1);
 
     // A password set at the clock replaces the old one and ends the session.
@@ -325,6 +330,40 @@ TEST(VirtualClock, HClockRoad) {
     EXPECT_TRUE(sameSecond(t, at(6)));
     ASSERT_EQ(SKH_GetRaceRecord(c.h, 0, body, &t), -1);
     EXPECT_EQ(std::string(body, 12), kRings[1]);
+}
+
+}  // namespace
+
+namespace {
+
+// The clock's own calendar against the library's date codec, at the edges
+// of months, leap years and the clock's range.
+TEST(VirtualClock, CalendarAgreesWithTheCodec) {
+    MClock c;
+    struct Case { const char* name; unsigned char bcd[6]; };
+    const Case cases[] = {
+        {"first second", {0x00, 0x01, 0x01, 0x00, 0x00, 0x00}},
+        {"leap day 2000", {0x00, 0x02, 0x29, 0x12, 0x00, 0x00}},
+        {"day after leap day", {0x24, 0x03, 0x01, 0x00, 0x00, 0x01}},
+        {"end of 2023", {0x23, 0x12, 0x31, 0x23, 0x59, 0x59}},
+        {"last second", {0x99, 0x12, 0x31, 0x23, 0x59, 0x59}},
+    };
+    for (const Case& k : cases) {
+        const double date = BcdToDate(k.bcd);
+        ASSERT_NE(date, 0.0) << k.name;
+        ASSERT_EQ(CLV_SetClockTime(c.h, date), CLV_OK) << k.name;
+        unsigned char reply[6] = {};
+        unsigned char code = 0x10;
+        SK_ULONG len = 6;
+        ASSERT_NE(IFD_RunSysCmd(c.h, 0, &code, 1, reply, &len), 0) << k.name;
+        EXPECT_EQ(std::memcmp(reply, k.bcd, 6), 0) << k.name;
+        double back = 0;
+        ASSERT_EQ(CLV_GetClockTime(c.h, &back), CLV_OK);
+        EXPECT_TRUE(sameSecond(back, date)) << k.name;
+    }
+    // Outside 2000-2099 the clock has no date to show.
+    EXPECT_EQ(CLV_SetClockTime(c.h, 36525.5), CLV_ERR_BAD_ARGUMENT);  // 31 December 1999
+    EXPECT_EQ(CLV_SetClockTime(c.h, 73051.0), CLV_ERR_BAD_ARGUMENT);  // 1 January 2100
 }
 
 }  // namespace

@@ -167,7 +167,6 @@ int VirtualClock::enterIsp(Exchange& x) {
     if (x.len != 8) return CLV_ERR_BAD_PARAM;
     if (std::memcmp(x.params, skylark::kAccessCode, 8) != 0) return CLV_ERR_BAD_PROOF;
     s_.isp = true;
-    authenticated_ = false;
     log(CLV_LOG_ISP);
     return CLV_OK;
 }

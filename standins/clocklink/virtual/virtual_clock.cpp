@@ -148,7 +148,9 @@ static bool openCommand(const Exchange& x) {
 
 int VirtualClock::run(Exchange& x) {
     if (!x.user && x.number <= 1 && x.len == 0) return CLV_ERR_BAD_PARAM;
-    if (s_.isp && !(x.sys(2) || (x.sys(0) && (x.code() == 0x00 || x.code() == 0x01))))
+    // In in-system programming the clock answers only its state, identity,
+    // authentication and the initialisation that ends it.
+    if (s_.isp && !(x.sys(2) || x.sys(3) || (x.sys(0) && (x.code() == 0x00 || x.code() == 0x01))))
         return CLV_ERR_BAD_STATE;
     if (!authenticated_ && !openCommand(x)) return CLV_ERR_NOT_AUTHENTICATED;
     bool handled = false;
