@@ -200,25 +200,31 @@ Totals run(std::istream& in, std::ostream& out, const Options& opts) {
     else
         out << '[';
 
-    Totals totals;
-    std::uint64_t bytesDone = 0;
+    std::uint64_t bytesRead = 0;
     std::size_t lineNo = 0;
-    std::vector<Line> lines;
-    std::vector<std::string> texts(jobs);
-    std::vector<Totals> sliceTotals(jobs);
     std::string text;
-    bool more = true;
-    while (more) {
+    // Reads the next batch of lines; false when the input is exhausted.
+    const auto readBatch = [&](std::vector<Line>& lines, std::uint64_t& bytesAfter) {
         lines.clear();
-        while (lines.size() < opts.batchLines && (more = static_cast<bool>(std::getline(in, text)))) {
+        while (lines.size() < opts.batchLines && std::getline(in, text)) {
             ++lineNo;
-            bytesDone += text.size() + 1;
+            bytesRead += text.size() + 1;
             if (lineNo == 1 && isHeader(trim(text))) continue;
             lines.push_back({lineNo, std::move(text)});
         }
-        if (lines.empty()) break;
+        bytesAfter = bytesRead;
+        return !lines.empty();
+    };
 
-        // Contiguous slices, one per thread, written out in order.
+    Totals totals;
+    std::vector<Line> lines, next;
+    std::uint64_t bytesDone = 0, nextBytes = 0;
+    std::vector<std::string> texts(jobs);
+    std::vector<Totals> sliceTotals(jobs);
+    bool have = readBatch(lines, bytesDone);
+    while (have) {
+        // Contiguous slices, one per thread, written out in order. With
+        // several threads the next batch is read while this one is checked.
         const std::size_t per = (lines.size() + jobs - 1) / jobs;
         std::vector<std::thread> workers;
         for (unsigned j = 0; j < jobs; ++j) {
@@ -232,6 +238,7 @@ Totals run(std::istream& in, std::ostream& out, const Options& opts) {
                 workers.emplace_back(checkSlice, std::cref(lines), from, to, opts.format,
                                      std::ref(texts[j]), std::ref(sliceTotals[j]));
         }
+        const bool haveNext = readBatch(next, nextBytes);
         for (std::thread& w : workers) w.join();
 
         for (unsigned j = 0; j < jobs; ++j) {
@@ -243,6 +250,9 @@ Totals run(std::istream& in, std::ostream& out, const Options& opts) {
             totals.malformed += sliceTotals[j].malformed;
         }
         if (opts.progress) opts.progress(bytesDone);
+        std::swap(lines, next);
+        bytesDone = nextBytes;
+        have = haveNext;
     }
     out << (opts.format == Format::json ? (totals.records() ? "\n]\n" : "]\n") : "");
     return totals;
