@@ -1,24 +1,25 @@
-// Exports: the H clock (SKH_). Four are the S clock's exports under
+// Exports: the H clock (SKH_). Four run the S clock's functions under
 // another name.
 #include "api/skylark.h"
 #include "clock/hclock.h"
+#include "clock/sclock.h"
 
 extern "C" {
 
 SKAPI BOOL16 SKAPI_CALL SKH_ReadCard(SK_ULONG handle, char* cardDataHex) {
-    return SKS_ReadCard(handle, cardDataHex);
+    return skylark::sReadCard(handle, cardDataHex);
 }
 
 SKAPI BOOL16 SKAPI_CALL SKH_QueryState(SK_ULONG handle, unsigned char* state, double* stateTime,
                                        SK_ULONG* firstCount, SK_ULONG* secondCount) {
-    return SKS_QueryState(handle, state, stateTime, firstCount, secondCount);
+    return skylark::sQueryState(handle, state, stateTime, firstCount, secondCount);
 }
 
-SKAPI BOOL16 SKAPI_CALL SKH_ClearRace(SK_ULONG handle) { return SKS_ClearRace(handle); }
+SKAPI BOOL16 SKAPI_CALL SKH_ClearRace(SK_ULONG handle) { return skylark::sClearRace(handle); }
 
 SKAPI BOOL16 SKAPI_CALL SKH_GetRaceRecord(SK_ULONG handle, SK_ULONG recordIndex, char* recordText,
                                           double* arrivalTime) {
-    return SKS_GetRaceRecord(handle, recordIndex, recordText, arrivalTime);
+    return skylark::sGetRaceRecord(handle, recordIndex, recordText, arrivalTime);
 }
 
 SKAPI BOOL16 SKAPI_CALL SKH_GetRaceInfo(SK_ULONG handle, char* raceKeyHex, SK_ULONG* cardCount) {

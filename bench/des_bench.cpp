@@ -32,7 +32,7 @@ void BM_DesEncrypt(benchmark::State& state) {
     std::uint8_t block[8];
     std::memcpy(block, kBlock, 8);
     for (auto _ : state) {
-        skylark::DesEncrypt(block, block, key);
+        skylark::desEncrypt(block, block, key);
         benchmark::DoNotOptimize(block);
     }
 }
@@ -55,7 +55,7 @@ void BM_DesDecrypt(benchmark::State& state) {
     std::uint8_t block[8];
     std::memcpy(block, kBlock, 8);
     for (auto _ : state) {
-        skylark::DesDecrypt(block, block, key);
+        skylark::desDecrypt(block, block, key);
         benchmark::DoNotOptimize(block);
     }
 }

@@ -24,13 +24,13 @@ BOOL16 getMaxLogNo(SK_ULONG handle, SK_ULONG* maxLogNo) {
     if (maxLogNo == nullptr) return 0;
     Params p = paramsFor(cmd::GetMaxLogNo);
     // 0 max log number 4
-    return runRead(handle, cmd::GetMaxLogNo, p, [&](ReplyReader& r) { *maxLogNo = r.be32(); });
+    return runReadNumber<32>(handle, cmd::GetMaxLogNo, p, maxLogNo);
 }
 
 BOOL16 getLogInfo(SK_ULONG handle, SK_ULONG logNo, std::uint8_t* logType, double* logTime,
                   char* logDataText) {
     if (logType == nullptr || logTime == nullptr || logDataText == nullptr) return 0;
-    // 0 code | 1 log number 4
+    // 0 selector | 1 log number 4
     Params p = paramsFor(cmd::GetLogInfo);
     p.be32(logNo);
     // The entry's data runs to the end of what the clock delivered.

@@ -34,14 +34,13 @@ BOOL16 hGetRaceInfo(SK_ULONG handle, char* raceKeyHex, SK_ULONG* cardCount) {
         return 0;
     // 0 card count 2 | 2
     Params countParams = paramsFor(cmd::HGetCardCount);
-    return runRead(handle, cmd::HGetCardCount, countParams,
-                   [&](ReplyReader& r) { *cardCount = r.be16(); });
+    return runReadNumber<16>(handle, cmd::HGetCardCount, countParams, cardCount);
 }
 
 BOOL16 hGetRaceCard(SK_ULONG handle, SK_ULONG cardIndex, char* ringNoHex, char* cardCodeHex,
                     double* cardTime) {
     if (ringNoHex == nullptr || cardCodeHex == nullptr || cardTime == nullptr) return 0;
-    // 0 code 1 | 1 card index 2 | 3
+    // 0 selector 1 | 1 card index 2 | 3
     Params params = paramsFor(cmd::HGetRaceCard);
     params.be16(cardIndex);
     return runRead(handle, cmd::HGetRaceCard, params,
@@ -52,7 +51,7 @@ BOOL16 hCreateRace(SK_ULONG handle, const char* raceKeyHex) {
     if (raceKeyHex == nullptr) return 0;
     // 0 race key 8 | 8 zero 6 | 14  (the zeros stand where the S clock sends a race time)
     Params params = paramsFor(cmd::HCreateRace);
-    params.hex(raceKeyHex, kRaceKeyBytes).zeros(6);
+    params.hex(raceKeyHex, kRaceKeyBytes).zeros(kBcdDateSize);
     return run(handle, cmd::HCreateRace, params, nullptr).result;
 }
 

@@ -15,7 +15,7 @@ BOOL16 send(SK_ULONG handle, const Command& c, Params& params) {
     return run(handle, c, params, nullptr).result;
 }
 
-// A block of the command's variant byte, if it has one, and one field of hex
+// A block of the command's selector byte, if it has one, and one field of hex
 // text of the given width.
 BOOL16 sendHexField(SK_ULONG handle, const Command& c, const char* text, std::size_t width) {
     if (text == nullptr) return 0;
@@ -51,12 +51,12 @@ BOOL16 confirmRace(SK_ULONG handle, const char* raceKeyHex, SK_ULONG confirmValu
     return send(handle, cmd::ConfirmRace, params);
 }
 
-// 0 mode 2 | 1 race key 8 | 9
+// 0 selector 2 | 1 race key 8 | 9
 BOOL16 closeRace(SK_ULONG handle, const char* raceKeyHex) {
     return sendHexField(handle, cmd::CloseRace, raceKeyHex, kRaceKeyBytes);
 }
 
-// 0 mode 1 | 1 race key 8 | 9
+// 0 selector 1 | 1 race key 8 | 9
 BOOL16 removeRace(SK_ULONG handle, const char* raceKeyHex) {
     return sendHexField(handle, cmd::RemoveRace, raceKeyHex, kRaceKeyBytes);
 }

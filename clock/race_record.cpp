@@ -10,7 +10,7 @@ constexpr std::size_t kLeadBytes = 4;
 constexpr std::size_t kBodyBytes = 16;
 // The reply bytes the verification code covers: all but the code itself.
 constexpr std::size_t kCovered = coveredBytes(cmd::GetRaceRecord);
-constexpr std::size_t kTimeBytes = 6;
+constexpr std::size_t kTimeBytes = kBcdDateSize;
 static_assert(kLeadBytes + kBodyBytes + kTimeBytes == kCovered,
               "the code covers lead field, record body and arrival time");
 

@@ -11,7 +11,7 @@ static_assert(CardRecord::kRingNoBytes == kRingBytes);
 namespace {
 
 // The selector byte of c, then the first 19 bytes of a CardRecord:
-//   0 sel | 1 ring field 8 | 9 byte | 10 word1 2 | 12 word2 2 | 14 word3 2 | 16 long 4
+//   0 selector | 1 ring field 8 | 9 byte | 10 word1 2 | 12 word2 2 | 14 word3 2 | 16 long 4
 Params cardHead(const Command& c, const char* ringText, const CardValues& v) {
     Params p = paramsFor(c);
     ringField(p, ringText)
@@ -21,11 +21,6 @@ Params cardHead(const Command& c, const char* ringText, const CardValues& v) {
         .be16(v.wordField3)
         .be32(v.longField);
     return p;
-}
-
-// A reply that holds one 16-bit count or index.
-BOOL16 readWord(SK_ULONG handle, const Command& c, Params& p, SK_ULONG* out) {
-    return runRead(handle, c, p, [&](ReplyReader& r) { *out = r.be16(); });
 }
 
 }  // namespace
@@ -48,15 +43,15 @@ CardRecord CardRecord::decode(const std::uint8_t* reply) {
 BOOL16 getCardCount(SK_ULONG handle, SK_ULONG* count) {
     if (count == nullptr) return 0;
     Params p = paramsFor(cmd::GetCardCount);
-    return readWord(handle, cmd::GetCardCount, p, count);
+    return runReadNumber<16>(handle, cmd::GetCardCount, p, count);
 }
 
 BOOL16 getCardIndex(SK_ULONG handle, const char* ringText, SK_ULONG* index) {
     if (ringText == nullptr || index == nullptr) return 0;
-    // 0 code | 1 ring field 8
+    // 0 selector | 1 ring field 8
     Params p = paramsFor(cmd::GetCardIndex);
     ringField(p, ringText);
-    return readWord(handle, cmd::GetCardIndex, p, index);
+    return runReadNumber<16>(handle, cmd::GetCardIndex, p, index);
 }
 
 BOOL16 getCardInfo(SK_ULONG handle, SK_ULONG index, char* ringText, std::uint8_t* byteField,
@@ -66,7 +61,7 @@ BOOL16 getCardInfo(SK_ULONG handle, SK_ULONG index, char* ringText, std::uint8_t
         wordField2 == nullptr || wordField3 == nullptr || longField == nullptr ||
         dataText == nullptr)
         return 0;
-    // 0 code | 1 index 2
+    // 0 selector | 1 index 2
     Params p = paramsFor(cmd::GetCardInfo);
     p.be16(index);
     return runRead(handle, cmd::GetCardInfo, p, [&](ReplyReader& reply) {
@@ -84,7 +79,7 @@ BOOL16 getCardInfo(SK_ULONG handle, SK_ULONG index, char* ringText, std::uint8_t
 BOOL16 appendCard(SK_ULONG handle, const char* ringText, const CardValues& values,
                   const char* dataText) {
     if (ringText == nullptr || dataText == nullptr) return 0;
-    // 0 sel 00 | 1 CardRecord 31 (19 head bytes, then 20 data 12)
+    // 0 selector 00 | 1 CardRecord 31 (19 head bytes, then 20 data 12)
     Params p = cardHead(cmd::AppendCard, ringText, values);
     p.hex(dataText, CardRecord::kDataBytes);
     return run(handle, cmd::AppendCard, p, nullptr).result;
@@ -92,7 +87,7 @@ BOOL16 appendCard(SK_ULONG handle, const char* ringText, const CardValues& value
 
 BOOL16 modifyCard(SK_ULONG handle, const char* ringText, const CardValues& values) {
     if (ringText == nullptr) return 0;
-    // 0 sel 01 | 1 CardRecord head 19 (no data field)
+    // 0 selector 01 | 1 CardRecord head 19 (no data field)
     Params p = cardHead(cmd::ModifyCard, ringText, values);
     return run(handle, cmd::ModifyCard, p, nullptr).result;
 }

@@ -10,7 +10,7 @@ namespace {
 constexpr std::size_t kCardBytes = 16;
 constexpr std::size_t kRaceKeyBytes = 8;
 constexpr std::size_t kRecordBytes = 16;
-constexpr std::size_t kTimeBytes = 6;
+constexpr std::size_t kTimeBytes = kBcdDateSize;
 // Reply bytes the verification code covers: all but the code itself.
 constexpr std::size_t kRecordCovered = coveredBytes(cmd::SGetRaceRecord);
 static_assert(kRecordBytes + kTimeBytes == kRecordCovered,
@@ -61,7 +61,7 @@ BOOL16 sCreateRace(SK_ULONG handle, const char* raceKeyHex, double firstTime, do
 }
 
 BOOL16 sClearRace(SK_ULONG handle) {
-    // 0 mode 1 (the command's lead byte: clear) | 1
+    // 0 selector 1 (clear) | 1
     Params params = paramsFor(cmd::SClearRace);
     return run(handle, cmd::SClearRace, params, nullptr).result;
 }

@@ -21,7 +21,7 @@ constexpr std::size_t kSiteCodeBytes = 4;
 constexpr std::size_t kTextSettingBytes = 16;
 
 // Reads the 4-byte value at index as 8 hex digits.
-//   block: 0 code | 1 index       reply: 0 value 4
+//   block: 0 selector | 1 index       reply: 0 value 4
 BOOL16 readIndexed(SK_ULONG handle, const Command& c, SK_ULONG index, char* text) {
     if (text == nullptr) return 0;
     Params p = paramsFor(c);
@@ -30,7 +30,7 @@ BOOL16 readIndexed(SK_ULONG handle, const Command& c, SK_ULONG index, char* text
 }
 
 // Writes the 4-byte value at index from hex text.
-//   block: 0 code | 1 index | 2 value 4
+//   block: 0 selector | 1 index | 2 value 4
 BOOL16 writeIndexed(SK_ULONG handle, const Command& c, SK_ULONG index, const char* text) {
     if (text == nullptr) return 0;
     Params p = paramsFor(c);
@@ -39,7 +39,7 @@ BOOL16 writeIndexed(SK_ULONG handle, const Command& c, SK_ULONG index, const cha
 }
 
 // Writes a 16-byte setting from its text form (phone code, staff number).
-//   block: 0 code | 1 setting 16
+//   block: 0 selector | 1 setting 16
 BOOL16 writeText(SK_ULONG handle, const Command& c, void (*toWire)(const char*, std::uint8_t*),
                  const char* text) {
     static_assert(kPhoneBytes == kTextSettingBytes && kStaffBytes == kTextSettingBytes);
@@ -84,7 +84,7 @@ BOOL16 getSiteInfo(SK_ULONG handle, char* siteCodeText, char* coordText1, char* 
 BOOL16 setSiteInfo(SK_ULONG handle, const char* siteCodeText, const char* coordText1,
                    const char* coordText2) {
     if (siteCodeText == nullptr || coordText1 == nullptr || coordText2 == nullptr) return 0;
-    // 0 code | 1 site code 4 | 5 coordinate 1 6 | 11 coordinate 2 6
+    // 0 selector | 1 site code 4 | 5 coordinate 1 6 | 11 coordinate 2 6
     std::uint8_t coord1[kCoordBytes];
     std::uint8_t coord2[kCoordBytes];
     coordToWire(coordText1, coord1);

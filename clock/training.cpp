@@ -7,8 +7,8 @@ namespace skylark {
 
 namespace {
 
-// Close and remove: the variant byte, then the training number.
-// 0 mode 1 | 1 training number 2 | 3
+// Close and remove: the selector byte, then the training number.
+// 0 selector 1 | 1 training number 2 | 3
 BOOL16 endTrain(SK_ULONG handle, const Command& c, SK_ULONG trainNumber) {
     Params params = paramsFor(c);
     params.be16(trainNumber);
@@ -24,13 +24,8 @@ BOOL16 createTrain(SK_ULONG handle, double firstTime, double secondTime, SK_ULON
     if (trainNumber == nullptr) return 0;
     Params params = paramsFor(cmd::CreateTrain);
     params.bcdDate(firstTime).bcdDate(secondTime).u8(trainByte);
-    Reply reply;
-    const Outcome out = run(handle, cmd::CreateTrain, params, reply.bytes);
-    // The clock's length is not held to the expected one, but the number is
-    // read only from bytes the clock actually delivered.
-    if (!out.ok() || out.length < cmd::CreateTrain.replyLen) return 0;
-    *trainNumber = ReplyReader(reply.bytes).be16();
-    return out.result;
+    // Any reply that delivers the two number bytes will do (minimum length).
+    return runReadNumber<16>(handle, cmd::CreateTrain, params, trainNumber);
 }
 
 // 0 ring number 6 | 6 00 00 | 8
@@ -56,26 +51,24 @@ BOOL16 removeTrain(SK_ULONG handle, SK_ULONG trainNumber) {
     return endTrain(handle, cmd::RemoveTrain, trainNumber);
 }
 
-// 0 code | 1 training number 2 | 3
+// 0 selector | 1 training number 2 | 3
 // reply: 0 training index 2 | 2
 BOOL16 getTrainIndex(SK_ULONG handle, SK_ULONG trainNumber, SK_ULONG* trainIndex) {
     if (trainIndex == nullptr) return 0;
     Params params = paramsFor(cmd::GetTrainIndex);
     params.be16(trainNumber);
-    return runRead(handle, cmd::GetTrainIndex, params,
-                   [&](ReplyReader& r) { *trainIndex = r.be16(); });
+    return runReadNumber<16>(handle, cmd::GetTrainIndex, params, trainIndex);
 }
 
-// 0 code | 1
+// 0 selector | 1
 // reply: 0 training count 2 | 2
 BOOL16 getTrainCount(SK_ULONG handle, SK_ULONG* trainCount) {
     if (trainCount == nullptr) return 0;
     Params params = paramsFor(cmd::GetTrainCount);
-    return runRead(handle, cmd::GetTrainCount, params,
-                   [&](ReplyReader& r) { *trainCount = r.be16(); });
+    return runReadNumber<16>(handle, cmd::GetTrainCount, params, trainCount);
 }
 
-// 0 code | 1 training index 2 | 3
+// 0 selector | 1 training index 2 | 3
 // reply: 0 training number 2 | 2 first time 6 | 8 second time 6 | 14 figure 2 | 16 byte 1 | 17
 BOOL16 getTrainInfo(SK_ULONG handle, SK_ULONG trainIndex, SK_ULONG* trainNumber, double* firstTime,
                     double* secondTime, SK_ULONG* trainFigure, SK_ULONG* trainByte) {
@@ -93,24 +86,23 @@ BOOL16 getTrainInfo(SK_ULONG handle, SK_ULONG trainIndex, SK_ULONG* trainNumber,
     });
 }
 
-// 0 code | 1 site number 1 | 2
+// 0 selector | 1 site number 1 | 2
 // reply: 0 site value 4 | 4
 BOOL16 getTrainSite(SK_ULONG handle, SK_ULONG siteNo, SK_ULONG* siteValue) {
     if (siteValue == nullptr) return 0;
     Params params = paramsFor(cmd::GetTrainSite);
     params.u8(siteNo);
-    return runRead(handle, cmd::GetTrainSite, params,
-                   [&](ReplyReader& r) { *siteValue = r.be32(); });
+    return runReadNumber<32>(handle, cmd::GetTrainSite, params, siteValue);
 }
 
-// 0 code | 1 site number 1 | 2 site value 4 | 6
+// 0 selector | 1 site number 1 | 2 site value 4 | 6
 BOOL16 setTrainSite(SK_ULONG handle, SK_ULONG siteNo, SK_ULONG siteValue) {
     Params params = paramsFor(cmd::SetTrainSite);
     params.u8(siteNo).be32(siteValue);
     return run(handle, cmd::SetTrainSite, params, nullptr).result;
 }
 
-// 0 code | 1 training index 2 | 3 record index 2 | 5
+// 0 selector | 1 training index 2 | 3 record index 2 | 5
 // reply: 0 ring number 6 | 6 (not delivered) 2 | 8 record byte 1 | 9 time 1 6 | 15 time 2 6 | 21
 BOOL16 getTrainRecord(SK_ULONG handle, SK_ULONG trainIndex, SK_ULONG recordIndex, char* ringText,
                       std::uint8_t* recordByte, double* recordTime1, double* recordTime2) {

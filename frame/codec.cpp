@@ -73,13 +73,13 @@ std::size_t hexToBin(const char* text, std::uint8_t* data, std::size_t maxBytes)
     return count;
 }
 
-void dateToBcd(std::uint8_t bcd[6], double date) {
+void dateToBcd(std::uint8_t bcd[kBcdDateSize], double date) {
     DateTime t{-1, -1, -1, -1, -1, -1};
     if (std::isfinite(date) && !osDateToFields(date, t)) t = DateTime{-1, -1, -1, -1, -1, -1};
     dateTimeToBcd(t, bcd);
 }
 
-void dateTimeToBcd(const DateTime& t, std::uint8_t bcd[6]) {
+void dateTimeToBcd(const DateTime& t, std::uint8_t bcd[kBcdDateSize]) {
     bcd[0] = toBcd(t.year == -1 ? -1 : t.year % 100);
     bcd[1] = toBcd(t.month);
     bcd[2] = toBcd(t.day);
@@ -88,7 +88,7 @@ void dateTimeToBcd(const DateTime& t, std::uint8_t bcd[6]) {
     bcd[5] = toBcd(t.second);
 }
 
-double bcdToDate(const std::uint8_t bcd[6]) {
+double bcdToDate(const std::uint8_t bcd[kBcdDateSize]) {
     const DateTime t{2000 + fromBcd(bcd[0]), fromBcd(bcd[1]), fromBcd(bcd[2]),
                      fromBcd(bcd[3]),        fromBcd(bcd[4]), fromBcd(bcd[5])};
     double date = 0.0;

@@ -40,47 +40,72 @@ inline std::size_t putHexField(std::uint8_t* field, std::size_t width, const cha
 }
 
 // A parameter block under construction: the command's 128-byte InParams
-// (256 where a command needs it), cleared, written front to back.
+// (256 where a command needs it), cleared, written front to back. A field
+// that does not fit is not written, and the block is marked overflowed; the
+// frame refuses to send such a block.
 class Params {
 public:
     static constexpr std::size_t kCapacity = 256;
 
     Params() { std::memset(bytes_, 0, sizeof bytes_); }
 
-    Params& u8(std::uint32_t v) { bytes_[at(1)] = static_cast<std::uint8_t>(v); return *this; }
-    Params& be16(std::uint32_t v) { putBe16(bytes_ + at(2), v); return *this; }
-    Params& be32(std::uint32_t v) { putBe32(bytes_ + at(4), v); return *this; }
+    Params& u8(std::uint32_t v) {
+        if (std::uint8_t* p = next(1)) *p = static_cast<std::uint8_t>(v);
+        return *this;
+    }
+    Params& be16(std::uint32_t v) {
+        if (std::uint8_t* p = next(2)) putBe16(p, v);
+        return *this;
+    }
+    Params& be32(std::uint32_t v) {
+        if (std::uint8_t* p = next(4)) putBe32(p, v);
+        return *this;
+    }
     // Hex text into a field of width bytes; short texts leave zeros.
     Params& hex(const char* text, std::size_t width) {
-        decoded_ = putHexField(bytes_ + at(width), width, text);
+        std::uint8_t* p = next(width);
+        decoded_ = p != nullptr ? putHexField(p, width, text) : 0;
         return *this;
     }
-    Params& bcdDate(double date) { dateToBcd(bytes_ + at(6), date); return *this; }
-    Params& bcdDateTime(const DateTime& t) { dateTimeToBcd(t, bytes_ + at(6)); return *this; }
+    Params& bcdDate(double date) {
+        if (std::uint8_t* p = next(kBcdDateSize)) dateToBcd(p, date);
+        return *this;
+    }
+    Params& bcdDateTime(const DateTime& t) {
+        if (std::uint8_t* p = next(kBcdDateSize)) dateTimeToBcd(t, p);
+        return *this;
+    }
     Params& bytes(const std::uint8_t* data, std::size_t n) {
-        std::memcpy(bytes_ + at(n), data, n);
+        if (std::uint8_t* p = next(n)) std::memcpy(p, data, n);
         return *this;
     }
-    Params& zeros(std::size_t n) { at(n); return *this; }
+    Params& zeros(std::size_t n) { next(n); return *this; }
 
     std::uint8_t* data() { return bytes_; }
     const std::uint8_t* data() const { return bytes_; }
     std::size_t size() const { return size_; }
+    // Whether a field was refused for lack of room.
+    bool overflowed() const { return overflowed_; }
     // Bytes the last hex() decoded from its text.
     std::size_t lastDecoded() const { return decoded_; }
 
 private:
-    // Reserves the next n bytes and returns their offset. Writing past the
-    // capacity is a fault of the block's layout, caught by its tests.
-    std::size_t at(std::size_t n) {
-        const std::size_t offset = size_ < kCapacity - n ? size_ : kCapacity - n;
-        size_ = offset + n;
-        return offset;
+    // Reserves the next n bytes; null, and the block overflowed, when they
+    // would run past the capacity.
+    std::uint8_t* next(std::size_t n) {
+        if (n > kCapacity - size_) {
+            overflowed_ = true;
+            return nullptr;
+        }
+        std::uint8_t* p = bytes_ + size_;
+        size_ += n;
+        return p;
     }
 
     std::uint8_t bytes_[kCapacity];
     std::size_t size_ = 0;
     std::size_t decoded_ = 0;
+    bool overflowed_ = false;
 };
 
 // Reads a reply front to back.
@@ -91,7 +116,7 @@ public:
     std::uint8_t u8() { return *take(1); }
     std::uint32_t be16() { return getBe16(take(2)); }
     std::uint32_t be32() { return getBe32(take(4)); }
-    double bcdDate() { return bcdToDate(take(6)); }
+    double bcdDate() { return bcdToDate(take(kBcdDateSize)); }
     // n bytes as 2n hex digits and a NUL into text.
     void hex(std::size_t n, char* text) { binToHex(take(n), n, text); }
     void skip(std::size_t n) { take(n); }

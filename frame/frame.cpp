@@ -11,6 +11,9 @@ using RunFn = BOOL16 SKAPI_CALL (*)(SK_ULONG, SK_ULONG, unsigned char*, SK_ULONG
 
 Outcome runWith(RunFn fn, SK_ULONG handle, const Command& c, Params& params,
                 std::uint8_t* reply) {
+    // A block that is not exactly the command's length is a fault of the
+    // export that built it: nothing is sent and the command fails.
+    if (!blockFits(c, params)) return Outcome{0, 0};
     if (c.replyLen == 0) {
         const BOOL16 status = fn(handle, c.number, params.data(), c.paramLen, nullptr, nullptr);
         return judge(handle, c, status, 0);
@@ -46,12 +49,9 @@ Outcome judge(SK_ULONG handle, const Command& c, BOOL16 status, std::uint32_t de
     return Outcome{ok ? BOOL16(-1) : BOOL16(0), delivered};
 }
 
-Outcome runSystem(SK_ULONG handle, const Command& c, Params& params, std::uint8_t* reply) {
-    return runWith(IFD_RunSysCmd, handle, c, params, reply);
-}
-
-Outcome runUser(SK_ULONG handle, const Command& c, Params& params, std::uint8_t* reply) {
-    return runWith(IFD_RunUserCmd, handle, c, params, reply);
+Outcome run(SK_ULONG handle, const Command& c, Params& params, std::uint8_t* reply) {
+    return runWith(c.kind == Kind::System ? IFD_RunSysCmd : IFD_RunUserCmd, handle, c, params,
+                   reply);
 }
 
 }  // namespace skylark

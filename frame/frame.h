@@ -26,19 +26,17 @@ struct Outcome {
     bool ok() const { return result != 0; }
 };
 
-// Runs a system command (IFD_RunSysCmd, class = c.number) and judges it.
-// reply receives c.replyLen bytes at most; it is ignored (null passed to
-// ClockLink for both reply pointers) when the command expects no reply.
-Outcome runSystem(SK_ULONG handle, const Command& c, Params& params, std::uint8_t* reply);
-
-// Runs a user command (IFD_RunUserCmd, number = c.number) and judges it.
-Outcome runUser(SK_ULONG handle, const Command& c, Params& params, std::uint8_t* reply);
-
-// Runs c by its kind.
-inline Outcome run(SK_ULONG handle, const Command& c, Params& params, std::uint8_t* reply) {
-    return c.kind == Kind::System ? runSystem(handle, c, params, reply)
-                                  : runUser(handle, c, params, reply);
+// Whether params is a block c may send: exactly c.paramLen bytes, every
+// field written. The frame sends nothing else.
+inline bool blockFits(const Command& c, const Params& params) {
+    return !params.overflowed() && params.size() == c.paramLen;
 }
+
+// Runs c through ClockLink by its kind (IFD_RunSysCmd with class c.number,
+// or IFD_RunUserCmd with number c.number) and judges it. reply receives
+// c.replyLen bytes at most; it is ignored (null passed to ClockLink for both
+// reply pointers) when the command expects no reply.
+Outcome run(SK_ULONG handle, const Command& c, Params& params, std::uint8_t* reply);
 
 // Runs c with params and, only when it succeeded by its rule, hands decode a
 // reader over the reply; decode writes the caller's outputs. decode may take
@@ -58,18 +56,26 @@ BOOL16 runRead(SK_ULONG handle, const Command& c, Params& params, Decode decode)
     return out.result;
 }
 
-// A block that starts with the command's fixed lead byte, if it has one.
+// Runs c and, when it succeeded, stores the big-endian number that leads
+// the reply (16 or 32 bits) in *out; the reply shape of every
+// count, index and number read.
+template <int Bits>
+BOOL16 runReadNumber(SK_ULONG handle, const Command& c, Params& params, SK_ULONG* out) {
+    static_assert(Bits == 16 || Bits == 32);
+    return runRead(handle, c, params, [&](ReplyReader& r) {
+        *out = Bits == 16 ? r.be16() : r.be32();
+    });
+}
+
+// A block that starts with the command's selector byte, if it has one.
 inline Params paramsFor(const Command& c) {
     Params p;
-    if (c.lead != kNoLead) p.u8(static_cast<std::uint32_t>(c.lead));
+    if (c.selector != kNoSelector) p.u8(static_cast<std::uint32_t>(c.selector));
     return p;
 }
 
 // Judges a ClockLink status (low 16 bits) and delivered length by c's rule.
 // The device-state rule also asks ClockLink for the error code on handle.
 Outcome judge(SK_ULONG handle, const Command& c, BOOL16 status, std::uint32_t delivered);
-
-// The result of a preliminary ClockLink step, judged like the normalised rule.
-inline BOOL16 normalised(BOOL16 status) { return status != 0 ? BOOL16(-1) : BOOL16(0); }
 
 }  // namespace skylark

@@ -2,9 +2,9 @@
 
 #include "frame/clocklink.h"
 #include "frame/codec.h"
+#include "security/constant_time.h"
 #include "security/constants.h"
 #include "security/des.h"
-#include "security/reply_mac.h"
 
 namespace skylark {
 

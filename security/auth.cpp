@@ -54,7 +54,7 @@ void authenticationBlock(const CDesKey& key, const std::uint8_t t[kRandomSize],
     for (std::size_t i = 0; i < kRandomSize; ++i) out[i] = t[i];
     std::uint8_t* block = out + kRandomSize;
     verificationBlock(data, r, id, block);
-    DesEncrypt(block, block, key);
+    desEncrypt(block, block, key);
 }
 
 void commKeyRandom(std::uint32_t seed, std::uint8_t rnd[8]) {

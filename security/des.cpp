@@ -1,7 +1,7 @@
 // DES (FIPS 46-3) on 32-bit halves with combined S-box/permutation tables.
 //
 // Block routine. The initial and final permutations are bit-swap steps on two
-// 32-bit words; each round is eight lookups in SP, which folds S-box n and the
+// 32-bit words; each round is eight lookups in kSp, which folds S-box n and the
 // permutation P into one table. Between the two permutations each half is
 // held rotated left by one bit and then bit-reversed (R's bit 2 at bit 0, bit
 // 3 at bit 1, ..., bit 1 at bit 31). In that form the 6-bit input group of
@@ -23,7 +23,7 @@
 // neighbouring subkey bits; the rounds mask them off. Every read stays inside
 // the 48-byte subkey.
 //
-// DesEncrypt/DesDecrypt pack each subkey just before its round, where the work
+// desEncrypt/desDecrypt pack each subkey just before its round, where the work
 // overlaps the previous round's table lookups; DesSchedule packs all sixteen
 // once for several blocks.
 //
@@ -37,6 +37,8 @@
 
 #include "security/des.h"
 
+#include "frame/fields.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -49,6 +51,9 @@
 #include <cstring>
 
 namespace {
+
+using skylark::getBe32;
+using skylark::putBe32;
 
 // Permuted choice 1: the 56 key bits (1-based, bit 1 = most significant bit
 // of key byte 0) that become C (first 28) and D (last 28).
@@ -70,11 +75,11 @@ const std::uint8_t kPc2[48] = {
 // Left rotations of C and D before each round's permuted choice 2.
 const std::uint8_t kShifts[16] = {1, 1, 2, 2, 2, 2, 2, 2, 1, 2, 2, 2, 2, 2, 2, 1};
 
-// SP[n-1][g]: S-box n applied to the 6-bit group g (g's bit 0 is the group's
+// kSp[n-1][g]: S-box n applied to the 6-bit group g (g's bit 0 is the group's
 // first bit), its 4 output bits placed in nibble n of the 32-bit S-box output
 // (box 1 most significant), sent through P, and brought into the rotated,
 // bit-reversed form of the halves.
-const std::uint32_t SP[8][64] = {
+const std::uint32_t kSp[8][64] = {
     {
         0x00208080, 0x00008000, 0x20200000, 0x20208080, 0x00200000, 0x20008080, 0x20008000, 0x20200000,
         0x20008080, 0x00208080, 0x00208000, 0x20000080, 0x20200080, 0x00200000, 0x00000000, 0x20008000,
@@ -157,25 +162,13 @@ const std::uint32_t SP[8][64] = {
     },
 };
 
-inline std::uint32_t RotateLeft(std::uint32_t x, unsigned n) {
+inline std::uint32_t rotateLeft(std::uint32_t x, unsigned n) {
     return (x << n) | (x >> (32 - n));
-}
-
-inline std::uint32_t LoadBe32(const std::uint8_t* p) {
-    return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) |
-           (std::uint32_t(p[2]) << 8) | std::uint32_t(p[3]);
-}
-
-inline void StoreBe32(std::uint8_t* p, std::uint32_t v) {
-    p[0] = std::uint8_t(v >> 24);
-    p[1] = std::uint8_t(v >> 16);
-    p[2] = std::uint8_t(v >> 8);
-    p[3] = std::uint8_t(v);
 }
 
 // Reverses the bit order of each of the two words (bit i to bit 31-i), both
 // at once as one 64-bit word.
-inline void ReverseBits(std::uint32_t& a, std::uint32_t& b) {
+inline void reverseBits(std::uint32_t& a, std::uint32_t& b) {
     std::uint64_t v = (std::uint64_t(a) << 32) | b;
     v = ((v >> 1) & 0x5555555555555555u) | ((v & 0x5555555555555555u) << 1);
     v = ((v >> 2) & 0x3333333333333333u) | ((v & 0x3333333333333333u) << 2);
@@ -188,14 +181,14 @@ inline void ReverseBits(std::uint32_t& a, std::uint32_t& b) {
 // The least significant bits of p[0..7] and q[0..7] as 16 bits: p[i]'s at
 // bit i, q[i]'s at bit 8+i.
 #if defined(__SSE2__)
-inline std::uint32_t GatherBits(const std::uint8_t* p, const std::uint8_t* q) {
+inline std::uint32_t gatherBits(const std::uint8_t* p, const std::uint8_t* q) {
     const __m128i bytes = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)),
                                              _mm_loadl_epi64(reinterpret_cast<const __m128i*>(q)));
     // Shifting 16-bit lanes left by 7 puts each byte's bit 0 in its bit 7.
     return std::uint32_t(_mm_movemask_epi8(_mm_slli_epi16(bytes, 7)));
 }
 #else
-inline std::uint32_t GatherBits8(const std::uint8_t* p) {
+inline std::uint32_t gatherBits8(const std::uint8_t* p) {
     const std::uint64_t v = std::uint64_t(p[0]) | (std::uint64_t(p[1]) << 8) |
                             (std::uint64_t(p[2]) << 16) | (std::uint64_t(p[3]) << 24) |
                             (std::uint64_t(p[4]) << 32) | (std::uint64_t(p[5]) << 40) |
@@ -204,8 +197,8 @@ inline std::uint32_t GatherBits8(const std::uint8_t* p) {
     // products meet, so nothing carries.
     return std::uint32_t(((v & 0x0101010101010101u) * 0x0102040810204080u) >> 56);
 }
-inline std::uint32_t GatherBits(const std::uint8_t* p, const std::uint8_t* q) {
-    return GatherBits8(p) | (GatherBits8(q) << 8);
+inline std::uint32_t gatherBits(const std::uint8_t* p, const std::uint8_t* q) {
+    return gatherBits8(p) | (gatherBits8(q) << 8);
 }
 #endif
 
@@ -215,16 +208,16 @@ inline std::uint32_t GatherBits(const std::uint8_t* p, const std::uint8_t* q) {
 //   even: group 2 in byte 0, 4 in byte 1, 6 in byte 2, 8 in byte 3
 // Even groups are gathered from two bytes before their start; odd groups from
 // their start and shifted into place, as group 1 starts the subkey.
-inline void PackSubkey(const std::uint8_t* sub, std::uint32_t& odd, std::uint32_t& even) {
-    odd = (GatherBits(sub, sub + 12) | (GatherBits(sub + 24, sub + 36) << 16)) << 2;
-    even = GatherBits(sub + 4, sub + 16) | (GatherBits(sub + 28, sub + 40) << 16);
+inline void packSubkey(const std::uint8_t* sub, std::uint32_t& odd, std::uint32_t& even) {
+    odd = (gatherBits(sub, sub + 12) | (gatherBits(sub + 24, sub + 36) << 16)) << 2;
+    even = gatherBits(sub + 4, sub + 16) | (gatherBits(sub + 28, sub + 40) << 16);
 }
 
-// SP[n][g] for the group g held in bits 2-7 of byte_offset: the same bits
+// kSp[n][g] for the group g held in bits 2-7 of byteOffset: the same bits
 // read as a byte offset into the table, which spares shifting them down.
-inline std::uint32_t Sp(unsigned n, std::uint32_t byte_offset) {
+inline std::uint32_t spEntry(unsigned n, std::uint32_t byteOffset) {
     return *reinterpret_cast<const std::uint32_t*>(
-        reinterpret_cast<const unsigned char*>(SP[n]) + (byte_offset & 0xFC));
+        reinterpret_cast<const unsigned char*>(kSp[n]) + (byteOffset & 0xFC));
 }
 
 // Keeps the compiler from merging XOR terms back into one long chain (which
@@ -244,19 +237,18 @@ inline std::uint32_t Sp(unsigned n, std::uint32_t byte_offset) {
 #endif
 
 // One round: y ^= f(x, subkey), halves and subkey words in the packed form.
-// lookup(n, v, k) is SP[n] at the group in bits 2-7 of byte k of v. The
+// Ops::lookup(n, v, k) is kSp[n] at the group in bits 2-7 of byte k of v. The
 // lookups on x ^ even are ready a step before those on the rotated half, so
 // they are combined with y first and the others join as they arrive, which
 // keeps the path from x to y short.
-template <typename Lookup>
-inline void Round(std::uint32_t& y, std::uint32_t x, std::uint32_t odd, std::uint32_t even,
-                  Lookup lookup) {
-    const std::uint32_t a = RotateLeft(x, 4) ^ odd;
+template <typename Ops>
+inline void desRound(std::uint32_t& y, std::uint32_t x, std::uint32_t odd, std::uint32_t even) {
+    const std::uint32_t a = rotateLeft(x, 4) ^ odd;
     const std::uint32_t b = x ^ even;
-    std::uint32_t t0 = y ^ lookup(1, b, 0);
-    std::uint32_t t1 = lookup(3, b, 1) ^ lookup(5, b, 2);
-    std::uint32_t t2 = lookup(7, b, 3) ^ lookup(0, a, 0);
-    std::uint32_t t3 = lookup(2, a, 1) ^ lookup(4, a, 2);
+    std::uint32_t t0 = y ^ Ops::lookup(1, b, 0);
+    std::uint32_t t1 = Ops::lookup(3, b, 1) ^ Ops::lookup(5, b, 2);
+    std::uint32_t t2 = Ops::lookup(7, b, 3) ^ Ops::lookup(0, a, 0);
+    std::uint32_t t3 = Ops::lookup(2, a, 1) ^ Ops::lookup(4, a, 2);
     SKYLARK_DES_KEEP(t0);
     SKYLARK_DES_KEEP(t1);
     SKYLARK_DES_KEEP(t2);
@@ -265,61 +257,59 @@ inline void Round(std::uint32_t& y, std::uint32_t x, std::uint32_t odd, std::uin
     t2 ^= t3;
     SKYLARK_DES_KEEP(t0);
     SKYLARK_DES_KEEP(t2);
-    t0 ^= lookup(6, a, 3);
+    t0 ^= Ops::lookup(6, a, 3);
     SKYLARK_DES_KEEP(t0);
     y = t0 ^ t2;
 }
 
 // The initial permutation, leaving both halves in the rotated, bit-reversed
 // form of the rounds.
-inline void InitialPermutation(const std::uint8_t in[8], std::uint32_t& l, std::uint32_t& r) {
-    l = LoadBe32(in);
-    r = LoadBe32(in + 4);
+inline void initialPermutation(const std::uint8_t in[8], std::uint32_t& l, std::uint32_t& r) {
+    l = getBe32(in);
+    r = getBe32(in + 4);
     std::uint32_t t;
     // Initial permutation, leaving both halves rotated left by one...
     t = ((l >> 4) ^ r) & 0x0F0F0F0Fu; r ^= t; l ^= t << 4;
     t = ((l >> 16) ^ r) & 0x0000FFFFu; r ^= t; l ^= t << 16;
     t = ((r >> 2) ^ l) & 0x33333333u; l ^= t; r ^= t << 2;
     t = ((r >> 8) ^ l) & 0x00FF00FFu; l ^= t; r ^= t << 8;
-    r = RotateLeft(r, 1);
+    r = rotateLeft(r, 1);
     t = (l ^ r) & 0xAAAAAAAAu; l ^= t; r ^= t;
-    l = RotateLeft(l, 1);
+    l = rotateLeft(l, 1);
     // ...and bit-reversed.
-    ReverseBits(l, r);
+    reverseBits(l, r);
 }
 
 // The final permutation of R16 || L16 (no swap after the last round), from
 // the form of the rounds: the initial permutation's steps undone in reverse
 // order.
-inline void FinalPermutation(std::uint32_t l, std::uint32_t r, std::uint8_t out[8]) {
+inline void finalPermutation(std::uint32_t l, std::uint32_t r, std::uint8_t out[8]) {
     std::uint32_t t;
-    ReverseBits(l, r);
-    r = RotateLeft(r, 31);
+    reverseBits(l, r);
+    r = rotateLeft(r, 31);
     t = (r ^ l) & 0xAAAAAAAAu; r ^= t; l ^= t;
-    l = RotateLeft(l, 31);
+    l = rotateLeft(l, 31);
     t = ((l >> 8) ^ r) & 0x00FF00FFu; r ^= t; l ^= t << 8;
     t = ((l >> 2) ^ r) & 0x33333333u; r ^= t; l ^= t << 2;
     t = ((r >> 16) ^ l) & 0x0000FFFFu; l ^= t; r ^= t << 16;
     t = ((r >> 4) ^ l) & 0x0F0F0F0Fu; l ^= t; r ^= t << 4;
-    StoreBe32(out, r);
-    StoreBe32(out + 4, l);
+    putBe32(out, r);
+    putBe32(out + 4, l);
 }
 
-// The portable permutations, subkey packing and round.
+// The portable permutations, subkey packing and round lookup.
 struct PortableOps {
     static void begin(const std::uint8_t in[8], std::uint32_t& l, std::uint32_t& r) {
-        InitialPermutation(in, l, r);
+        initialPermutation(in, l, r);
     }
     static void end(std::uint32_t l, std::uint32_t r, std::uint8_t out[8]) {
-        FinalPermutation(l, r, out);
+        finalPermutation(l, r, out);
     }
     static void pack(const std::uint8_t* sub, std::uint32_t& odd, std::uint32_t& even) {
-        PackSubkey(sub, odd, even);
+        packSubkey(sub, odd, even);
     }
-    static void round(std::uint32_t& y, std::uint32_t x, std::uint32_t odd, std::uint32_t even) {
-        Round(y, x, odd, even, [](unsigned n, std::uint32_t v, unsigned k) {
-            return Sp(n, v >> (8 * k));
-        });
+    static std::uint32_t lookup(unsigned n, std::uint32_t v, unsigned k) {
+        return spEntry(n, v >> (8 * k));
     }
 };
 
@@ -327,7 +317,7 @@ struct PortableOps {
 // odd, even) yields the packed subkey for round i (0..15) in the order of
 // use, so the same code serves both directions and both key sources.
 template <typename Ops, typename SubkeySource>
-inline void CryptBlock(const std::uint8_t in[8], std::uint8_t out[8], SubkeySource subkey) {
+inline void cryptBlock(const std::uint8_t in[8], std::uint8_t out[8], SubkeySource subkey) {
     std::uint32_t l, r;
     Ops::begin(in, l, r);
 
@@ -339,9 +329,9 @@ inline void CryptBlock(const std::uint8_t in[8], std::uint8_t out[8], SubkeySour
 #pragma GCC unroll 8
     for (unsigned i = 0; i < 16; i += 2) {
         subkey(i + 1, odd1, even1);
-        Ops::round(l, r, odd0, even0);
+        desRound<Ops>(l, r, odd0, even0);
         if (i + 2 < 16) subkey(i + 2, odd0, even0);
-        Ops::round(r, l, odd1, even1);
+        desRound<Ops>(r, l, odd1, even1);
     }
 
     Ops::end(l, r, out);
@@ -353,14 +343,14 @@ struct Paths {
     SKYLARK_DES_FLATTEN
     static void encrypt(const std::uint8_t in[8], std::uint8_t out[8], const CDesKey& key) {
         const std::uint8_t* sub = key.subkeys();
-        CryptBlock<Ops>(in, out, [sub](unsigned i, std::uint32_t& odd, std::uint32_t& even) {
+        cryptBlock<Ops>(in, out, [sub](unsigned i, std::uint32_t& odd, std::uint32_t& even) {
             Ops::pack(sub + CDesKey::kSubkeyBytes * i, odd, even);
         });
     }
     SKYLARK_DES_FLATTEN
     static void decrypt(const std::uint8_t in[8], std::uint8_t out[8], const CDesKey& key) {
         const std::uint8_t* sub = key.subkeys();
-        CryptBlock<Ops>(in, out, [sub](unsigned i, std::uint32_t& odd, std::uint32_t& even) {
+        cryptBlock<Ops>(in, out, [sub](unsigned i, std::uint32_t& odd, std::uint32_t& even) {
             Ops::pack(sub + CDesKey::kSubkeyBytes * (15 - i), odd, even);
         });
     }
@@ -374,7 +364,7 @@ struct Paths {
     static void scheduleEncrypt(const skylark::DesSchedule& s, const std::uint8_t in[8],
                                 std::uint8_t out[8]) {
         const std::uint32_t* w = s.words;
-        CryptBlock<Ops>(in, out, [w](unsigned i, std::uint32_t& odd, std::uint32_t& even) {
+        cryptBlock<Ops>(in, out, [w](unsigned i, std::uint32_t& odd, std::uint32_t& even) {
             odd = w[2 * i];
             even = w[2 * i + 1];
         });
@@ -383,7 +373,7 @@ struct Paths {
     static void scheduleDecrypt(const skylark::DesSchedule& s, const std::uint8_t in[8],
                                 std::uint8_t out[8]) {
         const std::uint32_t* w = s.words;
-        CryptBlock<Ops>(in, out, [w](unsigned i, std::uint32_t& odd, std::uint32_t& even) {
+        cryptBlock<Ops>(in, out, [w](unsigned i, std::uint32_t& odd, std::uint32_t& even) {
             odd = w[2 * (15 - i)];
             even = w[2 * (15 - i) + 1];
         });
@@ -393,16 +383,17 @@ struct Paths {
 };
 
 #if defined(SKYLARK_DES_FAST)
-#pragma GCC push_options
-#pragma GCC target("avx2,bmi,bmi2")
+// Compiles one function for AVX2 and BMI1/2, whatever the build targets.
+#define SKYLARK_DES_FAST_TARGET __attribute__((target("avx2,bmi,bmi2")))
 
-// The permutations, subkey packing and round with AVX2 and BMI1/2. Only a
+// The permutations, subkey packing and round lookup with AVX2 and BMI1/2. Only a
 // few vector registers are live at a time, so nothing vector-sized is spilled
 // (64-bit Windows compilers do not align the stack for 32-byte spills).
 struct FastOps {
     // The byte mask (bit 7 of every byte) of v with its 64-bit lanes shifted
     // left by s0..s3.
-    static std::uint32_t ShiftedMask(__m256i v, int s0, int s1, int s2, int s3) {
+    SKYLARK_DES_FAST_TARGET
+    static std::uint32_t shiftedMask(__m256i v, int s0, int s1, int s2, int s3) {
         return std::uint32_t(
             _mm256_movemask_epi8(_mm256_sllv_epi64(v, _mm256_setr_epi64x(s0, s1, s2, s3))));
     }
@@ -413,34 +404,37 @@ struct FastOps {
     // by s, the byte mask of that lane collects input bit 7-s of in[7], ...,
     // in[0]: the reversed half's byte. L takes bits 6, 4, 2, 0 (in bytes 0-3),
     // R bits 7, 5, 3, 1; rotating right by one gives the rounds' form.
+    SKYLARK_DES_FAST_TARGET
     static void begin(const std::uint8_t in[8], std::uint32_t& l, std::uint32_t& r) {
         const __m256i reverse = _mm256_setr_epi8(7, 6, 5, 4, 3, 2, 1, 0, 7, 6, 5, 4, 3, 2, 1, 0,
                                                  7, 6, 5, 4, 3, 2, 1, 0, 7, 6, 5, 4, 3, 2, 1, 0);
         std::int64_t block;
         std::memcpy(&block, in, 8);
         const __m256i q = _mm256_shuffle_epi8(_mm256_set1_epi64x(block), reverse);
-        l = RotateLeft(ShiftedMask(q, 1, 3, 5, 7), 31);
-        r = RotateLeft(ShiftedMask(q, 0, 2, 4, 6), 31);
+        l = rotateLeft(shiftedMask(q, 1, 3, 5, 7), 31);
+        r = rotateLeft(shiftedMask(q, 0, 2, 4, 6), 31);
     }
 
     // The final permutation is the transpose back. Rotated left by one, byte c
     // of R16 holds bit 6-2c of out[7], ..., out[0] (out[7-j] at bit j) and
     // byte c of L16 bit 7-2c. Interleaved into eight bytes, byte t holding bit
     // t of every output byte, a lane shifted left by s masks out to out[s].
+    SKYLARK_DES_FAST_TARGET
     static void end(std::uint32_t l, std::uint32_t r, std::uint8_t out[8]) {
         const __m128i interleave = _mm_setr_epi8(7, 3, 6, 2, 5, 1, 4, 0, 7, 3, 6, 2, 5, 1, 4, 0);
         const std::uint64_t halves =
-            std::uint64_t(RotateLeft(l, 1)) | (std::uint64_t(RotateLeft(r, 1)) << 32);
+            std::uint64_t(rotateLeft(l, 1)) | (std::uint64_t(rotateLeft(r, 1)) << 32);
         const __m256i u = _mm256_broadcastq_epi64(
             _mm_shuffle_epi8(_mm_cvtsi64_si128(std::int64_t(halves)), interleave));
         const std::uint64_t block =
-            ShiftedMask(u, 0, 1, 2, 3) | (std::uint64_t(ShiftedMask(u, 4, 5, 6, 7)) << 32);
+            shiftedMask(u, 0, 1, 2, 3) | (std::uint64_t(shiftedMask(u, 4, 5, 6, 7)) << 32);
         std::memcpy(out, &block, 8);
     }
 
     // The 48 low bits of a subkey in two byte masks, subkey bit j at bit j;
     // the odd and the even groups are extracted and spread to bits 2-7 of
     // their bytes.
+    SKYLARK_DES_FAST_TARGET
     static void pack(const std::uint8_t* sub, std::uint32_t& odd, std::uint32_t& even) {
         const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sub));
         const __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sub + 32));
@@ -453,52 +447,48 @@ struct FastOps {
 
     // The lookup indices are extracted in one step each, 64 bits wide so that
     // they need no zero extension.
-    static void round(std::uint32_t& y, std::uint32_t x, std::uint32_t odd, std::uint32_t even) {
-        Round(y, x, odd, even, [](unsigned n, std::uint64_t v, unsigned k) {
-            return SP[n][_bextr_u64(v, 8 * k + 2, 6)];
-        });
+    SKYLARK_DES_FAST_TARGET
+    static std::uint32_t lookup(unsigned n, std::uint64_t v, unsigned k) {
+        return kSp[n][_bextr_u64(v, 8 * k + 2, 6)];
     }
 };
 
-// The fast routines, instantiated here so that the target options apply.
-// Flattening inlines the shared rounds and, inside them, FastOps, which
-// could not be inlined into the shared code on its own (the target options
-// differ).
-SKYLARK_DES_FLATTEN
-void FastEncrypt(const std::uint8_t in[8], std::uint8_t out[8], const CDesKey& key) {
+// The fast routines, compiled for the fast path's instructions. Flattening
+// inlines the shared rounds and, inside them, FastOps, which could not be
+// inlined into the shared code on its own (the target options differ).
+SKYLARK_DES_FLATTEN SKYLARK_DES_FAST_TARGET
+void fastEncrypt(const std::uint8_t in[8], std::uint8_t out[8], const CDesKey& key) {
     Paths<FastOps>::encrypt(in, out, key);
 }
-SKYLARK_DES_FLATTEN
-void FastDecrypt(const std::uint8_t in[8], std::uint8_t out[8], const CDesKey& key) {
+SKYLARK_DES_FLATTEN SKYLARK_DES_FAST_TARGET
+void fastDecrypt(const std::uint8_t in[8], std::uint8_t out[8], const CDesKey& key) {
     Paths<FastOps>::decrypt(in, out, key);
 }
-SKYLARK_DES_FLATTEN
-void FastPack(const CDesKey& key, skylark::DesSchedule& s) { Paths<FastOps>::pack(key, s); }
-SKYLARK_DES_FLATTEN
-void FastScheduleEncrypt(const skylark::DesSchedule& s, const std::uint8_t in[8],
+SKYLARK_DES_FLATTEN SKYLARK_DES_FAST_TARGET
+void fastPack(const CDesKey& key, skylark::DesSchedule& s) { Paths<FastOps>::pack(key, s); }
+SKYLARK_DES_FLATTEN SKYLARK_DES_FAST_TARGET
+void fastScheduleEncrypt(const skylark::DesSchedule& s, const std::uint8_t in[8],
                          std::uint8_t out[8]) {
     Paths<FastOps>::scheduleEncrypt(s, in, out);
 }
-SKYLARK_DES_FLATTEN
-void FastScheduleDecrypt(const skylark::DesSchedule& s, const std::uint8_t in[8],
+SKYLARK_DES_FLATTEN SKYLARK_DES_FAST_TARGET
+void fastScheduleDecrypt(const skylark::DesSchedule& s, const std::uint8_t in[8],
                          std::uint8_t out[8]) {
     Paths<FastOps>::scheduleDecrypt(s, in, out);
 }
 
-#pragma GCC pop_options
-
-const skylark::detail::DesBlockPath kFastPath = {FastEncrypt, FastDecrypt, FastPack,
-                                                 FastScheduleEncrypt, FastScheduleDecrypt};
+const skylark::detail::DesBlockPath kFastPath = {fastEncrypt, fastDecrypt, fastPack,
+                                                 fastScheduleEncrypt, fastScheduleDecrypt};
 
 // Whether this processor has the instructions of the fast path.
-bool HasFastInstructions() {
+bool hasFastInstructions() {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2");
 }
 
 // AMD processors before family 19h run PEXT and PDEP in microcode, tens of
 // cycles each; so does Hygon's, which derives from them.
-bool PextIsSlow() {
+bool pextIsSlow() {
     unsigned eax, ebx, ecx, edx;
     if (!__get_cpuid(0, &eax, &ebx, &ecx, &edx)) return true;
     char vendor[12];
@@ -526,30 +516,30 @@ namespace {
 #if defined(__GNUC__)
 __attribute__((always_inline))
 #endif
-inline const DesBlockPath& Chosen() {
+inline const DesBlockPath& chosenPath() {
 #if defined(SKYLARK_DES_FAST)
-    static const DesBlockPath& chosen =
-        DesFastPath() != nullptr && !PextIsSlow() ? kFastPath : DesPortablePath();
-    return chosen;
+    static const DesBlockPath& path =
+        desFastPath() != nullptr && !pextIsSlow() ? kFastPath : desPortablePath();
+    return path;
 #else
-    return DesPortablePath();
+    return desPortablePath();
 #endif
 }
 
 }  // namespace
 
-const DesBlockPath& DesPortablePath() { return Paths<PortableOps>::kPath; }
+const DesBlockPath& desPortablePath() { return Paths<PortableOps>::kPath; }
 
-const DesBlockPath* DesFastPath() {
+const DesBlockPath* desFastPath() {
 #if defined(SKYLARK_DES_FAST)
-    static const bool available = HasFastInstructions();
+    static const bool available = hasFastInstructions();
     return available ? &kFastPath : nullptr;
 #else
     return nullptr;
 #endif
 }
 
-const DesBlockPath& DesChosenPath() { return Chosen(); }
+const DesBlockPath& desChosenPath() { return chosenPath(); }
 
 }  // namespace skylark::detail
 
@@ -578,26 +568,26 @@ CDesKey::CDesKey(const std::uint8_t key[8]) {
 
 namespace skylark {
 
-void DesEncrypt(const std::uint8_t in[8], std::uint8_t out[8], const CDesKey& key) {
-    detail::Chosen().encrypt(in, out, key);
+void desEncrypt(const std::uint8_t in[8], std::uint8_t out[8], const CDesKey& key) {
+    detail::chosenPath().encrypt(in, out, key);
 }
 
-void DesDecrypt(const std::uint8_t in[8], std::uint8_t out[8], const CDesKey& key) {
-    detail::Chosen().decrypt(in, out, key);
+void desDecrypt(const std::uint8_t in[8], std::uint8_t out[8], const CDesKey& key) {
+    detail::chosenPath().decrypt(in, out, key);
 }
 
 DesSchedule DesSchedule::from(const CDesKey& key) {
     DesSchedule s;
-    detail::Chosen().pack(key, s);
+    detail::chosenPath().pack(key, s);
     return s;
 }
 
 void DesSchedule::encrypt(const std::uint8_t in[8], std::uint8_t out[8]) const {
-    detail::Chosen().scheduleEncrypt(*this, in, out);
+    detail::chosenPath().scheduleEncrypt(*this, in, out);
 }
 
 void DesSchedule::decrypt(const std::uint8_t in[8], std::uint8_t out[8]) const {
-    detail::Chosen().scheduleDecrypt(*this, in, out);
+    detail::chosenPath().scheduleDecrypt(*this, in, out);
 }
 
 }  // namespace skylark

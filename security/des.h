@@ -37,8 +37,8 @@ namespace skylark {
 // written). Each call packs the key's subkeys for the rounds itself; a caller
 // with several blocks under one key packs once with DesSchedule instead.
 // A subkey byte counts by its least significant bit.
-void DesEncrypt(const std::uint8_t in[8], std::uint8_t out[8], const CDesKey& key);
-void DesDecrypt(const std::uint8_t in[8], std::uint8_t out[8], const CDesKey& key);
+void desEncrypt(const std::uint8_t in[8], std::uint8_t out[8], const CDesKey& key);
+void desDecrypt(const std::uint8_t in[8], std::uint8_t out[8], const CDesKey& key);
 
 // The subkeys of one CDesKey packed into the form the table-driven rounds use:
 // per round two words holding the eight 6-bit subkey groups, the odd-numbered
@@ -53,14 +53,14 @@ struct DesSchedule {
 
     static DesSchedule from(const CDesKey& key);
 
-    // Same results as DesEncrypt / DesDecrypt with the key packed here.
+    // Same results as desEncrypt / desDecrypt with the key packed here.
     void encrypt(const std::uint8_t in[8], std::uint8_t out[8]) const;
     void decrypt(const std::uint8_t in[8], std::uint8_t out[8]) const;
 };
 
 namespace detail {
 
-// The block routines behind DesEncrypt, DesDecrypt and DesSchedule, as one
+// The block routines behind desEncrypt, desDecrypt and DesSchedule, as one
 // set per implementation so tests can run every one this build has.
 struct DesBlockPath {
     void (*encrypt)(const std::uint8_t in[8], std::uint8_t out[8], const CDesKey& key);
@@ -71,12 +71,12 @@ struct DesBlockPath {
 };
 
 // Plain C++ (SSE2 where the target has it): runs everywhere.
-const DesBlockPath& DesPortablePath();
+const DesBlockPath& desPortablePath();
 // AVX2 and BMI2: null unless built for x86-64 and this processor has both.
-const DesBlockPath* DesFastPath();
+const DesBlockPath* desFastPath();
 // The one the public functions use, chosen once: the fast path where it is
 // available and the processor runs PEXT/PDEP in hardware, else the portable.
-const DesBlockPath& DesChosenPath();
+const DesBlockPath& desChosenPath();
 
 }  // namespace detail
 

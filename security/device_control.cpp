@@ -16,7 +16,7 @@ namespace {
 // Fetches a device random, builds the time-setting block and sends it.
 BOOL16 sendTime(SK_ULONG handle, const Command& c, double date, const std::uint8_t mask[2],
                 const CDesKey* key) {
-    std::uint8_t bcd[6];
+    std::uint8_t bcd[kBcdDateSize];
     dateToBcd(bcd, date);
 
     std::uint8_t r[kRandomSize] = {};
@@ -68,15 +68,15 @@ BOOL16 getTime(SK_ULONG handle, double* date) {
     return runRead(handle, cmd::GetTime, params, [&](ReplyReader& r) { *date = r.bcdDate(); });
 }
 
-void timeBlock(const std::uint8_t bcd[6], const std::uint8_t rnd[4], const std::uint8_t mask[2],
+void timeBlock(const std::uint8_t bcd[kBcdDateSize], const std::uint8_t rnd[4], const std::uint8_t mask[2],
                const CDesKey* key, std::uint8_t out[kTimeBlockSize]) {
     // Verification block: data = time, 00 00; mask = six zero bytes, mask pair.
     const std::uint8_t data[8] = {bcd[0], bcd[1], bcd[2], bcd[3], bcd[4], bcd[5], 0, 0};
     const std::uint8_t k[8] = {0, 0, 0, 0, 0, 0, mask[0], mask[1]};
-    std::memcpy(out, bcd, 6);
-    std::uint8_t* block = out + 6;
+    std::memcpy(out, bcd, kBcdDateSize);
+    std::uint8_t* block = out + kBcdDateSize;
     verificationBlock(data, rnd, k, block);
-    if (key != nullptr) DesEncrypt(block, block, *key);
+    if (key != nullptr) desEncrypt(block, block, *key);
 }
 
 BOOL16 setPigeon(SK_ULONG handle, double date) {

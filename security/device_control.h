@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "api/skylark_types.h"
+#include "frame/codec.h"
 
 class CDesKey;
 
@@ -35,7 +36,7 @@ BOOL16 getTime(SK_ULONG handle, double* date);
 // is given, sent clear otherwise.
 //   0          6                                  14
 //   | time 6   | verification block 8             |
-void timeBlock(const std::uint8_t bcd[6], const std::uint8_t rnd[4], const std::uint8_t mask[2],
+void timeBlock(const std::uint8_t bcd[kBcdDateSize], const std::uint8_t rnd[4], const std::uint8_t mask[2],
                const CDesKey* key, std::uint8_t out[kTimeBlockSize]);
 
 // Sets the clock's time with an encrypted verification block (pass-through;

@@ -1,6 +1,7 @@
 #include "security/reply_mac.h"
 
 #include "frame/clocklink.h"
+#include "security/constant_time.h"
 #include "security/des.h"
 
 namespace skylark {
@@ -15,7 +16,7 @@ void replyMac(const CDesKey& key, const std::uint8_t* reply, std::size_t covered
             if (at < 8) b ^= challenge[at % 4];
             block[i] ^= b;
         }
-        DesEncrypt(block, block, key);
+        desEncrypt(block, block, key);
     }
     for (std::size_t i = 0; i < kReplyMacSize; ++i) code[i] = block[i];
 }
@@ -25,12 +26,6 @@ bool replyMacMatches(const std::uint8_t* reply, std::size_t covered,
     std::uint8_t code[kReplyMacSize];
     replyMac(s_verifykey, reply, covered, challenge, code);
     return equalConstantTime(code, reply + covered, kReplyMacSize);
-}
-
-bool equalConstantTime(const std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
-    std::uint8_t diff = 0;
-    for (std::size_t i = 0; i < n; ++i) diff |= static_cast<std::uint8_t>(a[i] ^ b[i]);
-    return diff == 0;
 }
 
 }  // namespace skylark

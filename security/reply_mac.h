@@ -24,7 +24,4 @@ void replyMac(const CDesKey& key, const std::uint8_t* reply, std::size_t covered
 bool replyMacMatches(const std::uint8_t* reply, std::size_t covered,
                      const std::uint8_t challenge[4]);
 
-// Constant-time equality of n bytes.
-bool equalConstantTime(const std::uint8_t* a, const std::uint8_t* b, std::size_t n);
-
 }  // namespace skylark

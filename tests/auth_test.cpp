@@ -16,13 +16,13 @@ using test::Answer;
 using test::Bytes;
 using test::hex;
 
-const Bytes kTestVerifyKey = hex("13 57 9B DF 02 46 8A CE");
+using test::kTestVerifyKey;
 
 // The plain 8 bytes of an encrypted verification block.
 Bytes decrypted(const std::uint8_t* block, const Bytes& key8) {
     const CDesKey key(key8.data());
     Bytes out(8);
-    skylark::DesDecrypt(block, out.data(), key);
+    skylark::desDecrypt(block, out.data(), key);
     return out;
 }
 

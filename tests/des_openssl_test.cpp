@@ -50,9 +50,9 @@ TEST(DesAgainstOpenSsl, RandomKeysAndBlocksBothDirections) {
         const Block expectedDec = OpenSslEcb(key, in, DES_DECRYPT);
 
         Block out{};
-        skylark::DesEncrypt(in.data(), out.data(), desKey);
+        skylark::desEncrypt(in.data(), out.data(), desKey);
         ASSERT_EQ(out, expectedEnc) << "encrypt, case #" << n;
-        skylark::DesDecrypt(in.data(), out.data(), desKey);
+        skylark::desDecrypt(in.data(), out.data(), desKey);
         ASSERT_EQ(out, expectedDec) << "decrypt, case #" << n;
         schedule.encrypt(in.data(), out.data());
         ASSERT_EQ(out, expectedEnc) << "DesSchedule encrypt, case #" << n;

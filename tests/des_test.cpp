@@ -161,13 +161,13 @@ Block Crypt(const std::uint8_t* layout, const Block& in, bool encrypt) {
 
 Block Encrypt(const CDesKey& key, const Block& in) {
     Block out{};
-    skylark::DesEncrypt(in.data(), out.data(), key);
+    skylark::desEncrypt(in.data(), out.data(), key);
     return out;
 }
 
 Block Decrypt(const CDesKey& key, const Block& in) {
     Block out{};
-    skylark::DesDecrypt(in.data(), out.data(), key);
+    skylark::desDecrypt(in.data(), out.data(), key);
     return out;
 }
 
@@ -224,9 +224,9 @@ TEST_P(DesKnownAnswer, EncryptsAndDecrypts) {
     EXPECT_EQ(Decrypt(desKey, cipher), plain);
 
     Block block = plain;
-    skylark::DesEncrypt(block.data(), block.data(), desKey);
+    skylark::desEncrypt(block.data(), block.data(), desKey);
     EXPECT_EQ(block, cipher) << "encrypt in place";
-    skylark::DesDecrypt(block.data(), block.data(), desKey);
+    skylark::desDecrypt(block.data(), block.data(), desKey);
     EXPECT_EQ(block, plain) << "decrypt in place";
 
     const skylark::DesSchedule schedule = skylark::DesSchedule::from(desKey);
@@ -343,10 +343,10 @@ TEST(DesAgainstReference, InPlaceMatchesSeparateBuffers) {
         const CDesKey key(RandomBlock(rng).data());
         const Block in = RandomBlock(rng);
         Block block = in;
-        skylark::DesEncrypt(block.data(), block.data(), key);
+        skylark::desEncrypt(block.data(), block.data(), key);
         ASSERT_EQ(block, Encrypt(key, in)) << "case #" << n;
         block = in;
-        skylark::DesDecrypt(block.data(), block.data(), key);
+        skylark::desDecrypt(block.data(), block.data(), key);
         ASSERT_EQ(block, Decrypt(key, in)) << "case #" << n;
     }
 }
@@ -368,11 +368,11 @@ struct BlockPathCase {
 
 void PrintTo(const BlockPathCase& c, std::ostream* os) { *os << c.name; }
 
-const skylark::detail::DesBlockPath* PortablePath() { return &skylark::detail::DesPortablePath(); }
+const skylark::detail::DesBlockPath* PortablePath() { return &skylark::detail::desPortablePath(); }
 
 const BlockPathCase kBlockPaths[] = {
     {"Portable", PortablePath},
-    {"Avx2Bmi2", skylark::detail::DesFastPath},
+    {"Avx2Bmi2", skylark::detail::desFastPath},
 };
 
 class DesBlockPath : public ::testing::TestWithParam<BlockPathCase> {
@@ -438,7 +438,7 @@ INSTANTIATE_TEST_SUITE_P(Compiled, DesBlockPath, ::testing::ValuesIn(kBlockPaths
                          });
 
 TEST(DesBlockPathChoice, PublicFunctionsUseOneOfTheCompiledPaths) {
-    const skylark::detail::DesBlockPath* chosen = &skylark::detail::DesChosenPath();
-    EXPECT_TRUE(chosen == &skylark::detail::DesPortablePath() ||
-                chosen == skylark::detail::DesFastPath());
+    const skylark::detail::DesBlockPath* chosen = &skylark::detail::desChosenPath();
+    EXPECT_TRUE(chosen == &skylark::detail::desPortablePath() ||
+                chosen == skylark::detail::desFastPath());
 }

@@ -19,7 +19,7 @@ using test::Answer;
 using test::Bytes;
 using test::hex;
 
-const Bytes kTestVerifyKey = hex("13 57 9B DF 02 46 8A CE");
+using test::kTestVerifyKey;
 const Bytes kAccessCode = hex("5B C3 17 A9 6E 24 D0 8F");
 
 Bytes localNowBcd() {
@@ -30,7 +30,7 @@ Bytes localNowBcd() {
 
 Bytes decrypted(const std::uint8_t* block, const CDesKey& key) {
     Bytes out(8);
-    skylark::DesDecrypt(block, out.data(), key);
+    skylark::desDecrypt(block, out.data(), key);
     return out;
 }
 

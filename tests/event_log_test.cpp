@@ -6,7 +6,7 @@
 #include <string>
 
 #include "api/skylark.h"
-#include "clock_expect.h"
+#include "clock_rows.h"
 #include "support.h"
 
 namespace {

@@ -42,6 +42,7 @@ TEST_P(ResultRule, TurnsStatusAndLengthIntoTheResult) {
     clock.answer(answer.errCode(c.errCode));
 
     Params params = skylark::paramsFor(*c.command);
+    params.zeros(c.command->paramLen - params.size());
     Reply reply;
     const skylark::Outcome outcome = skylark::run(clock.handle(), *c.command, params, reply.bytes);
     EXPECT_EQ(outcome.result, c.expected);
@@ -80,6 +81,45 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"DeviceStateError145NoByte", &cmd::GetDevState, 0, 0, 145, 0},
         RuleCase{"DeviceStateNoByte", &cmd::GetDevState, 1, 0, 0, 0}),
     [](const testing::TestParamInfo<RuleCase>& info) { return std::string(info.param.name); });
+
+// A block of another length than its entry, or one a field did not fit, is
+// a fault of the export that built it: it is not sent and the command fails.
+TEST(Frame, BlockThatDisagreesWithItsEntryIsNotSent) {
+    struct Case {
+        const char* name;
+        std::size_t written;  // zero bytes after the selector
+        bool overflow;
+    };
+    const Command& c = cmd::CloseRace;  // selector + 8 bytes; passes status 1 through
+    for (const Case& k : {Case{"one short", 7, false}, Case{"one long", 9, false},
+                          Case{"exact but overflowed", 8, true}}) {
+        SCOPED_TRACE(k.name);
+        TestClock clock;
+        clock.answer(Answer::reply({}, 1));
+        Params params = skylark::paramsFor(c);
+        params.zeros(k.written);
+        if (k.overflow) params.zeros(Params::kCapacity);
+        EXPECT_EQ(skylark::blockFits(c, params), false);
+        EXPECT_EQ(skylark::run(clock.handle(), c, params, nullptr).result, 0);
+        EXPECT_TRUE(clock.commands().empty());
+    }
+}
+
+TEST(Fields, WriterRefusesFieldsPastItsCapacity) {
+    Params params;
+    params.zeros(Params::kCapacity - 2).u8(0xAA);
+    EXPECT_FALSE(params.overflowed());
+    params.be16(0x1234);  // one byte left: refused whole
+    EXPECT_TRUE(params.overflowed());
+    EXPECT_EQ(params.size(), Params::kCapacity - 1);
+    params.u8(0xBB);
+    EXPECT_EQ(params.size(), Params::kCapacity);
+    EXPECT_EQ(params.data()[Params::kCapacity - 2], 0xAA);
+    EXPECT_EQ(params.data()[Params::kCapacity - 1], 0xBB);
+    params.hex("1122", 2).bcdDate(0.0).zeros(1);
+    EXPECT_EQ(params.size(), Params::kCapacity);
+    EXPECT_EQ(params.lastDecoded(), 0u);
+}
 
 TEST(Frame, ReadPresetsExpectedLengthAndPassesBuffers) {
     TestClock clock;
@@ -179,9 +219,9 @@ TEST(CommandIndex, EntriesAgreeWithTheirKind) {
         EXPECT_LE(c->replyLen, skylark::Reply::kSize);
         EXPECT_EQ(c->minReply != 0, c->rule == Rule::MinimumLength);
         if (c->kind == Kind::System && c->number == 0) {
-            EXPECT_NE(c->lead, skylark::kNoLead);  // reads lead with their code
+            EXPECT_NE(c->selector, skylark::kNoSelector);  // reads start with their code
             EXPECT_GT(c->replyLen, 0);
-            readCodes.insert(c->lead);
+            readCodes.insert(c->selector);
         }
     }
     for (const Command* c : skylark::kCommandIndex) {
@@ -189,7 +229,7 @@ TEST(CommandIndex, EntriesAgreeWithTheirKind) {
             SCOPED_TRACE(c->name);
             EXPECT_EQ(c->replyLen, 0);
             EXPECT_EQ(c->rule, Rule::Normalised);
-            EXPECT_TRUE(readCodes.count(c->lead)) << "a write reuses the code of its read";
+            EXPECT_TRUE(readCodes.count(c->selector)) << "a write reuses the code of its read";
         }
     }
 }

@@ -255,7 +255,7 @@ TEST(HClockShared, ForwardingExportsMatchTheirSClockNamesakes) {
         {"GetRaceRecord",
          [](SK_ULONG c, Outputs& o) { return SKS_GetRaceRecord(c, 0xABCD0102, o.text1, &o.time); },
          [](SK_ULONG c, Outputs& o) { return SKH_GetRaceRecord(c, 0xABCD0102, o.text1, &o.time); },
-         record.reply(), 2, -1},
+         record.answer(), 2, -1},
     };
     for (const Pair& p : pairs) {
         SCOPED_TRACE(p.name);

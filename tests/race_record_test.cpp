@@ -8,7 +8,6 @@
 #include "api/skylark.h"
 #include "clock_rows.h"
 #include "frame/clocklink.h"
-#include "security/reply_mac.h"
 
 namespace {
 
@@ -19,31 +18,15 @@ using test::Outputs;
 using test::TestClock;
 
 constexpr SK_ULONG kReplyLen = 34;
-constexpr std::size_t kCovered = 26;
 
-// The clock's side of a download: answers the challenge that arrives with the
-// record, its code computed under the verification key, as a clock does.
-struct ClockSide {
-    Bytes fields =
-        hex("00 00 00 00"                                      // lead
-            "0F 1E 2D 3C 4B 5A 69 78 87 96 A5 B4 C3 D2 E1 F0"  // record body
-            "24 03 15 12 34 56");                              // arrival time
-    int flipBit = -1;              // a bit of the reply to corrupt after the code
-    SK_ULONG deliver = kReplyLen;  // the reply length the clock reports
-    std::uint8_t challenge[4] = {};
-    std::uint8_t reply[kReplyLen] = {};  // the last reply computed
-
-    static void answer(void* context, const CltCall* call, unsigned char* reply,
-                       SK_ULONG* replyBytes) {
-        auto& self = *static_cast<ClockSide*>(context);
-        std::memcpy(self.challenge, call->params + 4, 4);
-        std::memcpy(self.reply, self.fields.data(), kCovered);
-        skylark::replyMac(s_verifykey, self.reply, kCovered, self.challenge, self.reply + kCovered);
-        if (self.flipBit >= 0)
-            self.reply[self.flipBit / 8] ^= static_cast<std::uint8_t>(1u << (self.flipBit % 8));
-        std::memcpy(reply, self.reply, kReplyLen);
-        *replyBytes = self.deliver;
-    }
+// The clock's side of a download: the lead field, record body and arrival
+// time, then the code; the challenge follows race and record index.
+struct ClockSide : test::DownloadClock {
+    ClockSide()
+        : DownloadClock{hex("00 00 00 00"                                      // lead
+                            "0F 1E 2D 3C 4B 5A 69 78 87 96 A5 B4 C3 D2 E1 F0"  // record body
+                            "24 03 15 12 34 56"),                              // arrival time
+                        4, kReplyLen} {}
 };
 
 class RaceRecord : public testing::Test {
@@ -54,7 +37,7 @@ protected:
         return SKM_GetRaceRecord(clock.handle(), raceIndex, recordIndex, out.text, &out.time1,
                                  leadText);
     }
-    BOOL16 download() { return download(Answer().hook(ClockSide::answer, &side)); }
+    BOOL16 download() { return download(side.answer()); }
     bool untouched() const {
         return out.untouched() && std::memcmp(leadText, kLeadSentinel, sizeof leadText) == 0;
     }
@@ -67,7 +50,7 @@ protected:
 };
 
 TEST_F(RaceRecord, GenuineReplyIsDelivered) {
-    ASSERT_EQ(download(Answer().hook(ClockSide::answer, &side), 0x10002, 0x20005), -1);
+    ASSERT_EQ(download(side.answer(), 0x10002, 0x20005), -1);
     EXPECT_STREQ(leadText, "00000000");
     EXPECT_STREQ(out.text, "0F1E2D3C4B5A69788796A5B4C3D2E1F0");
     EXPECT_NEAR(out.time1, test::k2024, test::kSeconds / 2);
@@ -93,7 +76,7 @@ TEST_F(RaceRecord, GenuineReplyIsDelivered) {
 }
 
 TEST_F(RaceRecord, LeadFieldAndBadTimeAreDeliveredAsTheyCome) {
-    side.fields =
+    side.covered =
         hex("DE AD BE EF  00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00  99 02 30 00 00 00");
     ASSERT_EQ(download(), -1);
     EXPECT_STREQ(leadText, "DEADBEEF");
@@ -130,12 +113,12 @@ TEST_F(RaceRecord, AnySingleBitFlipFails) {
 TEST_F(RaceRecord, WrongLengthOrClockFailureFails) {
     // A 35-byte reply whose first 34 bytes would verify, a short one, a failure.
     for (const SK_ULONG deliver : {kReplyLen + 1, kReplyLen - 1}) {
-        side.deliver = deliver;
+        side.length = deliver;
         EXPECT_EQ(download(), 0) << deliver << " bytes";
         EXPECT_TRUE(untouched());
     }
-    side.deliver = kReplyLen;
-    Answer failed = Answer().hook(ClockSide::answer, &side);
+    side.length = kReplyLen;
+    Answer failed = side.answer();
     failed.a.status = 0;
     EXPECT_EQ(download(failed), 0);
     EXPECT_TRUE(untouched());

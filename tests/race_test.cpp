@@ -1,12 +1,6 @@
 // M clock races: the commands that change the race table and the reads of it.
 #include <gtest/gtest.h>
 
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
-
 #include "api/skylark.h"
 #include "clock_rows.h"
 
@@ -27,20 +21,12 @@ constexpr const char* kRaceInfo2Name = "?SKM_GetRaceInfo2@@YAFKKPEAK0@Z";
 #else
 constexpr const char* kRaceInfo2Name = "?SKM_GetRaceInfo2@@YGFKKPAK0@Z";
 #endif
-void* lookup(const char* name) {
-    HMODULE lib = GetModuleHandleA("Skylark.dll");
-    return lib ? reinterpret_cast<void*>(GetProcAddress(lib, name)) : nullptr;
-}
 #else
 constexpr const char* kRaceInfo2Name = "_Z16SKM_GetRaceInfo2jjPjS_";
-void* lookup(const char* name) {
-    static void* const lib = dlopen("libskylark.so", RTLD_NOW);
-    return lib ? dlsym(lib, name) : nullptr;
-}
 #endif
 
 BOOL16 raceInfo2(SK_ULONG handle, SK_ULONG raceIndex, SK_ULONG* figure16, SK_ULONG* figure32) {
-    const auto fn = reinterpret_cast<RaceInfo2Fn>(lookup(kRaceInfo2Name));
+    const auto fn = reinterpret_cast<RaceInfo2Fn>(test::exportAddress(kRaceInfo2Name));
     if (fn == nullptr) {
         ADD_FAILURE() << kRaceInfo2Name << " is not exported";
         return 0;
@@ -239,8 +225,8 @@ INSTANTIATE_TEST_SUITE_P(Race, RaceNull, testing::ValuesIn(kRaceNulls),
 // ---- The decorated export --------------------------------------------------------------
 
 TEST(RaceInfo2Export, OnlyTheDecoratedNameIsExported) {
-    EXPECT_NE(lookup(kRaceInfo2Name), nullptr);
-    EXPECT_EQ(lookup("SKM_GetRaceInfo2"), nullptr);
+    EXPECT_NE(test::exportAddress(kRaceInfo2Name), nullptr);
+    EXPECT_EQ(test::exportAddress("SKM_GetRaceInfo2"), nullptr);
 }
 
 }  // namespace

@@ -16,7 +16,7 @@ namespace {
 using test::Bytes;
 using test::hex;
 
-const Bytes kTestVerifyKey = hex("13 57 9B DF 02 46 8A CE");
+using test::kTestVerifyKey;
 const Bytes kRecordKey = hex("A4 1F 6B D2 37 8E C5 49");  // = the comm key constant
 
 std::string upperHex(const Bytes& bytes) {
@@ -33,11 +33,11 @@ std::string upperHex(const Bytes& bytes) {
 Bytes withBodyCheck(Bytes p, const CDesKey& verify) {
     std::uint8_t v[8] = {p[0], p[1], p[2], p[3], p[4], p[5],
                          std::uint8_t(p[12] ^ p[22]), std::uint8_t(p[13] ^ p[23])};
-    skylark::DesEncrypt(v, v, verify);
+    skylark::desEncrypt(v, v, verify);
     v[0] ^= std::uint8_t(p[14] ^ p[24]);
     v[1] ^= std::uint8_t(p[15] ^ p[25]);
     for (int i = 0; i < 6; ++i) v[2 + i] ^= p[16 + i];
-    skylark::DesEncrypt(v, v, verify);
+    skylark::desEncrypt(v, v, verify);
     std::memcpy(&p[8], v, 4);
     return p;
 }
@@ -48,14 +48,14 @@ Bytes withBodyCheck(Bytes p, const CDesKey& verify) {
 Bytes seal(const Bytes& plain, const Bytes& vKey, const CDesKey& verify) {
     std::uint8_t chain[8];
     for (int i = 0; i < 8; ++i) chain[i] = std::uint8_t(plain[i] ^ std::uint8_t(vKey[i] << 1));
-    skylark::DesDecrypt(chain, chain, verify);
+    skylark::desDecrypt(chain, chain, verify);
     for (int at = 8; at < 40; at += 8) {
         for (int i = 0; i < 8; ++i) chain[i] ^= plain[at + i];
-        skylark::DesDecrypt(chain, chain, verify);
+        skylark::desDecrypt(chain, chain, verify);
     }
     const CDesKey recordKey(kRecordKey.data());
     Bytes record(48);
-    for (int at = 0; at < 40; at += 8) skylark::DesEncrypt(&plain[at], &record[at], recordKey);
+    for (int at = 0; at < 40; at += 8) skylark::desEncrypt(&plain[at], &record[at], recordKey);
     std::memcpy(&record[40], chain, 8);
     return record;
 }

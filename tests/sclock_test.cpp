@@ -194,7 +194,7 @@ TEST(SClockReply, OutputsAreWrittenInOrder) {
     {
         test::TestClock clock;
         RecordClock record;
-        clock.answer(record.reply());
+        clock.answer(record.answer());
         // recordText, then arrivalTime over its bytes 8..15.
         char* text = reinterpret_cast<char*>(arena);
         auto* time = reinterpret_cast<double*>(arena + 8);
@@ -295,7 +295,7 @@ TEST(SClockResult, NullRequiredPointerSendsNothing) {
 TEST(SClockRecord, VerifiedRecordIsDelivered) {
     test::TestClock clock;
     RecordClock record;
-    clock.answer(record.reply());
+    clock.answer(record.answer());
     Outputs out;
     EXPECT_EQ(SKS_GetRaceRecord(clock.handle(), 7, out.text, &out.time1), -1);
     EXPECT_STREQ(out.text, "00112233445566778899AABBCCDDEEFF");
@@ -320,7 +320,7 @@ TEST(SClockRecord, RejectedRepliesLeaveOutputsUntouched) {
     };
     for (Case& c : cases) {
         test::TestClock clock;
-        clock.answer(c.clock.reply());
+        clock.answer(c.clock.answer());
         Outputs out;
         EXPECT_EQ(SKS_GetRaceRecord(clock.handle(), 7, out.text, &out.time1), 0) << c.name;
         EXPECT_TRUE(out.untouched()) << c.name;
@@ -334,7 +334,7 @@ TEST(SClockRecord, AnyFlippedBitFailsVerification) {
     std::vector<RecordClock> records(30 * 8);
     for (std::size_t bit = 0; bit < records.size(); ++bit) {
         records[bit].flipBit = static_cast<int>(bit);
-        clock.answer(records[bit].reply());
+        clock.answer(records[bit].answer());
     }
     for (std::size_t bit = 0; bit < records.size(); ++bit) {
         Outputs out;

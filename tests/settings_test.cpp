@@ -10,7 +10,7 @@
 
 #include "api/skylark.h"
 #include "clock/setting_texts.h"
-#include "clock_expect.h"
+#include "clock_rows.h"
 #include "support.h"
 
 namespace {

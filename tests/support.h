@@ -1,6 +1,20 @@
-// Shared test helpers: hex written in tests, and C++ handles on the test
-// clock and test reader of our ClockLink and RingReader.
+// Shared test helpers: hex written in tests, C++ handles on the test clock
+// and test reader of our ClockLink and RingReader, the test verification
+// key, a clock that answers record downloads, and the lookup of an export in
+// the loaded library.
 #pragma once
+
+#if defined(_WIN32)
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
 
 #include <algorithm>
 #include <cstdint>
@@ -9,6 +23,8 @@
 #include <string>
 #include <vector>
 
+#include "frame/clocklink.h"
+#include "security/reply_mac.h"
 #include "standins/clocklink/test_clock.h"
 #include "standins/ringreader/test_reader.h"
 
@@ -95,6 +111,9 @@ private:
     SK_ULONG handle_;
 };
 
+// A verification key for tests, other than the one ClockLink loads with.
+inline const Bytes kTestVerifyKey = hex("13 57 9B DF 02 46 8A CE");
+
 // Puts key (8 bytes) behind ClockLink's s_verifykey for the life of the
 // object, then restores the key ClockLink loads with.
 class VerifyKey {
@@ -104,6 +123,50 @@ public:
     VerifyKey(const VerifyKey&) = delete;
     VerifyKey& operator=(const VerifyKey&) = delete;
 };
+
+// A clock's answer to a record download: the covered reply bytes, then the
+// verification code over them for the challenge the request carries, as a
+// genuine clock answers. Faults can be put into the answer. The object must
+// outlive the call it answers.
+struct DownloadClock {
+    Bytes covered;                    // reply bytes the code covers
+    std::size_t challengeAt;          // offset of the challenge in the request
+    SK_ULONG length;                  // reply bytes delivered
+    int flipBit = -1;                 // reply bit to invert after computing the code
+    std::uint8_t otherChallenge = 0;  // XORed into the challenge the code answers
+    BOOL16 status = 1;
+    std::uint8_t challenge[4] = {};   // the last request's challenge
+    std::uint8_t reply[64] = {};      // the last reply
+
+    static void respond(void* context, const CltCall* call, unsigned char* out,
+                        SK_ULONG* replyBytes) {
+        auto& self = *static_cast<DownloadClock*>(context);
+        std::memcpy(self.challenge, call->params + self.challengeAt, sizeof self.challenge);
+        std::uint8_t challenge[4];
+        std::memcpy(challenge, self.challenge, sizeof challenge);
+        challenge[0] ^= self.otherChallenge;
+        std::memset(self.reply, 0, sizeof self.reply);
+        std::memcpy(self.reply, self.covered.data(), self.covered.size());
+        skylark::replyMac(s_verifykey, self.reply, self.covered.size(), challenge,
+                          self.reply + self.covered.size());
+        if (self.flipBit >= 0)
+            self.reply[self.flipBit / 8] ^= static_cast<std::uint8_t>(0x80 >> (self.flipBit % 8));
+        std::memcpy(out, self.reply, self.covered.size() + skylark::kReplyMacSize);
+        *replyBytes = self.length;
+    }
+    Answer answer() { return Answer::status(status).hook(&DownloadClock::respond, this); }
+};
+
+// The address of an export of the loaded library, by its exported name.
+inline void* exportAddress(const char* name) {
+#if defined(_WIN32)
+    HMODULE lib = GetModuleHandleA("Skylark.dll");
+    return lib ? reinterpret_cast<void*>(GetProcAddress(lib, name)) : nullptr;
+#else
+    static void* const lib = dlopen("libskylark.so", RTLD_NOW | RTLD_NOLOAD);
+    return lib ? dlsym(lib, name) : nullptr;
+#endif
+}
 
 // A test reader open for the life of the object.
 class TestReader {
