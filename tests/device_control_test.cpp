@@ -95,7 +95,7 @@ const Bytes kRandom = hex("5A C3 0F 96");
 const Bytes kSetTimeBlock = hex("10 03 14 09 05 07  4A C0 1B 9F 5F C4 91 D1");
 const Bytes kSetPigeonPlain = hex("4A C0 1B 9F 5F C4 62 24");
 
-CltCall setTimeCall(BOOL16 (*fn)(SK_ULONG, double)) {
+CltCall setTimeCall(BOOL16(SKAPI_CALL* fn)(SK_ULONG, double)) {
     test::TestClock clock;
     clock.answer({Answer::reply(kRandom), Answer::status(1)});
     EXPECT_EQ(fn(clock.handle(), kMarch14), 1);

@@ -222,7 +222,7 @@ std::string textOf(const char (&buf)[N]) {
 }
 
 // A channel number or touch type read at index.
-template <BOOL16 SKAPI_CALL (*Read)(SK_ULONG, SK_ULONG, char*), SK_ULONG index>
+template <BOOL16(SKAPI_CALL* Read)(SK_ULONG, SK_ULONG, char*), SK_ULONG index>
 BOOL16 readIndexed(SK_ULONG h, std::string& out) {
     char text[9];
     std::memset(text, '~', sizeof text);
