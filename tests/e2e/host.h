@@ -3,10 +3,15 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
+// ClockLink's own calls (the error code of a refusal) and the stand-in's
+// test hooks (another verification key, a relay channel).
+#include "standins/clocklink/test_clock.h"
 #include "skylark.h"
+#include "virtual_clock.h"
 #include "virtual_reader.h"
 
 namespace e2e {
@@ -58,5 +63,90 @@ public:
 private:
     RRV_HANDLE handle_;
 };
+
+// Upper-case hex text of bytes, written here rather than by the codec under test.
+inline std::string hexText(const Bytes& bytes) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (const std::uint8_t b : bytes) {
+        out += digits[b >> 4];
+        out += digits[b & 15];
+    }
+    return out;
+}
+
+// Puts another key behind ClockLink's s_verifykey (the library's copy of the
+// verification key) for the life of the object; the clock keeps its own.
+class VerifyKey {
+public:
+    explicit VerifyKey(const Bytes& key8) { CLT_SetVerifyKey(key8.data()); }
+    ~VerifyKey() { CLT_SetVerifyKey(nullptr); }
+    VerifyKey(const VerifyKey&) = delete;
+    VerifyKey& operator=(const VerifyKey&) = delete;
+};
+
+// Race day in tests: 16 May 2026 (OLE date 46158) at h:m:s.
+inline double at(int h, int m, int s) { return 46158.0 + (h * 3600.0 + m * 60.0 + s) / 86400.0; }
+
+// The BCD bytes of a date as the library encodes them: compares two dates to
+// the second without floating-point noise.
+inline Bytes bcd(double date) {
+    Bytes out(6);
+    DateToBcd(out.data(), date);
+    return out;
+}
+
+// A virtual clock open for the life of the object, its time frozen so that
+// what tests set is what they read.
+class Clock {
+public:
+    explicit Clock(int kind) : handle_(CLV_Open(kind)) { CLV_FreezeClock(handle_, 1); }
+    // Takes over a handle (from CLV_Load).
+    static Clock adopt(CLV_ULONG handle) { return Clock(handle, 0); }
+    Clock(Clock&& other) noexcept : handle_(other.handle_) { other.handle_ = 0; }
+    ~Clock() {
+        if (handle_ != 0) CLV_Close(handle_);
+    }
+    Clock(const Clock&) = delete;
+    Clock& operator=(const Clock&) = delete;
+    Clock& operator=(Clock&&) = delete;
+
+    CLV_ULONG handle() const { return handle_; }
+    operator CLV_ULONG() const { return handle_; }
+    // The error code of the last refusal on the channel.
+    SK_ULONG error() const { return IFD_GetErrCode(handle_); }
+
+private:
+    Clock(CLV_ULONG handle, int) : handle_(handle) {}
+    CLV_ULONG handle_;
+};
+
+// Authenticates and sets the clock's time: what every road starts with.
+inline bool connect(const Clock& clock, const char* password = nullptr,
+                    double now = at(6, 0, 0)) {
+    return SK_ConnectEx(clock, password) != 0 && SK_SetPigeon(clock, now) != 0;
+}
+
+// A ring number of a test team: 2026A0 and a six-digit serial.
+inline std::string ring(unsigned serial) {
+    char text[13];
+    std::snprintf(text, sizeof text, "2026A0%06u", serial % 1000000);
+    return text;
+}
+
+// An M clock with a confirmed race (index 0, key kRaceKey) of birds rings
+// 1..birds, of which the first `arrived` have arrived a minute apart from
+// 09:00:00.
+constexpr const char* kRaceKey = "5241434532303236";
+inline bool stockRace(const Clock& clock, unsigned birds, unsigned arrived) {
+    if (SKM_CreateRace(clock, kRaceKey, at(7, 30, 0), at(21, 0, 0), 500) == 0) return false;
+    for (unsigned i = 1; i <= birds; ++i)
+        if (SKM_AddRaceCard(clock, (ring(i) + "0000").c_str()) == 0) return false;
+    if (SKM_ConfirmRace(clock, kRaceKey, 1, "CONFIRM1") == 0) return false;
+    for (unsigned i = 1; i <= arrived; ++i)
+        if (CLV_RecordArrival(clock, 0, ring(i).c_str(), at(9, 0, 0) + (i - 1) / 1440.0) != CLV_OK)
+            return false;
+    return true;
+}
 
 }  // namespace e2e

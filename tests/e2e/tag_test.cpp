@@ -28,6 +28,9 @@ const Written kWritten[] = {
     {"AllOnes", "FFFFFFFFFFFF", "FFFFFFFF", "00 3F FF FF FF FF FF FF FF FF FF FF F8 07 0B D3"},
 };
 
+// Test names, not bytes, in failure messages.
+void PrintTo(const Written& c, std::ostream* os) { *os << c.name; }
+
 class TagRoad : public ::testing::TestWithParam<Written> {};
 
 // Activate, format, read back and release: the tag holds the frame, the
