@@ -19,11 +19,11 @@ namespace records::testing {
 inline void setBodyCheck(std::uint8_t p[40]) {
     std::uint8_t v[8] = {p[0], p[1], p[2], p[3], p[4], p[5],
                          std::uint8_t(p[12] ^ p[22]), std::uint8_t(p[13] ^ p[23])};
-    skylark::DesEncrypt(v, v, s_verifykey);
+    skylark::desEncrypt(v, v, s_verifykey);
     v[0] ^= std::uint8_t(p[14] ^ p[24]);
     v[1] ^= std::uint8_t(p[15] ^ p[25]);
     for (int i = 0; i < 6; ++i) v[2 + i] ^= p[16 + i];
-    skylark::DesEncrypt(v, v, s_verifykey);
+    skylark::desEncrypt(v, v, s_verifykey);
     std::memcpy(p + 8, v, 4);
 }
 
@@ -48,13 +48,13 @@ inline void plainRecord(std::uint32_t n, std::uint8_t p[40]) {
 inline void seal(const std::uint8_t p[40], const std::uint8_t vKey[8], std::uint8_t record[48]) {
     std::uint8_t chain[8];
     for (int i = 0; i < 8; ++i) chain[i] = std::uint8_t(p[i] ^ std::uint8_t(vKey[i] << 1));
-    skylark::DesDecrypt(chain, chain, s_verifykey);
+    skylark::desDecrypt(chain, chain, s_verifykey);
     for (int at = 8; at < 40; at += 8) {
         for (int i = 0; i < 8; ++i) chain[i] ^= p[at + i];
-        skylark::DesDecrypt(chain, chain, s_verifykey);
+        skylark::desDecrypt(chain, chain, s_verifykey);
     }
     const CDesKey recordKey(skylark::kRecordKey);
-    for (int at = 0; at < 40; at += 8) skylark::DesEncrypt(p + at, record + at, recordKey);
+    for (int at = 0; at < 40; at += 8) skylark::desEncrypt(p + at, record + at, recordKey);
     std::memcpy(record + 40, chain, 8);
 }
 
