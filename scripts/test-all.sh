@@ -42,6 +42,7 @@ for dir in native sanitize win64 win32; do
     status=1
   fi
 done
+bash scripts/test-bindings.sh build/native || status=1
 echo "ctest: $passed passed, $failed failed"
 bash scripts/reliability.sh || status=1
 exit $status
