@@ -43,6 +43,6 @@ for dir in native sanitize win64 win32; do
   fi
 done
 bash scripts/test-bindings.sh build/native || status=1
-echo "ctest: $passed passed, $failed failed"
 bash scripts/reliability.sh || status=1
+echo "ctest: $passed passed, $failed failed"
 exit $status
