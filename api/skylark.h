@@ -16,11 +16,34 @@
  * accepted and any non-hex character is skipped. Dates are OLE Automation
  * dates (days since 30 December 1899, fraction = time of day); a date that
  * cannot be read is delivered as 0.0.
+ *
+ * Null pointers: a null pointer where a text or buffer is required makes the
+ * export return 0 without sending anything and write nothing (the codecs
+ * just write nothing); only the passwords of SK_ConnectEx and SK_InitDevEx
+ * may be null. Text is single-byte characters, NUL-terminated; output
+ * buffers must hold at least the sizes given below, NUL included.
+ * SKM_ConfirmRace's confirmData is not text: 8 raw bytes sent as they stand,
+ * zero bytes included.
+ *
+ * Threads: the library holds no state, locks or threads of its own; each
+ * export works in its own storage, so any number of threads may call
+ * exports at once. Whether commands on one handle are serialised is
+ * ClockLink's affair.
+ *
+ * Version: SKYLARK_VERSION below. On 32-bit Windows the import libraries
+ * (libSkylark.dll.a, Skylark.lib) map the name@N a __stdcall caller asks for
+ * to the plain name the DLL exports.
  */
 #ifndef SKYLARK_H
 #define SKYLARK_H
 
 #include "skylark_types.h"
+
+/* The library's version, as its package and DLL version resource give it. */
+#define SKYLARK_VERSION_MAJOR 0
+#define SKYLARK_VERSION_MINOR 1
+#define SKYLARK_VERSION_PATCH 0
+#define SKYLARK_VERSION "0.1.0"
 
 #ifdef __cplusplus
 extern "C" {

@@ -100,7 +100,7 @@ bool osFieldsToDate(const DateTime& t, double& out) {
     return true;
 }
 
-DateTime osLocalNow() {
+DateTime osSystemLocalNow() {
     const std::time_t now = std::time(nullptr);
     std::tm tm{};
     localtime_r(&now, &tm);
@@ -108,7 +108,9 @@ DateTime osLocalNow() {
                     tm.tm_hour,        tm.tm_min,     tm.tm_sec > 59 ? 59 : tm.tm_sec};
 }
 
-bool osRandomBytes(std::uint8_t* buf, std::size_t len) {
+std::int64_t osSystemTimeNow() { return static_cast<std::int64_t>(std::time(nullptr)); }
+
+bool osSystemRandomBytes(std::uint8_t* buf, std::size_t len) {
     while (len > 0) {
         const ssize_t n = getrandom(buf, len, 0);
         if (n < 0) {

@@ -4,6 +4,8 @@
 #include <oleauto.h>
 #include <bcrypt.h>
 
+#include <ctime>
+
 #include "os/os.h"
 
 namespace skylark {
@@ -26,13 +28,15 @@ bool osFieldsToDate(const DateTime& t, double& out) {
     return SystemTimeToVariantTime(&st, &out) != 0;
 }
 
-DateTime osLocalNow() {
+DateTime osSystemLocalNow() {
     SYSTEMTIME st{};
     GetLocalTime(&st);
     return DateTime{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond};
 }
 
-bool osRandomBytes(std::uint8_t* buf, std::size_t len) {
+std::int64_t osSystemTimeNow() { return static_cast<std::int64_t>(std::time(nullptr)); }
+
+bool osSystemRandomBytes(std::uint8_t* buf, std::size_t len) {
     return BCryptGenRandom(nullptr, buf, static_cast<ULONG>(len), BCRYPT_USE_SYSTEM_PREFERRED_RNG) == 0;
 }
 

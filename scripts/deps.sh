@@ -3,12 +3,21 @@
 # is already there. Usage: scripts/deps.sh [native|all]
 set -euo pipefail
 
-native=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev libssl-dev nlohmann-json3-dev)
-windows=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64)
+native=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev libssl-dev nlohmann-json3-dev
+        python3 pkgconf)
+native+=(libcli11-dev)  # skylark-records' command line
+# clang, lld and llvm: the Microsoft-format import libraries and the host
+# linked with lld-link; wine32 runs the i686 build where the kernel can.
+windows=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 wine32:i386 clang lld llvm)
+# The reliability stages: libFuzzer with clang, memcheck, ThreadSanitizer (gcc's).
+checks=(clang-14 libclang-rt-14-dev libfuzzer-14-dev valgrind)
+# Host bindings (scripts/test-bindings.sh): Python, C# (Mono), Pascal (Free Pascal).
+bindings=(python3 python3-venv python3-pip python3-setuptools python3-pytest mono-mcs mono-runtime
+  fp-compiler fp-units-rtl)
 
 wanted=("${native[@]}")
 if [ "${1:-all}" = all ]; then
-  wanted+=("${windows[@]}")
+  wanted+=("${windows[@]}" "${checks[@]}" "${bindings[@]}")
 fi
 
 missing=()
@@ -19,6 +28,9 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
+  case " ${missing[*]} " in
+    *:i386*) dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386 ;;
+  esac
   apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi

@@ -1,9 +1,8 @@
 #include "security/auth.h"
 
-#include <ctime>
-
 #include "frame/clocklink.h"
 #include "frame/frame.h"
+#include "os/os.h"
 #include "security/constants.h"
 #include "security/des.h"
 
@@ -74,7 +73,7 @@ BOOL16 createCommKeySeeded(SK_ULONG handle, std::uint32_t seed) {
 
 BOOL16 createCommKey(SK_ULONG handle) {
     // srand(time(nullptr)) takes the time's low 32 bits as its seed.
-    return createCommKeySeeded(handle, static_cast<std::uint32_t>(std::time(nullptr)));
+    return createCommKeySeeded(handle, static_cast<std::uint32_t>(osTimeNow()));
 }
 
 BOOL16 connectEx(SK_ULONG handle, const char* password) {

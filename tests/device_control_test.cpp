@@ -96,7 +96,7 @@ const Bytes kSetPigeonPlain = hex("4A C0 1B 9F 5F C4 62 24");
 
 // The date, then the 8-byte block made with the clock's random: the random
 // is read first, then the block goes out as user command 0 without a reply.
-Bytes setTimeBlock(BOOL16 (*fn)(SK_ULONG, double), const Bytes& block8) {
+Bytes setTimeBlock(BOOL16(SKAPI_CALL* fn)(SK_ULONG, double), const Bytes& block8) {
     test::TestClock clock;
     clock.answer({Answer::reply(kRandom), Answer::status(1)});
     EXPECT_EQ(fn(clock.handle(), kDate), 1);

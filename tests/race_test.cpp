@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "api/skylark.h"
+#include "export_names.h"
 #include "support.h"
 
 namespace {
@@ -11,19 +12,12 @@ using test::hex;
 using test::Outputs;
 using test::TestClock;
 
-// SKM_GetRaceInfo2 is exported under its decorated name only, so it is
-// reached the way a host reaches it: looked up by that name.
+// SKM_GetRaceInfo2 is exported under its decorated name only (this
+// platform's, from the export list), so it is reached the way a host
+// reaches it: looked up by that name.
 using RaceInfo2Fn = BOOL16(SKAPI_CALL*)(SK_ULONG, SK_ULONG, SK_ULONG*, SK_ULONG*);
 
-#if defined(_WIN32)
-#if defined(_WIN64)
-constexpr const char* kRaceInfo2Name = "?SKM_GetRaceInfo2@@YAFKKPEAK0@Z";
-#else
-constexpr const char* kRaceInfo2Name = "?SKM_GetRaceInfo2@@YGFKKPAK0@Z";
-#endif
-#else
-constexpr const char* kRaceInfo2Name = "_Z16SKM_GetRaceInfo2jjPjS_";
-#endif
+constexpr const char* kRaceInfo2Name = SKYLARK_SYMBOL_SKM_GetRaceInfo2;
 
 BOOL16 raceInfo2(SK_ULONG handle, SK_ULONG raceIndex, SK_ULONG* figure16, SK_ULONG* figure32) {
     const auto fn = reinterpret_cast<RaceInfo2Fn>(test::exportAddress(kRaceInfo2Name));

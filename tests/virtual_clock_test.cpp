@@ -372,3 +372,75 @@ TEST(VirtualClock, CalendarAgreesWithTheCodec) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(VirtualClock, TrainingFlightsAndTheLog) {
+    MClock c;
+    SK_ULONG number = 0, index = 9, count = 0, figure = 0, byte = 0, site = 0;
+    ASSERT_EQ(SKM_CreateTrain(c.h, at(0), at(7200), 0x1A5, &number), -1);
+    EXPECT_EQ(number, 1u);
+    ASSERT_EQ(SKM_AddTrainCard(c.h, kRings[0]), -1);
+    ASSERT_EQ(SKM_AddTrainCard(c.h, kRings[1]), -1);
+    EXPECT_EQ(SKM_AddTrainCard(c.h, kRings[1]), 0);
+    EXPECT_EQ(c.err(), SK_ULONG{CLV_ERR_EXISTS});
+    EXPECT_EQ(CLV_RecordTrainArrival(c.h, 0, kRings[0], at(600)), CLV_ERR_BAD_STATE);
+    ASSERT_EQ(SKM_ConfirmTrain(c.h, number, 2), -1);
+    EXPECT_EQ(SKM_AddTrainCard(c.h, kRings[2]), 0);  // no flight is being set up
+    EXPECT_EQ(c.err(), SK_ULONG{CLV_ERR_BAD_STATE});
+    ASSERT_EQ(CLV_RecordTrainArrival(c.h, 0, kRings[1], at(600)), CLV_OK);
+
+    ASSERT_EQ(SKM_GetTrainIndex(c.h, number, &index), -1);
+    EXPECT_EQ(index, 0u);
+    ASSERT_EQ(SKM_GetTrainCount(c.h, &count), -1);
+    EXPECT_EQ(count, 1u);
+    double t1 = 0, t2 = 0;
+    ASSERT_EQ(SKM_GetTrainInfo(c.h, 0, &number, &t1, &t2, &figure, &byte), -1);
+    EXPECT_EQ(number, 1u);
+    EXPECT_TRUE(sameSecond(t1, at(0)));
+    EXPECT_TRUE(sameSecond(t2, at(7200)));
+    EXPECT_EQ(figure, 1u);
+    EXPECT_EQ(byte, 0xA5u);
+    char ring[13];
+    unsigned char recordByte = 0xFF;
+    ASSERT_EQ(SKM_GetTrainRecord(c.h, 0, 0, ring, &recordByte, &t1, &t2), -1);
+    EXPECT_STREQ(ring, kRings[1]);
+    EXPECT_EQ(recordByte, 0);
+    EXPECT_TRUE(sameSecond(t1, at(600)));
+    EXPECT_TRUE(sameSecond(t2, at(0)));
+
+    ASSERT_EQ(SKM_SetTrainSite(c.h, 5, 0x01020304), -1);
+    ASSERT_EQ(SKM_GetTrainSite(c.h, 5, &site), -1);
+    EXPECT_EQ(site, 0x01020304u);
+    EXPECT_EQ(SKM_SetTrainSite(c.h, 16, 1), 0);
+    EXPECT_EQ(c.err(), SK_ULONG{CLV_ERR_NOT_FOUND});
+    EXPECT_NE(SKM_CloseTrain(c.h, number), 0);
+    EXPECT_NE(SKM_RemoveTrain(c.h, number), 0);
+    EXPECT_EQ(SKM_GetTrainIndex(c.h, number, &index), 0);
+
+    // The log holds what the clock did, newest last, numbered from 1.
+    SK_ULONG maxLogNo = 0;
+    ASSERT_EQ(SKM_GetMaxLogNo(c.h, &maxLogNo), -1);
+    const unsigned char expected[] = {CLV_LOG_INITIALISED,      CLV_LOG_AUTHENTICATED,
+                                      CLV_LOG_TRAIN_CREATED,    CLV_LOG_TRAIN_CONFIRMED,
+                                      CLV_LOG_TRAIN_ARRIVAL,    CLV_LOG_SETTING_CHANGED,
+                                      CLV_LOG_TRAIN_CLOSED,     CLV_LOG_TRAIN_REMOVED};
+    ASSERT_EQ(maxLogNo, sizeof expected);
+    for (SK_ULONG n = 1; n <= maxLogNo; ++n) {
+        unsigned char type = 0;
+        double when = 0;
+        char data[51];
+        ASSERT_EQ(SKM_GetLogInfo(c.h, n, &type, &when, data), -1) << n;
+        EXPECT_EQ(type, expected[n - 1]) << n;
+        if (type == CLV_LOG_TRAIN_ARRIVAL) {
+            EXPECT_STREQ(data, "DE00000000020001");  // ring, training number
+        }
+    }
+    unsigned char type = 0;
+    double when = 0;
+    char data[51];
+    EXPECT_EQ(SKM_GetLogInfo(c.h, 0, &type, &when, data), 0);
+    EXPECT_EQ(c.err(), SK_ULONG{CLV_ERR_NOT_FOUND});
+}
+
+}  // namespace

@@ -136,28 +136,28 @@ std::shared_ptr<TestClock> findTestClock(SK_ULONG handle) {
 
 extern "C" {
 
-SK_ULONG CLT_OpenTestClock(void) {
+SK_ULONG SKAPI_CALL CLT_OpenTestClock(void) {
     return standins::clockDevices().add(std::make_shared<standins::TestClock>());
 }
 
-void CLT_Close(SK_ULONG handle) { standins::clockDevices().remove(handle); }
+void SKAPI_CALL CLT_Close(SK_ULONG handle) { standins::clockDevices().remove(handle); }
 
-void CLT_Queue(SK_ULONG handle, const CltAnswer* answer) {
+void SKAPI_CALL CLT_Queue(SK_ULONG handle, const CltAnswer* answer) {
     if (auto clock = standins::findTestClock(handle); clock && answer != nullptr)
         clock->queue(*answer);
 }
 
-SK_ULONG CLT_CallCount(SK_ULONG handle) {
+SK_ULONG SKAPI_CALL CLT_CallCount(SK_ULONG handle) {
     auto clock = standins::findTestClock(handle);
     return clock ? clock->callCount() : 0;
 }
 
-int CLT_GetCall(SK_ULONG handle, SK_ULONG index, CltCall* out) {
+int SKAPI_CALL CLT_GetCall(SK_ULONG handle, SK_ULONG index, CltCall* out) {
     auto clock = standins::findTestClock(handle);
     return clock && out != nullptr && clock->call(index, out) ? 1 : 0;
 }
 
-void CLT_SetVerifyKey(const unsigned char* key8) {
+void SKAPI_CALL CLT_SetVerifyKey(const unsigned char* key8) {
     s_verifykey = CDesKey(key8 != nullptr ? key8 : standins::kVerifyKey);
 }
 

@@ -56,16 +56,16 @@ typedef struct CltAnswer {
     void* hookContext;
 } CltAnswer;
 
-CLOCKLINK_FUNC SK_ULONG CLT_OpenTestClock(void);
-CLOCKLINK_FUNC void CLT_Close(SK_ULONG handle);
-CLOCKLINK_FUNC void CLT_Queue(SK_ULONG handle, const CltAnswer* answer);
-CLOCKLINK_FUNC SK_ULONG CLT_CallCount(SK_ULONG handle);
+CLOCKLINK_FUNC SK_ULONG SKAPI_CALL CLT_OpenTestClock(void);
+CLOCKLINK_FUNC void SKAPI_CALL CLT_Close(SK_ULONG handle);
+CLOCKLINK_FUNC void SKAPI_CALL CLT_Queue(SK_ULONG handle, const CltAnswer* answer);
+CLOCKLINK_FUNC SK_ULONG SKAPI_CALL CLT_CallCount(SK_ULONG handle);
 /* Copies call number index (from 0) into *out; 0 if there is none. */
-CLOCKLINK_FUNC int CLT_GetCall(SK_ULONG handle, SK_ULONG index, CltCall* out);
+CLOCKLINK_FUNC int SKAPI_CALL CLT_GetCall(SK_ULONG handle, SK_ULONG index, CltCall* out);
 /* Replaces the verification key behind s_verifykey with key8 (8 bytes), or
  * restores the fixed key ClockLink loads with when key8 is null. Not for use
  * while another thread reads s_verifykey. */
-CLOCKLINK_FUNC void CLT_SetVerifyKey(const unsigned char* key8);
+CLOCKLINK_FUNC void SKAPI_CALL CLT_SetVerifyKey(const unsigned char* key8);
 
 #ifdef __cplusplus
 }

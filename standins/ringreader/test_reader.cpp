@@ -141,41 +141,41 @@ std::shared_ptr<TestReader> findTestReader(SK_ULONG reader) {
 
 extern "C" {
 
-SK_ULONG RRT_OpenTestReader(void) {
+SK_ULONG SKAPI_CALL RRT_OpenTestReader(void) {
     return standins::tagDevices().add(std::make_shared<standins::TestReader>());
 }
 
-void RRT_Close(SK_ULONG reader) { standins::tagDevices().remove(reader); }
+void SKAPI_CALL RRT_Close(SK_ULONG reader) { standins::tagDevices().remove(reader); }
 
-void RRT_Queue(SK_ULONG reader, const RrtAnswer* answer) {
+void SKAPI_CALL RRT_Queue(SK_ULONG reader, const RrtAnswer* answer) {
     if (auto r = standins::findTestReader(reader); r && answer != nullptr) r->queue(*answer);
 }
 
-SK_ULONG RRT_CallCount(SK_ULONG reader) {
+SK_ULONG SKAPI_CALL RRT_CallCount(SK_ULONG reader) {
     auto r = standins::findTestReader(reader);
     return r ? r->callCount() : 0;
 }
 
-int RRT_GetCall(SK_ULONG reader, SK_ULONG index, RrtCall* out) {
+int SKAPI_CALL RRT_GetCall(SK_ULONG reader, SK_ULONG index, RrtCall* out) {
     auto r = standins::findTestReader(reader);
     return r && out != nullptr && r->call(index, out) ? 1 : 0;
 }
 
-void RRT_InsertTag(SK_ULONG reader, const unsigned char* uid4) {
+void SKAPI_CALL RRT_InsertTag(SK_ULONG reader, const unsigned char* uid4) {
     if (auto r = standins::findTestReader(reader); r && uid4 != nullptr) r->insertTag(uid4);
 }
 
-int RRT_SetPage(SK_ULONG reader, SK_ULONG page, const unsigned char* data4) {
+int SKAPI_CALL RRT_SetPage(SK_ULONG reader, SK_ULONG page, const unsigned char* data4) {
     auto r = standins::findTestReader(reader);
     return r && data4 != nullptr && r->setPage(page, data4) ? 1 : 0;
 }
 
-int RRT_GetPage(SK_ULONG reader, SK_ULONG page, unsigned char* data4) {
+int SKAPI_CALL RRT_GetPage(SK_ULONG reader, SK_ULONG page, unsigned char* data4) {
     auto r = standins::findTestReader(reader);
     return r && data4 != nullptr && r->getPage(page, data4) ? 1 : 0;
 }
 
-void RRT_Script(SK_ULONG reader, SK_ULONG index, const RrtAnswer* answer) {
+void SKAPI_CALL RRT_Script(SK_ULONG reader, SK_ULONG index, const RrtAnswer* answer) {
     if (auto r = standins::findTestReader(reader); r && answer != nullptr) r->script(index, *answer);
 }
 

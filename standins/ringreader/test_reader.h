@@ -38,25 +38,25 @@ typedef struct RrtAnswer {
     unsigned char data[16];
 } RrtAnswer;
 
-RINGREADER_FUNC SK_ULONG RRT_OpenTestReader(void);
-RINGREADER_FUNC void RRT_Close(SK_ULONG reader);
-RINGREADER_FUNC void RRT_Queue(SK_ULONG reader, const RrtAnswer* answer);
-RINGREADER_FUNC SK_ULONG RRT_CallCount(SK_ULONG reader);
-RINGREADER_FUNC int RRT_GetCall(SK_ULONG reader, SK_ULONG index, RrtCall* out);
+RINGREADER_FUNC SK_ULONG SKAPI_CALL RRT_OpenTestReader(void);
+RINGREADER_FUNC void SKAPI_CALL RRT_Close(SK_ULONG reader);
+RINGREADER_FUNC void SKAPI_CALL RRT_Queue(SK_ULONG reader, const RrtAnswer* answer);
+RINGREADER_FUNC SK_ULONG SKAPI_CALL RRT_CallCount(SK_ULONG reader);
+RINGREADER_FUNC int SKAPI_CALL RRT_GetCall(SK_ULONG reader, SK_ULONG index, RrtCall* out);
 
 /* Pages of the simulated tag; page and block numbers beyond them fail. */
 enum { RRT_TAG_PAGES = 64 };
 
 /* Puts a tag with this UID into the reader's field, all its pages zero. */
-RINGREADER_FUNC void RRT_InsertTag(SK_ULONG reader, const unsigned char* uid4);
+RINGREADER_FUNC void SKAPI_CALL RRT_InsertTag(SK_ULONG reader, const unsigned char* uid4);
 /* Sets or reads one page of the tag directly, without a recorded call.
  * 0 if there is no tag or no such page. */
-RINGREADER_FUNC int RRT_SetPage(SK_ULONG reader, SK_ULONG page, const unsigned char* data4);
-RINGREADER_FUNC int RRT_GetPage(SK_ULONG reader, SK_ULONG page, unsigned char* data4);
+RINGREADER_FUNC int SKAPI_CALL RRT_SetPage(SK_ULONG reader, SK_ULONG page, const unsigned char* data4);
+RINGREADER_FUNC int SKAPI_CALL RRT_GetPage(SK_ULONG reader, SK_ULONG page, unsigned char* data4);
 /* Answers call number index (from 0, as RRT_GetCall counts) with answer:
  * its result, and for a read its data; the tag's pages are left alone and
  * the queue is not consumed. Scripting the same index again replaces it. */
-RINGREADER_FUNC void RRT_Script(SK_ULONG reader, SK_ULONG index, const RrtAnswer* answer);
+RINGREADER_FUNC void SKAPI_CALL RRT_Script(SK_ULONG reader, SK_ULONG index, const RrtAnswer* answer);
 
 #ifdef __cplusplus
 }

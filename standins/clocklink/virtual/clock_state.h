@@ -5,6 +5,8 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
+#include <unordered_set>
 #include <vector>
 
 #include "standins/clocklink/virtual/clock_time.h"
@@ -31,6 +33,19 @@ using Ring = std::array<std::uint8_t, 6>;
 using Key = std::array<std::uint8_t, 8>;
 using Bcd = std::array<std::uint8_t, 6>;
 
+// A ring number (6 bytes) as one number, for the sets that find a ring
+// among thousands of cards and arrivals at once.
+inline std::uint64_t ringId(const std::uint8_t* ring) {
+    std::uint64_t v = 0;
+    for (int i = 0; i < 6; ++i) v = v << 8 | ring[i];
+    return v;
+}
+
+// The rings of a race's cards and of its arrivals, alongside the lists.
+struct RingSets {
+    std::unordered_set<std::uint64_t> entered, arrived;
+};
+
 enum class EntryState : int { Created = 0, Confirmed = 1, Closed = 2 };
 
 struct Arrival {
@@ -48,6 +63,16 @@ struct Race {
     Key confirmData{};
     std::vector<Key> cards;  // 8-byte card entries as added
     std::vector<Arrival> arrivals;
+    RingSets rings;  // kept with every card and arrival added
+
+    void addCard(const Key& card) {
+        cards.push_back(card);
+        rings.entered.insert(ringId(card.data()));
+    }
+    void addArrival(const Arrival& a) {
+        arrivals.push_back(a);
+        rings.arrived.insert(ringId(a.ring.data()));
+    }
 };
 
 struct Training {
@@ -95,6 +120,16 @@ struct SingleRace {
     std::uint16_t confirmValue = 0;
     std::vector<HCard> cards;     // H clock
     std::vector<Arrival> arrivals;
+    RingSets rings;               // kept with every card and arrival added
+
+    void addCard(const HCard& card) {
+        cards.push_back(card);
+        rings.entered.insert(ringId(card.data()));
+    }
+    void addArrival(const Arrival& a) {
+        arrivals.push_back(a);
+        rings.arrived.insert(ringId(a.ring.data()));
+    }
 };
 
 struct ClockState {
@@ -110,7 +145,7 @@ struct ClockState {
     Seconds base = 0;
     std::int64_t baseAt = 0;
     bool frozen = false;
-    std::vector<LogEntry> log;
+    std::deque<LogEntry> log;  // oldest first
     std::uint32_t nextLogNumber = 1;
     std::array<std::uint8_t, 16> cardData{};  // S and H: what SKS_ReadCard reads
     MState m;

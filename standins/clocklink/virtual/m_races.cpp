@@ -100,12 +100,9 @@ int VirtualClock::mRaces(Exchange& x, bool& handled) {
                                [](const Race& r) { return r.state == EntryState::Created; });
         if (it == m.races.rend()) return CLV_ERR_BAD_STATE;
         const Key card = x.take<Key>(0);
-        const bool present = std::any_of(it->cards.begin(), it->cards.end(), [&](const Key& c) {
-            return std::equal(c.begin(), c.begin() + 6, card.begin());
-        });
-        if (present) return CLV_ERR_EXISTS;
+        if (it->rings.entered.count(ringId(card.data())) != 0) return CLV_ERR_EXISTS;
         if (it->cards.size() >= kMaxRaceCards) return CLV_ERR_FULL;
-        it->cards.push_back(card);
+        it->addCard(card);
         return CLV_OK;
     }
     case 4: {  // confirm: 0 key 8 | 8 value 2 | 10 data 8

@@ -115,6 +115,12 @@ std::vector<Arrival> arrivalsOf(const json& j, std::size_t max) {
     return out;
 }
 
+// No ring entered or arrived twice.
+template <class AnyRace>
+bool consistent(const AnyRace& r) {
+    return r.rings.entered.size() == r.cards.size() && r.rings.arrived.size() == r.arrivals.size();
+}
+
 }  // namespace
 
 std::string saveText(const ClockState& s, Seconds clockNow) {
@@ -250,8 +256,9 @@ int loadText(const std::string& text, ClockState& out) {
                 race.confirmValue = number<std::uint16_t>(r.at("confirm_value"), 0xFFFF);
                 race.confirmData = unhex<Key>(r.at("confirm_data"));
                 checkSize(r.at("cards"), kMaxRaceCards);
-                for (const json& c : r.at("cards")) race.cards.push_back(unhex<Key>(c));
-                race.arrivals = arrivalsOf(r.at("arrivals"), kMaxArrivals);
+                for (const json& c : r.at("cards")) race.addCard(unhex<Key>(c));
+                for (const Arrival& a : arrivalsOf(r.at("arrivals"), kMaxArrivals)) race.addArrival(a);
+                if (!consistent(race)) return CLV_ERR_FILE_DAMAGED;
                 m.races.push_back(std::move(race));
             }
             checkSize(j.at("trainings"), kMaxTrainings);
@@ -293,7 +300,7 @@ int loadText(const std::string& text, ClockState& out) {
                 SingleRace& race = s.single;
                 race.present = true;
                 race.key = unhex<Key>(r.at("key"));
-                race.arrivals = arrivalsOf(r.at("arrivals"), kMaxArrivals);
+                for (const Arrival& a : arrivalsOf(r.at("arrivals"), kMaxArrivals)) race.addArrival(a);
                 if (s.kind == ClockKind::S) {
                     race.time1 = bcdOf(r.at("time1"));
                     race.time2 = bcdOf(r.at("time2"));
@@ -301,10 +308,11 @@ int loadText(const std::string& text, ClockState& out) {
                     race.confirmed = r.at("confirmed").get<bool>();
                     race.confirmValue = number<std::uint16_t>(r.at("confirm_value"), 0xFFFF);
                     checkSize(r.at("cards"), kMaxRaceCards);
-                    for (const json& c : r.at("cards")) race.cards.push_back(unhex<HCard>(c));
+                    for (const json& c : r.at("cards")) race.addCard(unhex<HCard>(c));
                 }
             }
         }
+        if (s.single.present && !consistent(s.single)) return CLV_ERR_FILE_DAMAGED;
         out = std::move(s);
         return CLV_OK;
     } catch (...) {  // parse errors, missing or mistyped fields, Damaged

@@ -79,14 +79,11 @@ int VirtualClock::singleRace(Exchange& x, bool& handled) {
         Seconds t = 0;
         if (!fromBcd(x.params + 16, t)) return CLV_ERR_BAD_PARAM;
         if (!race.present || race.confirmed) return CLV_ERR_BAD_STATE;
-        const bool present = std::any_of(race.cards.begin(), race.cards.end(), [&](const HCard& c) {
-            return std::memcmp(c.data(), x.params, 6) == 0;
-        });
-        if (present) return CLV_ERR_EXISTS;
+        if (race.rings.entered.count(ringId(x.params)) != 0) return CLV_ERR_EXISTS;
         if (race.cards.size() >= kMaxRaceCards) return CLV_ERR_FULL;
         HCard card = x.take<HCard>(0);
         card[6] = card[7] = 0;
-        race.cards.push_back(card);
+        race.addCard(card);
         return CLV_OK;
     }
     case 4: {  // H: confirm: key 8 | value 2

@@ -62,7 +62,7 @@ void VirtualClock::log(std::uint8_t type, const std::vector<std::uint8_t>& data)
     e.type = type;
     e.time = now();
     e.data.assign(data.begin(), data.begin() + std::min(data.size(), kMaxLogData));
-    if (s_.log.size() >= kMaxLog) s_.log.erase(s_.log.begin());
+    if (s_.log.size() >= kMaxLog) s_.log.pop_front();
     s_.log.push_back(std::move(e));
 }
 
@@ -234,41 +234,33 @@ static bool ringIn(const std::vector<Arrival>& arrivals, const Ring& ring) {
 }
 
 int VirtualClock::recordArrival(std::uint32_t raceIndex, const Ring& ring, Seconds time) {
-    std::vector<Arrival>* arrivals = nullptr;
-    std::vector<std::uint8_t> logData(ring.begin(), ring.end());
+    const std::uint64_t id = ringId(ring.data());
+    const Arrival arrival{ring, time, false};
     if (s_.kind == ClockKind::M) {
         if (raceIndex >= s_.m.races.size()) return CLV_ERR_NOT_FOUND;
         Race& race = s_.m.races[raceIndex];
         if (race.state != EntryState::Confirmed) return CLV_ERR_BAD_STATE;
-        const bool entered = std::any_of(race.cards.begin(), race.cards.end(), [&](const Key& c) {
-            return std::equal(ring.begin(), ring.end(), c.begin());
-        });
-        if (!entered) return CLV_ERR_NOT_FOUND;
-        arrivals = &race.arrivals;
-    } else {
-        SingleRace& race = s_.single;
-        if (!race.present) return CLV_ERR_NOT_FOUND;
-        if (s_.kind == ClockKind::H) {
-            if (!race.confirmed) return CLV_ERR_BAD_STATE;
-            const bool entered = std::any_of(race.cards.begin(), race.cards.end(), [&](const HCard& c) {
-                return std::equal(ring.begin(), ring.end(), c.begin());
-            });
-            if (!entered) return CLV_ERR_NOT_FOUND;
-        }
-        raceIndex = 0;
-        arrivals = &race.arrivals;
+        if (race.rings.entered.count(id) == 0) return CLV_ERR_NOT_FOUND;
+        if (race.rings.arrived.count(id) != 0) return CLV_ERR_EXISTS;
+        if (race.arrivals.size() >= kMaxArrivals) return CLV_ERR_FULL;
+        race.addArrival(arrival);
+        const std::size_t n = race.arrivals.size() - 1;
+        std::vector<std::uint8_t> data(ring.begin(), ring.end());
+        data.insert(data.end(), {static_cast<std::uint8_t>(raceIndex >> 8),
+                                 static_cast<std::uint8_t>(raceIndex),
+                                 static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)});
+        log(CLV_LOG_ARRIVAL, data);
+        return CLV_OK;
     }
-    if (ringIn(*arrivals, ring)) return CLV_ERR_EXISTS;
-    if (arrivals->size() >= kMaxArrivals) return CLV_ERR_FULL;
-    arrivals->push_back(Arrival{ring, time, false});
-    if (s_.kind == ClockKind::M) {
-        const std::size_t n = arrivals->size() - 1;
-        logData.insert(logData.end(), {static_cast<std::uint8_t>(raceIndex >> 8),
-                                       static_cast<std::uint8_t>(raceIndex),
-                                       static_cast<std::uint8_t>(n >> 8),
-                                       static_cast<std::uint8_t>(n)});
-        log(CLV_LOG_ARRIVAL, logData);
+    SingleRace& race = s_.single;
+    if (!race.present) return CLV_ERR_NOT_FOUND;
+    if (s_.kind == ClockKind::H) {
+        if (!race.confirmed) return CLV_ERR_BAD_STATE;
+        if (race.rings.entered.count(id) == 0) return CLV_ERR_NOT_FOUND;
     }
+    if (race.rings.arrived.count(id) != 0) return CLV_ERR_EXISTS;
+    if (race.arrivals.size() >= kMaxArrivals) return CLV_ERR_FULL;
+    race.addArrival(arrival);
     return CLV_OK;
 }
 

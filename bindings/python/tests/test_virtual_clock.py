@@ -1,0 +1,78 @@
+"""Against a virtual M clock: the typical road, a refused password and a
+tampered download."""
+from datetime import datetime, timedelta
+
+import pytest
+
+import skylark
+from skylark import virtual
+
+RACE_KEY = bytes.fromhex("5241434532303130")
+RING = "0123456789AB"
+V_KEY = bytes.fromhex("01807FFF0055AA33")
+
+
+def test_typical_road(sk, m_clock):
+    h = m_clock.handle
+    sk.sk_init_dev(h)
+    assert sk.sk_connect(h) != 0
+    start = datetime(2010, 3, 14, 9, 0, 0)
+    assert sk.sk_set_pigeon(h, start) != 0
+    m_clock.freeze()
+    assert sk.sk_get_time(h) == start
+
+    sk.skm_append_card(h, RING, 1, 2, 3, 4, 5, "00" * 12)
+    assert sk.skm_get_card_count(h) == 1
+    sk.skm_create_race(h, RACE_KEY, start, start + timedelta(hours=8), 77)
+    sk.skm_add_race_card(h, RING + "0000")
+    sk.skm_confirm_race(h, RACE_KEY, 1, bytes(8))
+    arrival = datetime(2010, 3, 14, 11, 22, 33)
+    m_clock.record_arrival(0, RING, arrival)
+
+    index = sk.skm_get_race_index(h, RACE_KEY)
+    assert sk.skm_get_race_count(h) == 1
+    info = sk.skm_get_race_info(h, index)
+    assert info.race_key_text == RACE_KEY.hex().upper() and info.race_figure == 1
+    assert sk.skm_get_race_info2(h, index) == (1, 77)
+    record = sk.skm_get_race_record(h, index, 0)
+    assert record.record_text.startswith(RING) and record.arrival_time == arrival
+
+    # The same arrival as the host stores it proves and decodes.
+    plain = sk.sk_parse_record_info(V_KEY, m_clock.stored_record(index, 0, V_KEY))
+    assert plain[:32] == record.record_text and plain[44:52] == record.lead_text
+    assert sk.skm_close_race(h, RACE_KEY) != 0
+
+
+def test_refused_password(sk, m_clock):
+    h = m_clock.handle
+    m_clock.set_password("s3cret")
+    with pytest.raises(skylark.SkylarkError) as refused:
+        sk.sk_connect_ex(h, "wrong")
+    assert refused.value.export == "SK_ConnectEx"
+    assert refused.value.error_code == virtual.ERR_BAD_PROOF
+    with pytest.raises(skylark.SkylarkError) as locked:
+        sk.skm_get_race_count(h)
+    assert locked.value.error_code == virtual.ERR_NOT_AUTHENTICATED
+    assert sk.sk_connect_ex(h, "s3cret") != 0
+    assert sk.skm_get_race_count(h) == 0
+
+
+def test_tampered_download(sk, m_clock):
+    h = m_clock.handle
+    sk.sk_init_dev(h)
+    sk.sk_connect(h)
+    sk.skm_create_race(h, RACE_KEY, datetime(2010, 3, 14, 9), datetime(2010, 3, 14, 17), 0)
+    sk.skm_add_race_card(h, RING + "0000")
+    sk.skm_confirm_race(h, RACE_KEY, 1, bytes(8))
+    m_clock.record_arrival(0, RING, datetime(2010, 3, 14, 10, 0, 0))
+
+    m_clock.set_fault(virtual.FAULT_TAMPER, 8 * 5)  # one bit of the record body
+    with pytest.raises(skylark.SkylarkError, match="SKM_GetRaceRecord"):
+        sk.skm_get_race_record(h, 0, 0)
+    assert sk.skm_get_race_record(h, 0, 0).record_text.startswith(RING)
+
+    stored = m_clock.stored_record(0, 0, V_KEY)
+    tampered = stored[:10] + ("0" if stored[10] != "0" else "1") + stored[11:]
+    with pytest.raises(skylark.SkylarkError) as failed:
+        sk.sk_parse_record_info(V_KEY, tampered)
+    assert failed.value.error_code is None
