@@ -57,12 +57,12 @@ TEST_P(AuthBlock, SentAfterCommKeyAndRandoms) {
 
     EXPECT_EQ(functions(clock), (std::vector<int>{CLT_IS_COMM_KEY_VALID, CLT_GET_RND,
                                                   CLT_GET_COMM_KEY_RND, CLT_RUN_SYS_CMD}));
-    const CltCall sent = clock.commands().at(0);
-    EXPECT_EQ(sent.number, 3u);
-    EXPECT_EQ(sent.paramLen, 12u);
-    EXPECT_TRUE(sent.replyNull && sent.replyLenNull);
-    EXPECT_EQ(Bytes(sent.params, sent.params + 4), c.t);
-    EXPECT_EQ(decrypted(sent.params + 4, kTestVerifyKey), c.plain);
+    // The comm-key random, then the plain bytes encrypted under the verify key.
+    Bytes block = c.t;
+    block.resize(12);
+    skylark::desEncrypt(c.plain.data(), block.data() + 4, CDesKey(kTestVerifyKey.data()));
+    EXPECT_TRUE(test::sentOnly(clock, {CLT_RUN_SYS_CMD, 3, block, 0}));
+    EXPECT_EQ(decrypted(clock.commands().at(0).params + 4, kTestVerifyKey), c.plain);
 }
 
 // System identifier pad 3A 91 E4 5D 08 B7 62 CF.

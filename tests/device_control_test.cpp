@@ -18,6 +18,8 @@ namespace {
 using test::Answer;
 using test::Bytes;
 using test::hex;
+using test::Outputs;
+using test::sentOnly;
 
 using test::kTestVerifyKey;
 const Bytes kAccessCode = hex("5B C3 17 A9 6E 24 D0 8F");
@@ -56,14 +58,13 @@ TEST_P(InitDev, SendsFoldedAccessCodeAndLocalTime) {
     const Bytes after = localNowBcd();
 
     ASSERT_EQ(clock.calls().size(), 1u);
+    // The code, then the local time of the call (read before and after it).
     const CltCall sent = clock.commands().at(0);
-    EXPECT_EQ(sent.function, CLT_RUN_SYS_CMD);
-    EXPECT_EQ(sent.number, 2u);
-    EXPECT_EQ(sent.paramLen, 14u);
-    EXPECT_TRUE(sent.replyNull && sent.replyLenNull);
-    EXPECT_EQ(Bytes(sent.params, sent.params + 8), c.code);
     const Bytes time(sent.params + 8, sent.params + 14);
     EXPECT_TRUE(time == before || time == after);
+    Bytes block = c.code;
+    block.insert(block.end(), time.begin(), time.end());
+    EXPECT_TRUE(sentOnly(clock, {CLT_RUN_SYS_CMD, 2, block, 0}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -78,63 +79,70 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Device, ActiveIspSendsTheAccessCodeWhateverThePassword) {
     test::TestClock clock;
     SK_InitDevEx(clock.handle(), "LongPassword");
+    const Bytes initBlock = test::TestClock::params(clock.commands().at(0));
     EXPECT_EQ(SK_ActiveIsp(clock.handle()), 1);
-    const CltCall sent = clock.commands().at(1);
-    EXPECT_EQ(sent.function, CLT_RUN_SYS_CMD);
-    EXPECT_EQ(sent.number, 4u);
-    EXPECT_TRUE(sent.replyNull && sent.replyLenNull);
-    EXPECT_EQ(test::TestClock::params(sent), kAccessCode);
+    EXPECT_TRUE(sentOnly(clock, {{CLT_RUN_SYS_CMD, 2, initBlock, 0},
+                                 {CLT_RUN_SYS_CMD, 4, kAccessCode, 0}}));
 }
 
 // ---- Setting the time ------------------------------------------------------------
 
-const double kMarch14 = 40251.37855324074;  // 14 March 2010 09:05:07
+using test::kDate;  // 14 March 2010 09:05:07
 const Bytes kRandom = hex("5A C3 0F 96");
 
 // date 10 03 14 09 05 07, R 5A C3 0F 96; masks 6D B2 (SetPigeon), 9E 47 (SetTime)
 const Bytes kSetTimeBlock = hex("10 03 14 09 05 07  4A C0 1B 9F 5F C4 91 D1");
 const Bytes kSetPigeonPlain = hex("4A C0 1B 9F 5F C4 62 24");
 
-CltCall setTimeCall(BOOL16(SKAPI_CALL* fn)(SK_ULONG, double)) {
+// The date, then the 8-byte block made with the clock's random: the random
+// is read first, then the block goes out as user command 0 without a reply.
+Bytes setTimeBlock(BOOL16(SKAPI_CALL* fn)(SK_ULONG, double), const Bytes& block8) {
     test::TestClock clock;
     clock.answer({Answer::reply(kRandom), Answer::status(1)});
-    EXPECT_EQ(fn(clock.handle(), kMarch14), 1);
+    EXPECT_EQ(fn(clock.handle(), kDate), 1);
     const auto calls = clock.calls();
     EXPECT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls.at(0).function, CLT_GET_RND);
-    const CltCall sent = calls.at(1);
-    EXPECT_EQ(sent.function, CLT_RUN_USER_CMD);
-    EXPECT_EQ(sent.number, 0u);
-    EXPECT_EQ(sent.paramLen, 14u);
-    EXPECT_TRUE(sent.replyNull && sent.replyLenNull);
-    return sent;
+    Bytes block = test::kDateBcd;
+    block.insert(block.end(), block8.begin(), block8.end());
+    EXPECT_TRUE(sentOnly(clock, {CLT_RUN_USER_CMD, 0, block, 0}));
+    return test::TestClock::params(clock.commands().at(0));
+}
+
+Bytes encrypted(const Bytes& plain, const CDesKey& key) {
+    Bytes out(8);
+    skylark::desEncrypt(plain.data(), out.data(), key);
+    return out;
 }
 
 TEST(SetTime, SendsTheVerificationBlockInClear) {
-    EXPECT_EQ(test::TestClock::params(setTimeCall(SK_SetTime)), kSetTimeBlock);
+    EXPECT_EQ(setTimeBlock(SK_SetTime, Bytes(kSetTimeBlock.begin() + 6, kSetTimeBlock.end())),
+              kSetTimeBlock);
 }
 
 TEST(SetTime, SetPigeonSendsTheSameTimeAndEncryptsItsBlock) {
     const test::VerifyKey key(kTestVerifyKey);
-    const CltCall pigeon = setTimeCall(SK_SetPigeon);
-    const CltCall time = setTimeCall(SK_SetTime);
-    EXPECT_EQ(Bytes(pigeon.params, pigeon.params + 6), Bytes(time.params, time.params + 6));
-    const Bytes plain = decrypted(pigeon.params + 6, CDesKey(kTestVerifyKey.data()));
+    const Bytes pigeon =
+        setTimeBlock(SK_SetPigeon, encrypted(kSetPigeonPlain, CDesKey(kTestVerifyKey.data())));
+    const Bytes time = setTimeBlock(SK_SetTime, Bytes(kSetTimeBlock.begin() + 6, kSetTimeBlock.end()));
+    EXPECT_EQ(Bytes(pigeon.begin(), pigeon.begin() + 6), Bytes(time.begin(), time.begin() + 6));
+    const Bytes plain = decrypted(pigeon.data() + 6, CDesKey(kTestVerifyKey.data()));
     EXPECT_EQ(plain, kSetPigeonPlain);
     // Only the mask bytes tell the two blocks apart.
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(plain[i], time.params[6 + i]);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(plain[i], time[6 + i]);
 }
 
 TEST(SetTime, StandInLoadsItsFixedVerifyKey) {
-    const CltCall pigeon = setTimeCall(SK_SetPigeon);
-    EXPECT_EQ(decrypted(pigeon.params + 6, CDesKey(standins::kVerifyKey)), kSetPigeonPlain);
+    const Bytes pigeon =
+        setTimeBlock(SK_SetPigeon, encrypted(kSetPigeonPlain, CDesKey(standins::kVerifyKey)));
+    EXPECT_EQ(decrypted(pigeon.data() + 6, CDesKey(standins::kVerifyKey)), kSetPigeonPlain);
 }
 
 TEST(SetTime, FailedRandomSendsNothing) {
     for (auto fn : {SK_SetTime, SK_SetPigeon}) {
         test::TestClock clock;
         clock.answer(Answer::status(0));
-        EXPECT_EQ(fn(clock.handle(), kMarch14), 0);
+        EXPECT_EQ(fn(clock.handle(), kDate), 0);
         EXPECT_TRUE(clock.commands().empty());
     }
 }
@@ -164,8 +172,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(PassCase{"InitDev", 0, [](SK_ULONG h) { return SK_InitDev(h); }},
                     PassCase{"InitDevEx", 0, [](SK_ULONG h) { return SK_InitDevEx(h, "x"); }},
                     PassCase{"ActiveIsp", 0, [](SK_ULONG h) { return SK_ActiveIsp(h); }},
-                    PassCase{"SetTime", 1, [](SK_ULONG h) { return SK_SetTime(h, kMarch14); }},
-                    PassCase{"SetPigeon", 1, [](SK_ULONG h) { return SK_SetPigeon(h, kMarch14); }},
+                    PassCase{"SetTime", 1, [](SK_ULONG h) { return SK_SetTime(h, kDate); }},
+                    PassCase{"SetPigeon", 1, [](SK_ULONG h) { return SK_SetPigeon(h, kDate); }},
                     PassCase{"Connect", 3, [](SK_ULONG h) { return SK_Connect(h); }},
                     PassCase{"CreateCommKey", 0, [](SK_ULONG h) { return SK_CreateCommKey(h); }}),
     [](const testing::TestParamInfo<PassCase>& info) { return std::string(info.param.name); });
@@ -187,18 +195,13 @@ TEST_P(GetDevInfo, DecodesOnlyAnExactReply) {
     const InfoCase& c = GetParam();
     test::TestClock clock;
     clock.answer(c.answer);
-    char text[40];
-    std::memset(text, '#', sizeof text);
-    EXPECT_EQ(SK_GetDevInfo(clock.handle(), text), c.result);
-
-    const CltCall sent = clock.commands().at(0);
-    EXPECT_EQ(sent.number, 0u);
-    EXPECT_EQ(test::TestClock::params(sent), hex("01"));
-    EXPECT_EQ(sent.presetLen, 16u);
+    Outputs out;
+    EXPECT_EQ(SK_GetDevInfo(clock.handle(), out.text), c.result);
+    EXPECT_TRUE(sentOnly(clock, {CLT_RUN_SYS_CMD, 0, "01", 16}));
     if (c.text != nullptr) {
-        EXPECT_STREQ(text, c.text);
+        EXPECT_STREQ(out.text, c.text);
     } else {
-        EXPECT_EQ(std::string(text, sizeof text), std::string(sizeof text, '#'));
+        EXPECT_TRUE(out.untouched());
     }
 }
 
@@ -212,27 +215,28 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<InfoCase>& info) { return std::string(info.param.name); });
 
 TEST(GetTime, ReadsTheClocksTime) {
-    const double untouched = 123.5;
     const struct {
         const char* name;
         Answer answer;
         BOOL16 result;
-        double date;
+        double date;  // on success
     } rows[] = {
-        {"March14", Answer::reply(hex("10 03 14 09 05 07")), -1, kMarch14},
+        {"March14", Answer::reply(hex("10 03 14 09 05 07")), -1, kDate},
         {"NotADateGivesZero", Answer::reply(hex("10 13 14 09 05 07")), -1, 0.0},
-        {"OneShort", Answer::reply(hex("10 03 14 09 05")), 0, untouched},
-        {"Refused", Answer::reply(hex("10 03 14 09 05 07"), 0), 0, untouched},
+        {"OneShort", Answer::reply(hex("10 03 14 09 05")), 0, 0.0},
+        {"Refused", Answer::reply(hex("10 03 14 09 05 07"), 0), 0, 0.0},
     };
     for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
         test::TestClock clock;
         clock.answer(row.answer);
-        double date = untouched;
-        EXPECT_EQ(SK_GetTime(clock.handle(), &date), row.result) << row.name;
-        EXPECT_NEAR(date, row.date, 1e-9) << row.name;
-        const CltCall sent = clock.commands().at(0);
-        EXPECT_EQ(test::TestClock::params(sent), hex("10")) << row.name;
-        EXPECT_EQ(sent.presetLen, 6u) << row.name;
+        Outputs out;
+        EXPECT_EQ(SK_GetTime(clock.handle(), &out.time1), row.result);
+        if (row.result != 0)
+            EXPECT_NEAR(out.time1, row.date, 1e-9);
+        else
+            EXPECT_TRUE(out.untouched());
+        EXPECT_TRUE(sentOnly(clock, {CLT_RUN_SYS_CMD, 0, "10", 6}));
     }
 }
 
@@ -252,18 +256,19 @@ TEST(GetDevState, StateRule) {
         clock.answer(row.answer);
         unsigned char state = 0;
         EXPECT_EQ(SK_GetDevState(clock.handle(), &state), row.result) << row.name;
-        const CltCall sent = clock.commands().at(0);
-        EXPECT_EQ(test::TestClock::params(sent), hex("00")) << row.name;
-        EXPECT_EQ(sent.presetLen, 1u) << row.name;
+        EXPECT_TRUE(sentOnly(clock, {CLT_RUN_SYS_CMD, 0, "00", 1})) << row.name;
     }
 }
 
-TEST(Device, NullOutputCallsNothing) {
-    test::TestClock clock;
-    EXPECT_EQ(SK_GetDevState(clock.handle(), nullptr), 0);
-    EXPECT_EQ(SK_GetDevInfo(clock.handle(), nullptr), 0);
-    EXPECT_EQ(SK_GetTime(clock.handle(), nullptr), 0);
-    EXPECT_TRUE(clock.calls().empty());
-}
+class DeviceNull : public testing::TestWithParam<test::NullRow> {};
+TEST_P(DeviceNull, CallsNothing) { test::expectNullRefused(GetParam()); }
+
+const test::NullRow kDeviceNulls[] = {
+    {"GetDevState", [](SK_ULONG h, Outputs&) { return SK_GetDevState(h, nullptr); }},
+    {"GetDevInfo", [](SK_ULONG h, Outputs&) { return SK_GetDevInfo(h, nullptr); }},
+    {"GetTime", [](SK_ULONG h, Outputs&) { return SK_GetTime(h, nullptr); }},
+};
+INSTANTIATE_TEST_SUITE_P(Device, DeviceNull, testing::ValuesIn(kDeviceNulls),
+                         test::rowName<test::NullRow>);
 
 }  // namespace

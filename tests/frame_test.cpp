@@ -48,12 +48,10 @@ TEST_P(ResultRule, TurnsStatusAndLengthIntoTheResult) {
     EXPECT_EQ(outcome.result, c.expected);
     EXPECT_EQ(outcome.ok(), c.expected != 0);
 
-    const auto calls = clock.commands();
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0].function,
-              c.command->kind == Kind::System ? CLT_RUN_SYS_CMD : CLT_RUN_USER_CMD);
-    EXPECT_EQ(calls[0].number, c.command->number);
-    EXPECT_EQ(calls[0].paramLen, c.command->paramLen);
+    EXPECT_TRUE(test::sentOnly(
+        clock, {c.command->kind == Kind::System ? CLT_RUN_SYS_CMD : CLT_RUN_USER_CMD,
+                c.command->number, test::Bytes(params.data(), params.data() + params.size()),
+                static_cast<SK_ULONG>(c.command->replyLen)}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -131,12 +129,7 @@ TEST(Frame, ReadPresetsExpectedLengthAndPassesBuffers) {
     EXPECT_EQ(outcome.length, 2u);
     EXPECT_EQ(skylark::getBe16(reply.bytes), 300u);
 
-    const CltCall call = clock.commands().at(0);
-    EXPECT_EQ(call.number, 0u);
-    EXPECT_EQ(TestClock::params(call), test::hex("17"));
-    EXPECT_FALSE(call.replyNull);
-    EXPECT_FALSE(call.replyLenNull);
-    EXPECT_EQ(call.presetLen, 2u);
+    EXPECT_TRUE(test::sentOnly(clock, {CLT_RUN_SYS_CMD, 0, "17", 2}));
 }
 
 TEST(Frame, WriteSendsItsCodeFirstAndNullReplyPointers) {
@@ -146,12 +139,7 @@ TEST(Frame, WriteSendsItsCodeFirstAndNullReplyPointers) {
     Reply reply;
     EXPECT_EQ(skylark::run(clock.handle(), cmd::SetChannelNo, params, reply.bytes).result, -1);
 
-    const CltCall call = clock.commands().at(0);
-    EXPECT_EQ(call.function, CLT_RUN_SYS_CMD);
-    EXPECT_EQ(call.number, 1u);
-    EXPECT_EQ(TestClock::params(call), test::hex("13 02 0A 0B 0C 0D"));
-    EXPECT_TRUE(call.replyNull);
-    EXPECT_TRUE(call.replyLenNull);
+    EXPECT_TRUE(test::sentOnly(clock, {CLT_RUN_SYS_CMD, 1, "13 02 0A 0B 0C 0D", 0}));
 }
 
 TEST(Frame, DeviceStateReadsErrorCodeOnlyAfterAFailure) {
@@ -166,9 +154,7 @@ TEST(Frame, DeviceStateReadsErrorCodeOnlyAfterAFailure) {
     std::vector<int> functions;
     for (const CltCall& c : clock.calls()) functions.push_back(c.function);
     EXPECT_EQ(functions, (std::vector<int>{CLT_RUN_SYS_CMD, CLT_RUN_SYS_CMD, CLT_GET_ERR_CODE}));
-    const CltCall read = clock.calls().at(0);
-    EXPECT_EQ(TestClock::params(read), test::hex("00"));
-    EXPECT_EQ(read.presetLen, 1u);
+    EXPECT_TRUE(test::sentOnly(clock, {{CLT_RUN_SYS_CMD, 0, "00", 1}, {CLT_RUN_SYS_CMD, 0, "00", 1}}));
 }
 
 TEST(Frame, DeviceStateNullOutputSendsNothing) {

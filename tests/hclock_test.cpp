@@ -8,132 +8,84 @@
 #include <vector>
 
 #include "api/skylark.h"
-#include "clock_support.h"
+#include "support.h"
 
 namespace {
 
 using namespace test;
 
-// Outputs of the H clock reads, preset to the untouched values.
-struct Outputs {
-    char text1[32];
-    char text2[32];
-    double time = kUntouchedDate;
-    SK_ULONG count = kUntouchedCount;
-
-    Outputs() {
-        std::strcpy(text1, kUntouchedText.c_str());
-        std::strcpy(text2, kUntouchedText.c_str());
-    }
-};
-
 // ---- The commands each export sends -----------------------------------------
 
-struct Command {
-    int function;
-    SK_ULONG number;
-    const char* params;
-    SK_ULONG preset;  // 0: no reply, both reply pointers null
+class HClockWire : public ::testing::TestWithParam<WireRow> {};
+TEST_P(HClockWire, SendsItsCommand) { expectWire(GetParam()); }
+
+const WireRow kHClockWire[] = {
+    {"GetRaceCardIndexLow16Bits",
+     [](SK_ULONG h, Outputs& o) { return SKH_GetRaceCard(h, 0x10203, o.text, o.text2, &o.time1); },
+     CLT_RUN_SYS_CMD, 0, "15 02 03", 22},
+    {"CreateRace", [](SK_ULONG h, Outputs&) { return SKH_CreateRace(h, "0123456789ABCDEF"); },
+     CLT_RUN_USER_CMD, 2, "01 23 45 67 89 AB CD EF 00 00 00 00 00 00", 0},
+    {"CreateRaceShortKeyGivesZeros", [](SK_ULONG h, Outputs&) { return SKH_CreateRace(h, "a1b2"); },
+     CLT_RUN_USER_CMD, 2, "A1 B2 00 00 00 00 00 00 00 00 00 00 00 00", 0},
+    {"AddRaceCard",
+     [](SK_ULONG h, Outputs&) {
+         return SKH_AddRaceCard(h, "112233445566", "0123456789ABCDEF", kDate);
+     },
+     CLT_RUN_USER_CMD, 3, "11 22 33 44 55 66  00 00  01 23 45 67 89 AB CD EF  10 03 14 09 05 07",
+     0},
+    {"AddRaceCardShortTextsGiveZeros",
+     [](SK_ULONG h, Outputs&) { return SKH_AddRaceCard(h, "1122", "01", kDate); },
+     CLT_RUN_USER_CMD, 3, "11 22 00 00 00 00  00 00  01 00 00 00 00 00 00 00  10 03 14 09 05 07",
+     0},
+    {"ConfirmRace",
+     [](SK_ULONG h, Outputs&) { return SKH_ConfirmRace(h, "0123456789ABCDEF", 0x12345); },
+     CLT_RUN_USER_CMD, 4, "01 23 45 67 89 AB CD EF 23 45", 0},
+    {"ConfirmRaceShortKeyGivesZeros",
+     [](SK_ULONG h, Outputs&) { return SKH_ConfirmRace(h, "FF", 7); }, CLT_RUN_USER_CMD, 4,
+     "FF 00 00 00 00 00 00 00 00 07", 0},
 };
-
-struct Exchange {
-    const char* name;
-    std::function<BOOL16(SK_ULONG, Outputs&)> call;
-    std::vector<Command> commands;
-};
-
-// Cases print as their names in test output.
-void PrintTo(const Exchange& c, std::ostream* os) { *os << c.name; }
-
-class HClockExchange : public ::testing::TestWithParam<Exchange> {};
-
-TEST_P(HClockExchange, SendsItsCommands) {
-    const Exchange& e = GetParam();
-    test::TestClock clock;
-    // Answers that satisfy each command, so a second command runs.
-    clock.answer({Answer::reply(hex("01 02 03 04 05 06 07 08")), Answer::reply(hex("00 01"))});
-    Outputs out;
-    e.call(clock.handle(), out);
-    const auto calls = clock.commands();
-    ASSERT_EQ(calls.size(), e.commands.size());
-    for (std::size_t i = 0; i < calls.size(); ++i) {
-        const CltCall& c = calls[i];
-        const Command& want = e.commands[i];
-        EXPECT_EQ(c.function, want.function) << i;
-        EXPECT_EQ(c.number, want.number) << i;
-        EXPECT_EQ(test::TestClock::params(c), hex(want.params)) << i;
-        EXPECT_EQ(c.replyNull != 0, want.preset == 0) << i;
-        EXPECT_EQ(c.replyLenNull != 0, want.preset == 0) << i;
-        EXPECT_EQ(c.presetLen, want.preset) << i;
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Commands, HClockExchange,
-    ::testing::Values(
-        Exchange{"GetRaceInfo",
-                 [](SK_ULONG h, Outputs& o) { return SKH_GetRaceInfo(h, o.text1, &o.count); },
-                 {{CLT_RUN_SYS_CMD, 0, "12", 8}, {CLT_RUN_SYS_CMD, 0, "14", 2}}},
-        Exchange{"GetRaceCardIndexLow16Bits",
-                 [](SK_ULONG h, Outputs& o) {
-                     return SKH_GetRaceCard(h, 0x10203, o.text1, o.text2, &o.time);
-                 },
-                 {{CLT_RUN_SYS_CMD, 0, "15 02 03", 22}}},
-        Exchange{"CreateRace",
-                 [](SK_ULONG h, Outputs&) { return SKH_CreateRace(h, "0123456789ABCDEF"); },
-                 {{CLT_RUN_USER_CMD, 2, "01 23 45 67 89 AB CD EF 00 00 00 00 00 00", 0}}},
-        Exchange{"CreateRaceShortKeyGivesZeros",
-                 [](SK_ULONG h, Outputs&) { return SKH_CreateRace(h, "a1b2"); },
-                 {{CLT_RUN_USER_CMD, 2, "A1 B2 00 00 00 00 00 00 00 00 00 00 00 00", 0}}},
-        Exchange{"AddRaceCard",
-                 [](SK_ULONG h, Outputs&) {
-                     return SKH_AddRaceCard(h, "112233445566", "0123456789ABCDEF", kDate);
-                 },
-                 {{CLT_RUN_USER_CMD, 3,
-                   "11 22 33 44 55 66  00 00  01 23 45 67 89 AB CD EF  10 03 14 09 05 07", 0}}},
-        Exchange{"AddRaceCardShortTextsGiveZeros",
-                 [](SK_ULONG h, Outputs&) { return SKH_AddRaceCard(h, "1122", "01", kDate); },
-                 {{CLT_RUN_USER_CMD, 3,
-                   "11 22 00 00 00 00  00 00  01 00 00 00 00 00 00 00  10 03 14 09 05 07", 0}}},
-        Exchange{"ConfirmRace",
-                 [](SK_ULONG h, Outputs&) { return SKH_ConfirmRace(h, "0123456789ABCDEF", 0x12345); },
-                 {{CLT_RUN_USER_CMD, 4, "01 23 45 67 89 AB CD EF 23 45", 0}}},
-        Exchange{"ConfirmRaceShortKeyGivesZeros",
-                 [](SK_ULONG h, Outputs&) { return SKH_ConfirmRace(h, "FF", 7); },
-                 {{CLT_RUN_USER_CMD, 4, "FF 00 00 00 00 00 00 00 00 07", 0}}}),
-    [](const ::testing::TestParamInfo<Exchange>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Commands, HClockWire, ::testing::ValuesIn(kHClockWire),
+                         rowName<WireRow>);
 
 // ---- Race information: two commands ---------------------------------------------
 
+// The key, then the card count once the key has come.
+TEST(HClockRaceInfo, SendsKeyThenCountRequests) {
+    TestClock clock;
+    clock.answer({Answer::reply(hex("01 02 03 04 05 06 07 08")), Answer::reply(hex("00 01"))});
+    Outputs out;
+    SKH_GetRaceInfo(clock.handle(), out.text, &out.n1);
+    EXPECT_TRUE(sentOnly(clock, {{CLT_RUN_SYS_CMD, 0, "12", 8}, {CLT_RUN_SYS_CMD, 0, "14", 2}}));
+}
+
 TEST(HClockRaceInfo, DeliversKeyAndCardCount) {
-    test::TestClock clock;
+    TestClock clock;
     clock.answer({Answer::reply(hex("01 23 45 67 89 AB CD EF")), Answer::reply(hex("01 2C"))});
     Outputs out;
-    EXPECT_EQ(SKH_GetRaceInfo(clock.handle(), out.text1, &out.count), -1);
-    EXPECT_STREQ(out.text1, "0123456789ABCDEF");
-    EXPECT_EQ(out.count, 300u);
+    EXPECT_EQ(SKH_GetRaceInfo(clock.handle(), out.text, &out.n1), -1);
+    EXPECT_STREQ(out.text, "0123456789ABCDEF");
+    EXPECT_EQ(out.n1, 300u);
 }
 
 TEST(HClockRaceInfo, FirstFailingSendsNoSecondAndWritesNothing) {
     for (const Answer& first : {Answer::status(0), Answer::reply(hex("01 02 03 04 05 06 07"))}) {
-        test::TestClock clock;
+        TestClock clock;
         clock.answer(first);
         Outputs out;
-        EXPECT_EQ(SKH_GetRaceInfo(clock.handle(), out.text1, &out.count), 0);
+        EXPECT_EQ(SKH_GetRaceInfo(clock.handle(), out.text, &out.n1), 0);
         EXPECT_EQ(clock.commands().size(), 1u);
-        EXPECT_EQ(out.text1, kUntouchedText);
-        EXPECT_EQ(out.count, kUntouchedCount);
+        EXPECT_TRUE(out.untouched());
     }
 }
 
 TEST(HClockRaceInfo, SecondFailingLeavesTheKeyWritten) {
     for (const Answer& second : {Answer::status(0), Answer::reply(hex("01 02 03"))}) {
-        test::TestClock clock;
+        TestClock clock;
         clock.answer({Answer::reply(hex("01 23 45 67 89 AB CD EF")), second});
         Outputs out;
-        EXPECT_EQ(SKH_GetRaceInfo(clock.handle(), out.text1, &out.count), 0);
-        EXPECT_STREQ(out.text1, "0123456789ABCDEF");
-        EXPECT_EQ(out.count, kUntouchedCount);
+        EXPECT_EQ(SKH_GetRaceInfo(clock.handle(), out.text, &out.n1), 0);
+        EXPECT_STREQ(out.text, "0123456789ABCDEF");
+        EXPECT_TRUE(unwritten(out.n1));
     }
 }
 
@@ -141,14 +93,14 @@ TEST(HClockRaceInfo, SecondFailingLeavesTheKeyWritten) {
 
 TEST(HClockRaceCard, DecodesTheCardIgnoringBytes6And7) {
     for (const char* gap : {"00 00", "FF EE"}) {
-        test::TestClock clock;
+        TestClock clock;
         clock.answer(Answer::reply(
             hex(std::string("11 22 33 44 55 66") + gap + "01 23 45 67 89 AB CD EF 10 03 14 09 05 07")));
         Outputs out;
-        EXPECT_EQ(SKH_GetRaceCard(clock.handle(), 1, out.text1, out.text2, &out.time), -1) << gap;
-        EXPECT_STREQ(out.text1, "112233445566") << gap;
+        EXPECT_EQ(SKH_GetRaceCard(clock.handle(), 1, out.text, out.text2, &out.time1), -1) << gap;
+        EXPECT_STREQ(out.text, "112233445566") << gap;
         EXPECT_STREQ(out.text2, "0123456789ABCDEF") << gap;
-        EXPECT_NEAR(out.time, kDate, kDateTolerance) << gap;
+        EXPECT_NEAR(out.time1, kDate, kDateTolerance) << gap;
     }
 }
 
@@ -156,35 +108,33 @@ TEST(HClockRaceCard, RejectedReplyLeavesOutputsUntouched) {
     const Bytes card = hex("11 22 33 44 55 66 00 00 01 23 45 67 89 AB CD EF 10 03 14 09 05 07");
     for (const Answer& a : {Answer::reply(card, 0), Answer::reply(card).delivered(21),
                             Answer::reply(card).delivered(23)}) {
-        test::TestClock clock;
+        TestClock clock;
         clock.answer(a);
         Outputs out;
-        EXPECT_EQ(SKH_GetRaceCard(clock.handle(), 1, out.text1, out.text2, &out.time), 0);
-        EXPECT_EQ(out.text1, kUntouchedText);
-        EXPECT_EQ(out.text2, kUntouchedText);
-        EXPECT_EQ(out.time, kUntouchedDate);
+        EXPECT_EQ(SKH_GetRaceCard(clock.handle(), 1, out.text, out.text2, &out.time1), 0);
+        EXPECT_TRUE(out.untouched());
     }
 }
 
 // What the host writes with SKH_AddRaceCard reads back the same through
 // SKH_GetRaceCard: one layout both ways.
 TEST(HClockRaceCard, AddedCardReadsBackTheSame) {
-    test::TestClock clock;
+    TestClock clock;
     ASSERT_NE(SKH_AddRaceCard(clock.handle(), "A1A2A3A4A5A6", "B1B2B3B4B5B6B7B8", kDate), 0);
-    const Bytes sent = test::TestClock::params(clock.commands().at(0));
+    const Bytes sent = TestClock::params(clock.commands().at(0));
     clock.answer(Answer::reply(sent));
     Outputs out;
-    EXPECT_EQ(SKH_GetRaceCard(clock.handle(), 0, out.text1, out.text2, &out.time), -1);
-    EXPECT_STREQ(out.text1, "A1A2A3A4A5A6");
+    EXPECT_EQ(SKH_GetRaceCard(clock.handle(), 0, out.text, out.text2, &out.time1), -1);
+    EXPECT_STREQ(out.text, "A1A2A3A4A5A6");
     EXPECT_STREQ(out.text2, "B1B2B3B4B5B6B7B8");
-    EXPECT_NEAR(out.time, kDate, kDateTolerance);
+    EXPECT_NEAR(out.time1, kDate, kDateTolerance);
 }
 
 // ---- Results --------------------------------------------------------------------
 
 TEST(HClockResult, AddRaceCardAndConfirmRacePassStatusThrough) {
     for (const BOOL16 status : {BOOL16(1), BOOL16(0x0200), BOOL16(0)}) {
-        test::TestClock clock;
+        TestClock clock;
         clock.answer({Answer::status(status), Answer::status(status)});
         EXPECT_EQ(SKH_AddRaceCard(clock.handle(), "11", "22", kDate), status);
         EXPECT_EQ(SKH_ConfirmRace(clock.handle(), "33", 1), status);
@@ -192,32 +142,34 @@ TEST(HClockResult, AddRaceCardAndConfirmRacePassStatusThrough) {
 }
 
 TEST(HClockResult, CreateRaceIsNormalised) {
-    test::TestClock clock;
+    TestClock clock;
     clock.answer({Answer::status(1), Answer::status(0)});
     EXPECT_EQ(SKH_CreateRace(clock.handle(), "01"), -1);
     EXPECT_EQ(SKH_CreateRace(clock.handle(), "01"), 0);
 }
 
-TEST(HClockResult, NullRequiredPointerSendsNothing) {
-    test::TestClock clock;
-    const SK_ULONG h = clock.handle();
-    Outputs o;
-    EXPECT_EQ(SKH_GetRaceInfo(h, nullptr, &o.count), 0);
-    EXPECT_EQ(SKH_GetRaceInfo(h, o.text1, nullptr), 0);
-    EXPECT_EQ(SKH_GetRaceCard(h, 1, nullptr, o.text2, &o.time), 0);
-    EXPECT_EQ(SKH_GetRaceCard(h, 1, o.text1, nullptr, &o.time), 0);
-    EXPECT_EQ(SKH_GetRaceCard(h, 1, o.text1, o.text2, nullptr), 0);
-    EXPECT_EQ(SKH_CreateRace(h, nullptr), 0);
-    EXPECT_EQ(SKH_AddRaceCard(h, nullptr, "22", kDate), 0);
-    EXPECT_EQ(SKH_AddRaceCard(h, "11", nullptr, kDate), 0);
-    EXPECT_EQ(SKH_ConfirmRace(h, nullptr, 1), 0);
-    EXPECT_EQ(SKH_ReadCard(h, nullptr), 0);
-    EXPECT_EQ(SKH_GetRaceRecord(h, 1, nullptr, &o.time), 0);
-    EXPECT_TRUE(clock.calls().empty());
-    EXPECT_EQ(o.text1, kUntouchedText);
-    EXPECT_EQ(o.count, kUntouchedCount);
-    EXPECT_EQ(o.time, kUntouchedDate);
-}
+class HClockNull : public ::testing::TestWithParam<NullRow> {};
+TEST_P(HClockNull, SendsNothing) { expectNullRefused(GetParam()); }
+
+const NullRow kHClockNulls[] = {
+    {"GetRaceInfo_Key", [](SK_ULONG h, Outputs& o) { return SKH_GetRaceInfo(h, nullptr, &o.n1); }},
+    {"GetRaceInfo_Count", [](SK_ULONG h, Outputs& o) { return SKH_GetRaceInfo(h, o.text, nullptr); }},
+    {"GetRaceCard_Ring",
+     [](SK_ULONG h, Outputs& o) { return SKH_GetRaceCard(h, 1, nullptr, o.text2, &o.time1); }},
+    {"GetRaceCard_Key",
+     [](SK_ULONG h, Outputs& o) { return SKH_GetRaceCard(h, 1, o.text, nullptr, &o.time1); }},
+    {"GetRaceCard_Time",
+     [](SK_ULONG h, Outputs& o) { return SKH_GetRaceCard(h, 1, o.text, o.text2, nullptr); }},
+    {"CreateRace", [](SK_ULONG h, Outputs&) { return SKH_CreateRace(h, nullptr); }},
+    {"AddRaceCard_Ring", [](SK_ULONG h, Outputs&) { return SKH_AddRaceCard(h, nullptr, "22", kDate); }},
+    {"AddRaceCard_Key", [](SK_ULONG h, Outputs&) { return SKH_AddRaceCard(h, "11", nullptr, kDate); }},
+    {"ConfirmRace", [](SK_ULONG h, Outputs&) { return SKH_ConfirmRace(h, nullptr, 1); }},
+    {"ReadCard", [](SK_ULONG h, Outputs&) { return SKH_ReadCard(h, nullptr); }},
+    {"GetRaceRecord",
+     [](SK_ULONG h, Outputs& o) { return SKH_GetRaceRecord(h, 1, nullptr, &o.time1); }},
+};
+INSTANTIATE_TEST_SUITE_P(Results, HClockNull, ::testing::ValuesIn(kHClockNulls),
+                         rowName<NullRow>);
 
 // ---- The exports the H clock shares with the S clock ------------------------------
 
@@ -232,34 +184,26 @@ TEST(HClockShared, ForwardingExportsMatchTheirSClockNamesakes) {
         std::size_t comparedParams;  // the record request's challenge is random
         BOOL16 result;
     };
-    test::RecordClock record;
+    RecordClock record;
     const Bytes state = hex("5A 01 02 03 04 10 03 14 09 05 07");
     const Pair pairs[] = {
-        {"ReadCard", [](SK_ULONG c, Outputs& o) { return SKS_ReadCard(c, o.text1); },
-         [](SK_ULONG c, Outputs& o) { return SKH_ReadCard(c, o.text1); },
+        {"ReadCard", [](SK_ULONG c, Outputs& o) { return SKS_ReadCard(c, o.text); },
+         [](SK_ULONG c, Outputs& o) { return SKH_ReadCard(c, o.text); },
          Answer::reply(hex("00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F")), 1, -1},
         {"QueryState",
-         [](SK_ULONG c, Outputs& o) {
-             unsigned char s;
-             SK_ULONG n;
-             return SKS_QueryState(c, &s, &o.time, &o.count, &n);
-         },
-         [](SK_ULONG c, Outputs& o) {
-             unsigned char s;
-             SK_ULONG n;
-             return SKH_QueryState(c, &s, &o.time, &o.count, &n);
-         },
+         [](SK_ULONG c, Outputs& o) { return SKS_QueryState(c, &o.byte, &o.time1, &o.n1, &o.n2); },
+         [](SK_ULONG c, Outputs& o) { return SKH_QueryState(c, &o.byte, &o.time1, &o.n1, &o.n2); },
          Answer::reply(state), 1, -1},
         {"ClearRace", [](SK_ULONG c, Outputs&) { return SKS_ClearRace(c); },
          [](SK_ULONG c, Outputs&) { return SKH_ClearRace(c); }, Answer::status(0x77), 1, 0x77},
         {"GetRaceRecord",
-         [](SK_ULONG c, Outputs& o) { return SKS_GetRaceRecord(c, 0xABCD0102, o.text1, &o.time); },
-         [](SK_ULONG c, Outputs& o) { return SKH_GetRaceRecord(c, 0xABCD0102, o.text1, &o.time); },
+         [](SK_ULONG c, Outputs& o) { return SKS_GetRaceRecord(c, 0xABCD0102, o.text, &o.time1); },
+         [](SK_ULONG c, Outputs& o) { return SKH_GetRaceRecord(c, 0xABCD0102, o.text, &o.time1); },
          record.answer(), 2, -1},
     };
     for (const Pair& p : pairs) {
         SCOPED_TRACE(p.name);
-        test::TestClock sClock, hClock;
+        TestClock sClock, hClock;
         sClock.answer(p.answer);
         hClock.answer(p.answer);
         Outputs sOut, hOut;
@@ -273,9 +217,11 @@ TEST(HClockShared, ForwardingExportsMatchTheirSClockNamesakes) {
         EXPECT_EQ(sCalls[0].paramLen, hCalls[0].paramLen);
         EXPECT_EQ(sCalls[0].presetLen, hCalls[0].presetLen);
         EXPECT_EQ(0, std::memcmp(sCalls[0].params, hCalls[0].params, p.comparedParams));
-        EXPECT_STREQ(sOut.text1, hOut.text1);
-        EXPECT_EQ(sOut.time, hOut.time);
-        EXPECT_EQ(sOut.count, hOut.count);
+        EXPECT_EQ(std::string(sOut.text, sizeof sOut.text), std::string(hOut.text, sizeof hOut.text));
+        EXPECT_EQ(sOut.time1, hOut.time1);
+        EXPECT_EQ(sOut.n1, hOut.n1);
+        EXPECT_EQ(sOut.byte, hOut.byte);
+        EXPECT_EQ(sOut.n2, hOut.n2);
     }
 }
 

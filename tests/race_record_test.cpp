@@ -6,7 +6,7 @@
 #include <set>
 
 #include "api/skylark.h"
-#include "clock_rows.h"
+#include "support.h"
 #include "frame/clocklink.h"
 
 namespace {
@@ -15,6 +15,7 @@ using test::Answer;
 using test::Bytes;
 using test::hex;
 using test::Outputs;
+using test::Sent;
 using test::TestClock;
 
 constexpr SK_ULONG kReplyLen = 34;
@@ -35,51 +36,33 @@ protected:
     BOOL16 download(Answer answer, SK_ULONG raceIndex = 1, SK_ULONG recordIndex = 1) {
         clock.answer(answer);
         return SKM_GetRaceRecord(clock.handle(), raceIndex, recordIndex, out.text, &out.time1,
-                                 leadText);
+                                 out.text2);
     }
     BOOL16 download() { return download(side.answer()); }
-    bool untouched() const {
-        return out.untouched() && std::memcmp(leadText, kLeadSentinel, sizeof leadText) == 0;
-    }
-
-    static constexpr char kLeadSentinel[12] = "LLLLLLLLLLL";
     TestClock clock;
     ClockSide side;
-    Outputs out = test::outputs();  // text: record body; time1: arrival time
-    char leadText[12] = "LLLLLLLLLLL";
+    Outputs out;  // text: record body; time1: arrival time; text2: lead field
 };
 
 TEST_F(RaceRecord, GenuineReplyIsDelivered) {
     ASSERT_EQ(download(side.answer(), 0x10002, 0x20005), -1);
-    EXPECT_STREQ(leadText, "00000000");
+    EXPECT_STREQ(out.text2, "00000000");
     EXPECT_STREQ(out.text, "0F1E2D3C4B5A69788796A5B4C3D2E1F0");
     EXPECT_NEAR(out.time1, test::k2024, test::kSeconds / 2);
-    EXPECT_EQ(static_cast<unsigned char>(out.text[33]), 0xA5) << "written past the record text";
-    EXPECT_EQ(leadText[9], 'L') << "written past the lead text";
+    EXPECT_EQ(static_cast<unsigned char>(out.text[33]), test::kFill) << "written past the record text";
+    EXPECT_EQ(static_cast<unsigned char>(out.text2[9]), test::kFill) << "written past the lead text";
 
-    const auto commands = clock.commands();
-    ASSERT_EQ(commands.size(), 1u);
-    EXPECT_EQ(commands[0].function, CLT_RUN_USER_CMD);
-    EXPECT_EQ(commands[0].number, 7u);
-    EXPECT_EQ(commands[0].paramLen, 8u);
-    EXPECT_EQ(commands[0].presetLen, kReplyLen);
     // Indexes in their low 16 bits, then the challenge the clock answered.
-    const Bytes expected = {0x00,
-                            0x02,
-                            0x00,
-                            0x05,
-                            side.challenge[0],
-                            side.challenge[1],
-                            side.challenge[2],
-                            side.challenge[3]};
-    EXPECT_EQ(TestClock::params(commands[0]), expected);
+    Bytes params = hex("00 02 00 05");
+    params.insert(params.end(), side.challenge, side.challenge + 4);
+    EXPECT_TRUE(test::sentOnly(clock, Sent{CLT_RUN_USER_CMD, 7, params, kReplyLen}));
 }
 
 TEST_F(RaceRecord, LeadFieldAndBadTimeAreDeliveredAsTheyCome) {
     side.covered =
         hex("DE AD BE EF  00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00  99 02 30 00 00 00");
     ASSERT_EQ(download(), -1);
-    EXPECT_STREQ(leadText, "DEADBEEF");
+    EXPECT_STREQ(out.text2, "DEADBEEF");
     EXPECT_STREQ(out.text, "00000000000000000000000000000000");
     EXPECT_EQ(out.time1, 0.0);  // 30 February
 }
@@ -96,17 +79,16 @@ TEST_F(RaceRecord, EveryCallDrawsAFreshChallenge) {
 TEST_F(RaceRecord, ReplyRecordedForAnotherChallengeFails) {
     ASSERT_EQ(download(), -1);
     const Bytes recorded(side.reply, side.reply + kReplyLen);
-    out = test::outputs();
-    std::memcpy(leadText, kLeadSentinel, sizeof leadText);
+    out = Outputs();
     EXPECT_EQ(download(Answer::reply(recorded)), 0);
-    EXPECT_TRUE(untouched());
+    EXPECT_TRUE(out.untouched());
 }
 
 TEST_F(RaceRecord, AnySingleBitFlipFails) {
     for (int bit = 0; bit < static_cast<int>(kReplyLen * 8); ++bit) {
         side.flipBit = bit;
         EXPECT_EQ(download(), 0) << "bit " << bit;
-        EXPECT_TRUE(untouched()) << "bit " << bit;
+        EXPECT_TRUE(out.untouched()) << "bit " << bit;
     }
 }
 
@@ -115,21 +97,27 @@ TEST_F(RaceRecord, WrongLengthOrClockFailureFails) {
     for (const SK_ULONG deliver : {kReplyLen + 1, kReplyLen - 1}) {
         side.length = deliver;
         EXPECT_EQ(download(), 0) << deliver << " bytes";
-        EXPECT_TRUE(untouched());
+        EXPECT_TRUE(out.untouched());
     }
     side.length = kReplyLen;
     Answer failed = side.answer();
     failed.a.status = 0;
     EXPECT_EQ(download(failed), 0);
-    EXPECT_TRUE(untouched());
+    EXPECT_TRUE(out.untouched());
 }
 
-TEST_F(RaceRecord, NullOutputSendsNothing) {
-    EXPECT_EQ(SKM_GetRaceRecord(clock.handle(), 0, 0, nullptr, &out.time1, leadText), 0);
-    EXPECT_EQ(SKM_GetRaceRecord(clock.handle(), 0, 0, out.text, nullptr, leadText), 0);
-    EXPECT_EQ(SKM_GetRaceRecord(clock.handle(), 0, 0, out.text, &out.time1, nullptr), 0);
-    EXPECT_TRUE(clock.calls().empty());
-    EXPECT_TRUE(untouched());
-}
+class RaceRecordNull : public testing::TestWithParam<test::NullRow> {};
+TEST_P(RaceRecordNull, SendsNothing) { test::expectNullRefused(GetParam()); }
+
+const test::NullRow kNulls[] = {
+    {"GetRaceRecord_Record",
+     [](SK_ULONG h, Outputs& o) { return SKM_GetRaceRecord(h, 0, 0, nullptr, &o.time1, o.text2); }},
+    {"GetRaceRecord_Time",
+     [](SK_ULONG h, Outputs& o) { return SKM_GetRaceRecord(h, 0, 0, o.text, nullptr, o.text2); }},
+    {"GetRaceRecord_Lead",
+     [](SK_ULONG h, Outputs& o) { return SKM_GetRaceRecord(h, 0, 0, o.text, &o.time1, nullptr); }},
+};
+INSTANTIATE_TEST_SUITE_P(RaceRecord, RaceRecordNull, testing::ValuesIn(kNulls),
+                         test::rowName<test::NullRow>);
 
 }  // namespace

@@ -15,6 +15,7 @@ namespace {
 
 using test::Bytes;
 using test::hex;
+using test::Outputs;
 
 using test::kTestVerifyKey;
 const Bytes kRecordKey = hex("A4 1F 6B D2 37 8E C5 49");  // = the comm key constant
@@ -68,21 +69,18 @@ protected:
                                   "10 03 14 09 05 07  88 19 5E C2"
                                   "01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E"),
                               verify)),
-          record(seal(plain, vKey, verify)) {
-        std::memset(out, '#', sizeof out);
-    }
+          record(seal(plain, vKey, verify)) {}
 
     BOOL16 parse(const std::string& text, const Bytes& key) {
-        return SK_ParseRecordInfo(key.data(), text.c_str(), out);
+        return SK_ParseRecordInfo(key.data(), text.c_str(), out.text);
     }
-    bool untouched() const { return std::string(out, sizeof out) == std::string(sizeof out, '#'); }
 
     const test::VerifyKey verifyKeyInClockLink{kTestVerifyKey};
     const CDesKey verify{kTestVerifyKey.data()};
     const Bytes vKey = hex("01 80 7F FF 00 55 AA 33");
     Bytes plain;
     Bytes record;
-    char out[100];
+    Outputs out;  // text: the plain bytes
 };
 
 TEST_F(ParseRecord, IntactRecordGivesItsPlainBytes) {
@@ -94,9 +92,9 @@ TEST_F(ParseRecord, IntactRecordGivesItsPlainBytes) {
     const std::string texts[] = {upperHex(record), lower, spaced, upperHex(record) + "FFEE0011"};
 
     for (const std::string& text : texts) {
-        std::memset(out, '#', sizeof out);
+        out = Outputs();
         EXPECT_EQ(parse(text, vKey), -1) << text;
-        EXPECT_EQ(std::string(out), upperHex(Bytes(plain.begin(), plain.begin() + 40))) << text;
+        EXPECT_EQ(std::string(out.text), upperHex(Bytes(plain.begin(), plain.begin() + 40))) << text;
     }
 }
 
@@ -106,7 +104,7 @@ TEST_F(ParseRecord, EverySingleBitFlipIsRejected) {
         damaged[bit / 8] ^= std::uint8_t(0x80 >> (bit % 8));
         EXPECT_EQ(parse(upperHex(damaged), vKey), 0) << "bit " << bit;
     }
-    EXPECT_TRUE(untouched());
+    EXPECT_TRUE(out.untouched());
 }
 
 TEST_F(ParseRecord, OnlyTheLowSevenBitsOfEachVKeyByteCount) {
@@ -126,7 +124,7 @@ TEST_F(ParseRecord, BodyCheckFailsOnItsOwn) {
     Bytes wrongBody = plain;
     wrongBody[9] ^= 0x01;  // chain sealed over it, so only the body check fails
     EXPECT_EQ(parse(upperHex(seal(wrongBody, vKey, verify)), vKey), 0);
-    EXPECT_TRUE(untouched());
+    EXPECT_TRUE(out.untouched());
 }
 
 TEST_F(ParseRecord, ArrivalTimeThatIsNoDateIsReturnedAsItStands) {
@@ -134,7 +132,7 @@ TEST_F(ParseRecord, ArrivalTimeThatIsNoDateIsReturnedAsItStands) {
     odd.at(16) = odd.at(17) = odd.at(18) = odd.at(19) = odd.at(20) = odd.at(21) = 0xFF;
     odd = withBodyCheck(odd, verify);
     EXPECT_EQ(parse(upperHex(seal(odd, vKey, verify)), vKey), -1);
-    EXPECT_EQ(std::string(out).substr(32, 12), "FFFFFFFFFFFF");
+    EXPECT_EQ(std::string(out.text).substr(32, 12), "FFFFFFFFFFFF");
 }
 
 TEST_F(ParseRecord, ChecksUseClockLinksVerifyKey) {
@@ -157,20 +155,20 @@ TEST_F(ParseRecord, MissingDigitsReadAsZero) {
     ASSERT_EQ(sealed[47], 0x00);
     const std::string text = upperHex(sealed).substr(0, 94);
     EXPECT_EQ(parse(text, vKey), -1);
-    EXPECT_EQ(std::string(out), upperHex(Bytes(p.begin(), p.begin() + 40)));
+    EXPECT_EQ(std::string(out.text), upperHex(Bytes(p.begin(), p.begin() + 40)));
 
-    std::memset(out, '#', sizeof out);
+    out = Outputs();
     EXPECT_EQ(parse("", vKey), 0);
     EXPECT_EQ(parse(upperHex(record).substr(0, 80), vKey), 0);
-    EXPECT_TRUE(untouched());
+    EXPECT_TRUE(out.untouched());
 }
 
 TEST_F(ParseRecord, NullPointerWritesNothing) {
     const std::string text = upperHex(record);
-    EXPECT_EQ(SK_ParseRecordInfo(nullptr, text.c_str(), out), 0);
-    EXPECT_EQ(SK_ParseRecordInfo(vKey.data(), nullptr, out), 0);
+    EXPECT_EQ(SK_ParseRecordInfo(nullptr, text.c_str(), out.text), 0);
+    EXPECT_EQ(SK_ParseRecordInfo(vKey.data(), nullptr, out.text), 0);
     EXPECT_EQ(SK_ParseRecordInfo(vKey.data(), text.c_str(), nullptr), 0);
-    EXPECT_TRUE(untouched());
+    EXPECT_TRUE(out.untouched());
 }
 
 // ---- Masked records ------------------------------------------------------------------
@@ -197,23 +195,21 @@ TEST(ParseRecordMasked, MasksLifted) {
     for (const auto& row : rows) {
         for (const auto fn : {SK_ParseRecordInfo2, SK_ParseRecordInfo3}) {
             for (const SK_ULONG first : {SK_ULONG(0), SK_ULONG(0xDEADBEEF)}) {
-                char out[60];
-                std::memset(out, '#', sizeof out);
-                EXPECT_EQ(fn(first, row.text, out), -1) << row.name;
-                EXPECT_STREQ(out, row.plain) << row.name;
+                Outputs out;
+                EXPECT_EQ(fn(first, row.text, out.text), -1) << row.name;
+                EXPECT_STREQ(out.text, row.plain) << row.name;
             }
         }
     }
 }
 
 TEST(ParseRecordMasked, NullPointerWritesNothing) {
-    char out[60];
-    std::memset(out, '#', sizeof out);
-    EXPECT_EQ(SK_ParseRecordInfo2(0, nullptr, out), 0);
-    EXPECT_EQ(SK_ParseRecordInfo3(0, nullptr, out), 0);
+    Outputs out;
+    EXPECT_EQ(SK_ParseRecordInfo2(0, nullptr, out.text), 0);
+    EXPECT_EQ(SK_ParseRecordInfo3(0, nullptr, out.text), 0);
     EXPECT_EQ(SK_ParseRecordInfo2(0, "00", nullptr), 0);
     EXPECT_EQ(SK_ParseRecordInfo3(0, "00", nullptr), 0);
-    EXPECT_EQ(std::string(out, sizeof out), std::string(sizeof out, '#'));
+    EXPECT_TRUE(out.untouched());
 }
 
 }  // namespace

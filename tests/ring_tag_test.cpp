@@ -22,8 +22,6 @@ const Bytes kFrame = hex("00 22 32 29 9D 12 AB 66 80 C0 A0 70 48 04 62 07");
 const Bytes kUnconfigured = hex("AA 00 BB CC");  // configuration page before formatting
 const Bytes kConfigured = hex("AA 08 BB CC");
 
-const std::string kUntouched = "untouched";
-
 // ---- CRC-8 and the frame ------------------------------------------------------
 
 std::uint8_t crcOf(const Bytes& b) { return skylark::crc8(b.data(), b.size()); }
@@ -259,12 +257,11 @@ TEST_F(RingTagTest, ReadDecodesAnyBlock) {
 
 TEST_F(RingTagTest, FailedReadWritesNothing) {
     reader.script(0, 0, kFrame);
-    char ring[13] = "untouched", race[13] = "untouched";
-    EXPECT_EQ(SKR_ReadCard(reader.handle(), ring, race), 0);
-    EXPECT_EQ(ring, kUntouched);
-    EXPECT_EQ(race, kUntouched);
-    EXPECT_EQ(SKR_ReadCard(reader.handle(), nullptr, race), 0);
-    EXPECT_EQ(SKR_ReadCard(reader.handle(), ring, nullptr), 0);
+    test::Outputs out;
+    EXPECT_EQ(SKR_ReadCard(reader.handle(), out.text, out.text2), 0);
+    EXPECT_EQ(SKR_ReadCard(reader.handle(), nullptr, out.text2), 0);
+    EXPECT_EQ(SKR_ReadCard(reader.handle(), out.text, nullptr), 0);
+    EXPECT_TRUE(out.untouched());
     EXPECT_EQ(reader.calls().size(), 1u);
 }
 
@@ -283,11 +280,14 @@ TEST(RingTagResults, ReaderResultsAreNormalised) {
     for (const int result : {1, 0x10000, -1, 0}) {
         test::TestReader reader;
         reader.answer(result, kUid).answer(result);
-        char uid[16] = "untouched";
+        test::Outputs out;
         const BOOL16 want = result != 0 ? -1 : 0;
-        EXPECT_EQ(SKR_ActiveCard(reader.handle(), uid), want) << result;
+        EXPECT_EQ(SKR_ActiveCard(reader.handle(), out.text), want) << result;
         EXPECT_EQ(SKR_DeactiveCard(reader.handle()), want) << result;
-        EXPECT_EQ(std::string(uid), result != 0 ? "04A1B2C3" : kUntouched) << result;
+        if (result != 0)
+            EXPECT_STREQ(out.text, "04A1B2C3") << result;
+        else
+            EXPECT_TRUE(out.untouched()) << result;
     }
 }
 

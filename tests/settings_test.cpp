@@ -4,19 +4,17 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "api/skylark.h"
 #include "clock/setting_texts.h"
-#include "clock_rows.h"
 #include "support.h"
 
 namespace {
 
-using test::Bytes;
-using test::hex;
+using namespace test;
 
 // ---- Text forms -------------------------------------------------------------
 
@@ -157,138 +155,97 @@ TEST(StaffNoText, RoundTrip) {
 
 const char kTwentyChars[] = "ABCDEFGHIJKLMNOPQRST";
 
-struct WriteRow {
-    const char* name;
-    std::function<BOOL16(SK_ULONG)> call;
-    const char* params;
-};
+constexpr int kSys = CLT_RUN_SYS_CMD;
 
-const WriteRow kWrites[] = {
-    {"ChannelNoIndexLow8Bits", [](SK_ULONG h) { return SKM_SetChannelNo(h, 0x102, "11223344"); },
-     "13 02 11 22 33 44"},
-    {"ChannelNoShortTextZeroFilled", [](SK_ULONG h) { return SKM_SetChannelNo(h, 1, "AB"); },
-     "13 01 AB 00 00 00"},
-    {"TouchType", [](SK_ULONG h) { return SKM_SET_TOUCH_TYPE(h, 3, "0a0b0c0d"); },
-     "28 03 0A 0B 0C 0D"},
+// Writes: class 1 blocks without a reply, normalised.
+const WireRow kWrites[] = {
+    {"ChannelNoIndexLow8Bits",
+     [](SK_ULONG h, Outputs&) { return SKM_SetChannelNo(h, 0x102, "11223344"); }, kSys, 1,
+     "13 02 11 22 33 44", 0},
+    {"ChannelNoShortTextZeroFilled", [](SK_ULONG h, Outputs&) { return SKM_SetChannelNo(h, 1, "AB"); },
+     kSys, 1, "13 01 AB 00 00 00", 0},
+    {"TouchType", [](SK_ULONG h, Outputs&) { return SKM_SET_TOUCH_TYPE(h, 3, "0a0b0c0d"); }, kSys,
+     1, "28 03 0A 0B 0C 0D", 0},
     {"SiteInfo",
-     [](SK_ULONG h) { return SKM_SetSiteInfo(h, "12345678", "120.12345678", "031,05000000"); },
-     "25 12 34 56 78 01 20 12 34 56 78 00 31 05 00 00 00"},
-    {"SiteInfoShortTextsZeroFilled", [](SK_ULONG h) { return SKM_SetSiteInfo(h, "12", "", "1"); },
-     "25 12 00 00 00 00 00 00 00 00 00 01 00 00 00 00 00"},
-    {"PhoneCode", [](SK_ULONG h) { return SKM_SetPhoneCode(h, "0571,88*#"); },
-     "26 A5 71 D8 8B C0 00 00 00 00 00 00 00 00 00 00 00"},
-    {"PhoneCodeDashEnds", [](SK_ULONG h) { return SKM_SetPhoneCode(h, "12-34"); },
-     "26 12 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00"},
-    {"StaffNo", [](SK_ULONG h) { return SKM_SetStaffNo(h, "A17"); },
-     "27 41 31 37 00 00 00 00 00 00 00 00 00 00 00 00 00"},
-    {"StaffNoCutToSixteen", [](SK_ULONG h) { return SKM_SetStaffNo(h, kTwentyChars); },
-     "27 41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50"},
+     [](SK_ULONG h, Outputs&) {
+         return SKM_SetSiteInfo(h, "12345678", "120.12345678", "031,05000000");
+     },
+     kSys, 1, "25 12 34 56 78 01 20 12 34 56 78 00 31 05 00 00 00", 0},
+    {"SiteInfoShortTextsZeroFilled",
+     [](SK_ULONG h, Outputs&) { return SKM_SetSiteInfo(h, "12", "", "1"); }, kSys, 1,
+     "25 12 00 00 00 00 00 00 00 00 00 01 00 00 00 00 00", 0},
+    {"PhoneCode", [](SK_ULONG h, Outputs&) { return SKM_SetPhoneCode(h, "0571,88*#"); }, kSys, 1,
+     "26 A5 71 D8 8B C0 00 00 00 00 00 00 00 00 00 00 00", 0},
+    {"PhoneCodeDashEnds", [](SK_ULONG h, Outputs&) { return SKM_SetPhoneCode(h, "12-34"); }, kSys,
+     1, "26 12 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00", 0},
+    {"StaffNo", [](SK_ULONG h, Outputs&) { return SKM_SetStaffNo(h, "A17"); }, kSys, 1,
+     "27 41 31 37 00 00 00 00 00 00 00 00 00 00 00 00 00", 0},
+    {"StaffNoCutToSixteen", [](SK_ULONG h, Outputs&) { return SKM_SetStaffNo(h, kTwentyChars); },
+     kSys, 1, "27 41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50", 0},
 };
 
-TEST(SettingsWrite, SendsClassOneBlockWithoutReply) {
-    for (const WriteRow& row : kWrites) {
-        SCOPED_TRACE(row.name);
-        test::TestClock clock;
-        clock.answer(test::Answer::status(7));
-        EXPECT_EQ(row.call(clock.handle()), -1);
-        EXPECT_TRUE(test::sentOnly(clock, {CLT_RUN_SYS_CMD, 1, row.params, 0}));
-    }
+class SettingsWrite : public testing::TestWithParam<WireRow> {};
+TEST_P(SettingsWrite, SendsItsBlock) { expectWire(GetParam()); }
+TEST_P(SettingsWrite, IsNormalised) { expectResults(GetParam(), false); }
+INSTANTIATE_TEST_SUITE_P(Settings, SettingsWrite, testing::ValuesIn(kWrites), rowName<WireRow>);
+
+// The texts a read wrote, joined by '|'; those still holding the fill are
+// left out.
+std::string writtenTexts(const Outputs& o) {
+    std::string out;
+    const auto add = [&out](const auto& text) {
+        if (unwritten(text)) return;
+        if (!out.empty()) out += '|';
+        out += text;
+    };
+    add(o.text);
+    add(o.text2);
+    add(o.text3);
+    return out;
 }
 
-TEST(SettingsWrite, FailedStatusGivesZero) {
-    test::TestClock clock;
-    clock.answer(test::Answer::status(0));
-    EXPECT_EQ(SKM_SetStaffNo(clock.handle(), "A17"), 0);
-}
-
-// One read: the call, the block it sends, its reply and what it yields.
-struct ReadRow {
+// One read: the call, the block it sends, its reply and the texts it yields.
+struct DecodeRow {
     const char* name;
-    // Runs the export on buffers filled with '~' and gives their texts,
-    // joined by '|'.
-    std::function<BOOL16(SK_ULONG, std::string&)> call;
+    Call call;
     const char* params;
-    SK_ULONG preset;
     const char* reply;
-    const char* outputs;
-    const char* untouched;  // the outputs when nothing was written
+    const char* texts;
 };
 
-// A buffer's text, or "~" while it still holds nothing but the fill.
-template <std::size_t N>
-std::string textOf(const char (&buf)[N]) {
-    if (std::string(buf, N) == std::string(N, '~')) return "~";
-    return std::string(buf, std::find(buf, buf + N, '\0'));
-}
-
-// A channel number or touch type read at index.
-template <BOOL16(SKAPI_CALL* Read)(SK_ULONG, SK_ULONG, char*), SK_ULONG index>
-BOOL16 readIndexed(SK_ULONG h, std::string& out) {
-    char text[9];
-    std::memset(text, '~', sizeof text);
-    const BOOL16 r = Read(h, index, text);
-    out = textOf(text);
-    return r;
-}
-
-BOOL16 readSite(SK_ULONG h, std::string& out) {
-    char code[9], c1[14], c2[14];
-    std::memset(code, '~', sizeof code);
-    std::memset(c1, '~', sizeof c1);
-    std::memset(c2, '~', sizeof c2);
-    const BOOL16 r = SKM_GetSiteInfo(h, code, c1, c2);
-    out = textOf(code) + "|" + textOf(c1) + "|" + textOf(c2);
-    return r;
-}
-
-BOOL16 readPhone(SK_ULONG h, std::string& out) {
-    char text[33];
-    std::memset(text, '~', sizeof text);
-    const BOOL16 r = SKM_GetPhoneCode(h, text);
-    out = textOf(text);
-    return r;
-}
-
-const ReadRow kReads[] = {
-    {"ChannelNo", readIndexed<SKM_GetChannelNo, 0x102>, "13 02", 4, "DE AD BE EF", "DEADBEEF", "~"},
-    {"TouchType", readIndexed<SKM_GET_TOUCH_TYPE, 5>, "28 05", 4, "00 01 02 03", "00010203", "~"},
-    {"SiteInfo", readSite, "25", 16, "12 34 56 78 01 20 12 34 56 78 00 31 05 00 00 00",
-     "12345678|120.12345678|031.05000000", "~|~|~"},
-    {"PhoneCode", readPhone, "26", 16, "A5 71 D8 8B C0 00 00 00 00 00 00 00 00 00 00 00",
-     "0571,88*#", "~"},
+const DecodeRow kReads[] = {
+    {"ChannelNo", [](SK_ULONG h, Outputs& o) { return SKM_GetChannelNo(h, 0x102, o.text); },
+     "13 02", "DE AD BE EF", "DEADBEEF"},
+    {"TouchType", [](SK_ULONG h, Outputs& o) { return SKM_GET_TOUCH_TYPE(h, 5, o.text); }, "28 05",
+     "00 01 02 03", "00010203"},
+    {"SiteInfo",
+     [](SK_ULONG h, Outputs& o) { return SKM_GetSiteInfo(h, o.text, o.text2, o.text3); }, "25",
+     "12 34 56 78 01 20 12 34 56 78 00 31 05 00 00 00", "12345678|120.12345678|031.05000000"},
+    {"PhoneCode", [](SK_ULONG h, Outputs& o) { return SKM_GetPhoneCode(h, o.text); }, "26",
+     "A5 71 D8 8B C0 00 00 00 00 00 00 00 00 00 00 00", "0571,88*#"},
 };
 
-TEST(SettingsRead, SendsClassZeroBlockAndDecodes) {
-    for (const ReadRow& row : kReads) {
-        SCOPED_TRACE(row.name);
-        test::TestClock clock;
-        clock.answer(test::Answer::reply(hex(row.reply)));
-        std::string out;
-        EXPECT_EQ(row.call(clock.handle(), out), -1);
-        EXPECT_EQ(out, row.outputs);
-        EXPECT_TRUE(test::sentOnly(clock, {CLT_RUN_SYS_CMD, 0, row.params, row.preset}));
-    }
+class SettingsRead : public testing::TestWithParam<DecodeRow> {};
+
+TEST_P(SettingsRead, SendsClassZeroBlockAndDecodes) {
+    const DecodeRow& row = GetParam();
+    TestClock clock;
+    const Bytes reply = hex(row.reply);
+    clock.answer(Answer::reply(reply));
+    Outputs out;
+    EXPECT_EQ(row.call(clock.handle(), out), -1);
+    EXPECT_EQ(writtenTexts(out), row.texts);
+    EXPECT_TRUE(sentOnly(clock, {kSys, 0, row.params, static_cast<SK_ULONG>(reply.size())}));
 }
 
-TEST(SettingsRead, WrongLengthOrFailedStatusLeavesOutputsUntouched) {
-    for (const ReadRow& row : kReads) {
-        const Bytes full = hex(row.reply);
-        const Bytes shortReply(full.begin(), full.end() - 1);
-        Bytes longReply = full;
-        longReply.push_back(0);
-        const test::Answer answers[] = {test::Answer::reply(shortReply),
-                                        test::Answer::reply(longReply),
-                                        test::Answer::reply(full, 0)};
-        for (const test::Answer& a : answers) {
-            SCOPED_TRACE(row.name);
-            test::TestClock clock;
-            clock.answer(a);
-            std::string out;
-            EXPECT_EQ(row.call(clock.handle(), out), 0);
-            EXPECT_EQ(out, row.untouched);
-        }
-    }
+// A wrong length or failed status leaves every output untouched.
+TEST_P(SettingsRead, FailuresLeaveEveryOutput) {
+    const DecodeRow& row = GetParam();
+    expectReadFailures({row.name, row.call, static_cast<SK_ULONG>(hex(row.reply).size())});
 }
+
+void PrintTo(const DecodeRow& row, std::ostream* os) { *os << row.name; }
+INSTANTIATE_TEST_SUITE_P(Settings, SettingsRead, testing::ValuesIn(kReads), rowName<DecodeRow>);
 
 // The staff number goes straight into the caller's 17 bytes.
 TEST(StaffNoRead, TerminatesAtDeliveredLengthWithinTheBuffer) {
@@ -296,48 +253,49 @@ TEST(StaffNoRead, TerminatesAtDeliveredLengthWithinTheBuffer) {
     const Row rows[] = {{5, "ABCDE"}, {16, "ABCDEFGHIJKLMNOP"}, {40, "ABCDEFGHIJKLMNOP"},
                         {0, ""}};
     for (const Row& row : rows) {
-        test::TestClock clock;
-        clock.answer(test::Answer::reply(Bytes(kTwentyChars, kTwentyChars + 16)).delivered(row.delivered));
+        TestClock clock;
+        clock.answer(Answer::reply(Bytes(kTwentyChars, kTwentyChars + 16)).delivered(row.delivered));
         std::vector<char> buffer(17, 'x');  // exactly the minimum: ASan sees any overrun
         EXPECT_EQ(SKM_GetStaffNo(clock.handle(), buffer.data()), -1);
         EXPECT_STREQ(buffer.data(), row.text) << row.delivered;
-        EXPECT_TRUE(test::sentOnly(clock, {CLT_RUN_SYS_CMD, 0, "27", 16}));
+        EXPECT_TRUE(sentOnly(clock, {kSys, 0, "27", 16}));
     }
 }
 
 TEST(StaffNoRead, FailureAddsNoTerminator) {
-    test::TestClock clock;
-    clock.answer(test::Answer::status(0));
-    std::vector<char> buffer(17, 'x');
-    EXPECT_EQ(SKM_GetStaffNo(clock.handle(), buffer.data()), 0);
-    EXPECT_EQ(std::string(buffer.begin(), buffer.end()), std::string(17, 'x'));
+    TestClock clock;
+    clock.answer(Answer::status(0));
+    Outputs out;
+    EXPECT_EQ(SKM_GetStaffNo(clock.handle(), out.text), 0);
+    EXPECT_TRUE(out.untouched());
 }
 
-TEST(SettingsNullPointer, ReturnsZeroWithoutCommand) {
-    char buf[40];
-    const std::function<BOOL16(SK_ULONG)> calls[] = {
-        [](SK_ULONG h) { return SKM_GetChannelNo(h, 0, nullptr); },
-        [](SK_ULONG h) { return SKM_SetChannelNo(h, 0, nullptr); },
-        [](SK_ULONG h) { return SKM_GET_TOUCH_TYPE(h, 0, nullptr); },
-        [](SK_ULONG h) { return SKM_SET_TOUCH_TYPE(h, 0, nullptr); },
-        [&](SK_ULONG h) { return SKM_GetSiteInfo(h, nullptr, buf, buf + 14); },
-        [&](SK_ULONG h) { return SKM_GetSiteInfo(h, buf, nullptr, buf + 14); },
-        [&](SK_ULONG h) { return SKM_GetSiteInfo(h, buf, buf + 14, nullptr); },
-        [](SK_ULONG h) { return SKM_SetSiteInfo(h, nullptr, "", ""); },
-        [](SK_ULONG h) { return SKM_SetSiteInfo(h, "", nullptr, ""); },
-        [](SK_ULONG h) { return SKM_SetSiteInfo(h, "", "", nullptr); },
-        [](SK_ULONG h) { return SKM_GetPhoneCode(h, nullptr); },
-        [](SK_ULONG h) { return SKM_SetPhoneCode(h, nullptr); },
-        [](SK_ULONG h) { return SKM_GetStaffNo(h, nullptr); },
-        [](SK_ULONG h) { return SKM_SetStaffNo(h, nullptr); },
-    };
-    for (std::size_t i = 0; i < sizeof calls / sizeof calls[0]; ++i) {
-        test::TestClock clock;
-        std::memset(buf, 'x', sizeof buf);
-        EXPECT_EQ(calls[i](clock.handle()), 0) << i;
-        EXPECT_TRUE(clock.calls().empty()) << i;
-        EXPECT_EQ(std::string(buf, sizeof buf), std::string(sizeof buf, 'x')) << i;
-    }
-}
+// ---- Null pointers -------------------------------------------------------------------
+
+class SettingsNull : public testing::TestWithParam<NullRow> {};
+TEST_P(SettingsNull, SendsNothing) { expectNullRefused(GetParam()); }
+
+const NullRow kNulls[] = {
+    {"GetChannelNo", [](SK_ULONG h, Outputs&) { return SKM_GetChannelNo(h, 0, nullptr); }},
+    {"SetChannelNo", [](SK_ULONG h, Outputs&) { return SKM_SetChannelNo(h, 0, nullptr); }},
+    {"GET_TOUCH_TYPE", [](SK_ULONG h, Outputs&) { return SKM_GET_TOUCH_TYPE(h, 0, nullptr); }},
+    {"SET_TOUCH_TYPE", [](SK_ULONG h, Outputs&) { return SKM_SET_TOUCH_TYPE(h, 0, nullptr); }},
+    {"GetSiteInfo_Code",
+     [](SK_ULONG h, Outputs& o) { return SKM_GetSiteInfo(h, nullptr, o.text2, o.text3); }},
+    {"GetSiteInfo_Longitude",
+     [](SK_ULONG h, Outputs& o) { return SKM_GetSiteInfo(h, o.text, nullptr, o.text3); }},
+    {"GetSiteInfo_Latitude",
+     [](SK_ULONG h, Outputs& o) { return SKM_GetSiteInfo(h, o.text, o.text2, nullptr); }},
+    {"SetSiteInfo_Code", [](SK_ULONG h, Outputs&) { return SKM_SetSiteInfo(h, nullptr, "", ""); }},
+    {"SetSiteInfo_Longitude",
+     [](SK_ULONG h, Outputs&) { return SKM_SetSiteInfo(h, "", nullptr, ""); }},
+    {"SetSiteInfo_Latitude",
+     [](SK_ULONG h, Outputs&) { return SKM_SetSiteInfo(h, "", "", nullptr); }},
+    {"GetPhoneCode", [](SK_ULONG h, Outputs&) { return SKM_GetPhoneCode(h, nullptr); }},
+    {"SetPhoneCode", [](SK_ULONG h, Outputs&) { return SKM_SetPhoneCode(h, nullptr); }},
+    {"GetStaffNo", [](SK_ULONG h, Outputs&) { return SKM_GetStaffNo(h, nullptr); }},
+    {"SetStaffNo", [](SK_ULONG h, Outputs&) { return SKM_SetStaffNo(h, nullptr); }},
+};
+INSTANTIATE_TEST_SUITE_P(Settings, SettingsNull, testing::ValuesIn(kNulls), rowName<NullRow>);
 
 }  // namespace

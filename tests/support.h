@@ -1,7 +1,11 @@
-// Shared test helpers: hex written in tests, C++ handles on the test clock
-// and test reader of our ClockLink and RingReader, the test verification
-// key, a clock that answers record downloads, and the lookup of an export in
-// the loaded library.
+// The test toolkit, the one header the suites include: hex written in
+// tests, C++ handles on the test clock and test reader of our ClockLink and
+// RingReader, the dates the suites send and read back, the outputs an export
+// must leave alone, the rows that say which command an export sends
+// (wire), how it turns ClockLink's status into its result (result), that a
+// failed read writes nothing (read) and that a null pointer sends nothing
+// (null), the test verification key, the clocks that answer record
+// downloads, and the lookup of an export in the loaded library.
 #pragma once
 
 #if defined(_WIN32)
@@ -16,11 +20,17 @@
 #include <dlfcn.h>
 #endif
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <initializer_list>
+#include <ostream>
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "frame/clocklink.h"
@@ -52,6 +62,16 @@ inline Bytes hex(const std::string& text) {
     }
     return out;
 }
+
+// OLE dates of the times the suites send and read back, with their BCD bytes.
+inline constexpr double kSeconds = 1.0 / 86400;
+inline constexpr double kDate = 40251 + 32707 / 86400.0;  // 10 03 14 09 05 07
+inline const Bytes kDateBcd = hex("10 03 14 09 05 07");
+inline constexpr double kDateTolerance = 1e-9;
+inline constexpr double k2024 = 45366 + 45296 * kSeconds;  // 24 03 15 12 34 56
+inline constexpr double k2031 = 48033 + 21904 * kSeconds;  // 31 07 04 06 05 04
+inline constexpr double k1999 = 36525 + 86399 * kSeconds;  // 99 12 31 23 59 59
+inline constexpr double k2099 = 73050 + 86399 * kSeconds;  // 99 12 31 23 59 59, read back
 
 // One answer of the test clock.
 struct Answer {
@@ -157,6 +177,15 @@ struct DownloadClock {
     Answer answer() { return Answer::status(status).hook(&DownloadClock::respond, this); }
 };
 
+// The S clock's download answer: the record and its arrival time (kDate),
+// then the code; the challenge follows the record index in the request.
+struct RecordClock : DownloadClock {
+    RecordClock()
+        : DownloadClock{hex("00 11 22 33 44 55 66 77 88 99 AA BB CC DD EE FF"  // record
+                            "10 03 14 09 05 07"),                              // kDate
+                        2, 30} {}
+};
+
 // The address of an export of the loaded library, by its exported name.
 inline void* exportAddress(const char* name) {
 #if defined(_WIN32)
@@ -228,5 +257,205 @@ private:
 
     SK_ULONG handle_;
 };
+
+// ---- Outputs an export must leave alone ----------------------------------------
+
+// The fill every output starts with: no decoding produces it, so any stray
+// write shows.
+inline constexpr unsigned char kFill = 0xA5;
+
+// Whether an output still holds nothing but the fill.
+template <class T>
+bool unwritten(const T& output) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&output);
+    return std::all_of(bytes, bytes + sizeof output, [](unsigned char b) { return b == kFill; });
+}
+
+// Every kind of output the exports write, filled on construction.
+struct Outputs {
+    char text[128];
+    char text2[64];
+    char text3[64];
+    double time1, time2;
+    SK_ULONG n1, n2, n3, n4;
+    unsigned char byte;
+    unsigned char after;  // the byte behind a one-byte output
+
+    Outputs() { std::memset(static_cast<void*>(this), kFill, sizeof *this); }
+    bool untouched() const {
+        return unwritten(text) && unwritten(text2) && unwritten(text3) && unwritten(time1) &&
+               unwritten(time2) && unwritten(n1) && unwritten(n2) && unwritten(n3) &&
+               unwritten(n4) && unwritten(byte) && unwritten(after);
+    }
+};
+
+// An export called on a clock, with its outputs in an Outputs.
+using Call = std::function<BOOL16(SK_ULONG, Outputs&)>;
+
+// ---- Exactly these commands were sent ---------------------------------------------
+
+// One command an exchange should have sent.
+struct Sent {
+    int function;     // CLT_RUN_SYS_CMD or CLT_RUN_USER_CMD
+    SK_ULONG number;  // class or user command number
+    Bytes params;     // the exact parameter bytes
+    SK_ULONG preset;  // preset reply length; 0: both reply pointers null
+
+    Sent(int f, SK_ULONG n, const char* hexParams, SK_ULONG p)
+        : function(f), number(n), params(hex(hexParams)), preset(p) {}
+    Sent(int f, SK_ULONG n, Bytes block, SK_ULONG p)
+        : function(f), number(n), params(std::move(block)), preset(p) {}
+};
+
+inline std::string functionName(int function) {
+    return function == CLT_RUN_SYS_CMD ? "IFD_RunSysCmd" : "IFD_RunUserCmd";
+}
+
+inline std::string hexOf(const Bytes& bytes) {
+    std::ostringstream out;
+    for (const std::uint8_t b : bytes) out << ' ' << "0123456789ABCDEF"[b >> 4]
+                                           << "0123456789ABCDEF"[b & 0x0F];
+    return out.str();
+}
+
+// The clock ran exactly these commands, in this order. Use as
+// EXPECT_TRUE(test::sentOnly(clock, {{CLT_RUN_SYS_CMD, 0, "12", 8}, ...})).
+inline ::testing::AssertionResult sentOnly(const TestClock& clock, const std::vector<Sent>& want) {
+    const auto calls = clock.commands();
+    if (calls.size() != want.size())
+        return ::testing::AssertionFailure()
+               << calls.size() << " commands sent, not " << want.size();
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        const CltCall& c = calls[i];
+        const Sent& w = want[i];
+        const Bytes params = TestClock::params(c);
+        if (c.function != w.function || c.number != w.number)
+            return ::testing::AssertionFailure()
+                   << "command " << i << ": " << functionName(c.function) << " number "
+                   << c.number << ", expected " << functionName(w.function) << " number "
+                   << w.number;
+        if (params != w.params)
+            return ::testing::AssertionFailure() << "command " << i << ": params" << hexOf(params)
+                                                 << ", expected" << hexOf(w.params);
+        const bool noReply = c.replyNull && c.replyLenNull;
+        if (w.preset == 0 ? !noReply : (noReply || c.presetLen != w.preset))
+            return ::testing::AssertionFailure()
+                   << "command " << i << ": reply pointers null " << c.replyNull << "/"
+                   << c.replyLenNull << ", preset " << c.presetLen << ", expected preset "
+                   << w.preset;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// The clock ran exactly this one command. Use as
+// EXPECT_TRUE(test::sentOnly(clock, {CLT_RUN_SYS_CMD, 0, "21", 2})).
+inline ::testing::AssertionResult sentOnly(const TestClock& clock, const Sent& want) {
+    return sentOnly(clock, std::vector<Sent>{want});
+}
+
+// ---- Rows -------------------------------------------------------------------------
+
+// Wire: one call of an export and the single command it must send.
+struct WireRow {
+    const char* name;
+    Call call;
+    int function;        // CLT_RUN_SYS_CMD or CLT_RUN_USER_CMD
+    SK_ULONG number;     // class or user command number
+    const char* params;  // the exact parameter bytes
+    SK_ULONG preset;     // reply length preset; 0: both reply pointers null
+};
+
+inline void expectWire(const WireRow& row) {
+    SCOPED_TRACE(row.name);
+    TestClock clock;
+    Outputs out;
+    row.call(clock.handle(), out);
+    EXPECT_TRUE(sentOnly(clock, {row.function, row.number, row.params, row.preset}));
+}
+
+// Result: a command export and how it turns ClockLink's status into its
+// result.
+struct ResultRow {
+    const char* name;
+    Call call;
+    bool passThrough;  // ClockLink's status unchanged; otherwise normalised
+};
+
+// Pass-through hands back whatever status ClockLink gave (1 stays 1);
+// normalised turns any non-zero status into -1.
+inline void expectResults(const ResultRow& row) {
+    SCOPED_TRACE(row.name);
+    for (const BOOL16 status : {BOOL16(1), BOOL16(0x1234), BOOL16(-1), BOOL16(0)}) {
+        TestClock clock;
+        clock.answer(Answer::status(status));
+        Outputs out;
+        const BOOL16 expected = row.passThrough ? status : BOOL16(status != 0 ? -1 : 0);
+        EXPECT_EQ(row.call(clock.handle(), out), expected) << "ClockLink status " << status;
+    }
+}
+
+// A write's wire row, normalised or passed through.
+inline void expectResults(const WireRow& row, bool passThrough) {
+    expectResults(ResultRow{row.name, row.call, passThrough});
+}
+
+// Read: an export's read into the Outputs, with the reply length it expects.
+struct ReadRow {
+    const char* name;
+    Call call;
+    SK_ULONG replyLen;
+};
+
+// A read fails and leaves every output as it was when ClockLink fails or the
+// reply is one byte short or long.
+inline void expectReadFailures(const ReadRow& row) {
+    SCOPED_TRACE(row.name);
+    const Bytes full(row.replyLen, 0x11);
+    const Answer answers[] = {
+        Answer::reply(full, 0),
+        Answer::reply(full).delivered(row.replyLen - 1),
+        Answer::reply(full).delivered(row.replyLen + 1),
+        Answer::reply(Bytes(row.replyLen - 1, 0x11)),
+    };
+    for (const Answer& a : answers) {
+        TestClock clock;
+        clock.answer(a);
+        Outputs out;
+        EXPECT_EQ(row.call(clock.handle(), out), 0);
+        EXPECT_TRUE(out.untouched());
+    }
+    // The same reply at its full length is accepted.
+    TestClock clock;
+    clock.answer(Answer::reply(full));
+    Outputs out;
+    EXPECT_EQ(row.call(clock.handle(), out), -1);
+}
+
+// Null: an export with a null required pointer gives 0, calls no ClockLink
+// function and writes none of its other outputs.
+struct NullRow {
+    const char* name;
+    Call call;
+};
+
+inline void expectNullRefused(const NullRow& row) {
+    SCOPED_TRACE(row.name);
+    TestClock clock;
+    Outputs out;
+    EXPECT_EQ(row.call(clock.handle(), out), 0);
+    EXPECT_TRUE(clock.calls().empty());
+    EXPECT_TRUE(out.untouched());
+}
+
+// Rows print as their names in test output, and name their tests.
+inline void PrintTo(const WireRow& row, std::ostream* os) { *os << row.name; }
+inline void PrintTo(const ResultRow& row, std::ostream* os) { *os << row.name; }
+inline void PrintTo(const ReadRow& row, std::ostream* os) { *os << row.name; }
+inline void PrintTo(const NullRow& row, std::ostream* os) { *os << row.name; }
+
+template <class Row>
+std::string rowName(const ::testing::TestParamInfo<Row>& info) {
+    return info.param.name;
+}
 
 }  // namespace test
