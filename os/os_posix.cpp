@@ -1,11 +1,15 @@
 // The operating-system services on Linux. The OLE date conversions follow
 // the platform conversions of Windows exactly, step by step in the same
 // floating-point order, so that both builds give the same bytes.
+#include <pthread.h>
 #include <sys/random.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <ctime>
+#include <mutex>
 
 #include "frame/calendar.h"
 #include "os/os.h"
@@ -110,7 +114,9 @@ DateTime osSystemLocalNow() {
 
 std::int64_t osSystemTimeNow() { return static_cast<std::int64_t>(std::time(nullptr)); }
 
-bool osSystemRandomBytes(std::uint8_t* buf, std::size_t len) {
+namespace {
+
+bool fillFromSystem(std::uint8_t* buf, std::size_t len) {
     while (len > 0) {
         const ssize_t n = getrandom(buf, len, 0);
         if (n < 0) {
@@ -120,6 +126,52 @@ bool osSystemRandomBytes(std::uint8_t* buf, std::size_t len) {
         buf += n;
         len -= static_cast<std::size_t>(n);
     }
+    return true;
+}
+
+// A record download draws a 4-byte challenge, and one system call per draw
+// was most of the library's time in a long download. Each thread therefore
+// takes its random bytes from a small pool of its own, filled from the
+// system source 256 bytes at a time: per thread, as the standard generator's
+// state is, and nothing a caller can see. A forked child must not send the
+// challenges its parent sends, so a fork empties every pool: the child's
+// fork handler moves the generation on, and a pool of an older generation
+// counts as empty.
+struct RandomPool {
+    std::uint8_t bytes[256];
+    std::size_t left = 0;
+    unsigned generation = 0;
+};
+
+std::atomic<unsigned> forkGeneration{1};
+std::once_flag forkHandlerOnce;
+
+void onForkChild() { forkGeneration.fetch_add(1, std::memory_order_relaxed); }
+
+}  // namespace
+
+bool osSystemRandomBytes(std::uint8_t* buf, std::size_t len) {
+    thread_local RandomPool pool;
+    if (len > sizeof pool.bytes) return fillFromSystem(buf, len);
+
+    std::call_once(forkHandlerOnce, [] { pthread_atfork(nullptr, nullptr, onForkChild); });
+    const unsigned generation = forkGeneration.load(std::memory_order_relaxed);
+    if (pool.generation != generation) {
+        pool.left = 0;
+        pool.generation = generation;
+    }
+    if (pool.left < len) {
+        if (!fillFromSystem(pool.bytes, sizeof pool.bytes)) {
+            pool.left = 0;
+            return false;
+        }
+        pool.left = sizeof pool.bytes;
+    }
+    // Bytes are taken from the end and wiped, so none is handed out twice.
+    std::uint8_t* from = pool.bytes + (pool.left - len);
+    std::memcpy(buf, from, len);
+    std::memset(from, 0, len);
+    pool.left -= len;
     return true;
 }
 
