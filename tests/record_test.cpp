@@ -15,20 +15,11 @@ namespace {
 
 using test::Bytes;
 using test::hex;
+using test::hexText;
 using test::Outputs;
 
 using test::kTestVerifyKey;
 const Bytes kRecordKey = hex("A4 1F 6B D2 37 8E C5 49");  // = the comm key constant
-
-std::string upperHex(const Bytes& bytes) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string s;
-    for (const std::uint8_t b : bytes) {
-        s += kDigits[b >> 4];
-        s += kDigits[b & 15];
-    }
-    return s;
-}
 
 // Sets plain bytes 8..11 to the body check value of the others.
 Bytes withBodyCheck(Bytes p, const CDesKey& verify) {
@@ -84,17 +75,17 @@ protected:
 };
 
 TEST_F(ParseRecord, IntactRecordGivesItsPlainBytes) {
-    std::string lower = upperHex(record);
+    std::string lower = hexText(record);
     for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
     std::string spaced;
-    for (std::size_t i = 0; i < upperHex(record).size(); i += 2)
-        spaced += upperHex(record).substr(i, 2) + (i % 16 == 14 ? "-\n" : " ");
-    const std::string texts[] = {upperHex(record), lower, spaced, upperHex(record) + "FFEE0011"};
+    for (std::size_t i = 0; i < hexText(record).size(); i += 2)
+        spaced += hexText(record).substr(i, 2) + (i % 16 == 14 ? "-\n" : " ");
+    const std::string texts[] = {hexText(record), lower, spaced, hexText(record) + "FFEE0011"};
 
     for (const std::string& text : texts) {
         out = Outputs();
         EXPECT_EQ(parse(text, vKey), -1) << text;
-        EXPECT_EQ(std::string(out.text), upperHex(Bytes(plain.begin(), plain.begin() + 40))) << text;
+        EXPECT_EQ(std::string(out.text), hexText(Bytes(plain.begin(), plain.begin() + 40))) << text;
     }
 }
 
@@ -102,7 +93,7 @@ TEST_F(ParseRecord, EverySingleBitFlipIsRejected) {
     for (std::size_t bit = 0; bit < 48 * 8; ++bit) {
         Bytes damaged = record;
         damaged[bit / 8] ^= std::uint8_t(0x80 >> (bit % 8));
-        EXPECT_EQ(parse(upperHex(damaged), vKey), 0) << "bit " << bit;
+        EXPECT_EQ(parse(hexText(damaged), vKey), 0) << "bit " << bit;
     }
     EXPECT_TRUE(out.untouched());
 }
@@ -111,11 +102,11 @@ TEST_F(ParseRecord, OnlyTheLowSevenBitsOfEachVKeyByteCount) {
     for (std::size_t i = 0; i < 8; ++i) {
         Bytes topFlipped = vKey;
         topFlipped[i] ^= 0x80;
-        EXPECT_EQ(parse(upperHex(record), topFlipped), -1) << "byte " << i;
+        EXPECT_EQ(parse(hexText(record), topFlipped), -1) << "byte " << i;
         for (int bit = 0; bit < 7; ++bit) {
             Bytes flipped = vKey;
             flipped[i] ^= std::uint8_t(1 << bit);
-            EXPECT_EQ(parse(upperHex(record), flipped), 0) << "byte " << i << " bit " << bit;
+            EXPECT_EQ(parse(hexText(record), flipped), 0) << "byte " << i << " bit " << bit;
         }
     }
 }
@@ -123,7 +114,7 @@ TEST_F(ParseRecord, OnlyTheLowSevenBitsOfEachVKeyByteCount) {
 TEST_F(ParseRecord, BodyCheckFailsOnItsOwn) {
     Bytes wrongBody = plain;
     wrongBody[9] ^= 0x01;  // chain sealed over it, so only the body check fails
-    EXPECT_EQ(parse(upperHex(seal(wrongBody, vKey, verify)), vKey), 0);
+    EXPECT_EQ(parse(hexText(seal(wrongBody, vKey, verify)), vKey), 0);
     EXPECT_TRUE(out.untouched());
 }
 
@@ -131,15 +122,15 @@ TEST_F(ParseRecord, ArrivalTimeThatIsNoDateIsReturnedAsItStands) {
     Bytes odd = plain;
     odd.at(16) = odd.at(17) = odd.at(18) = odd.at(19) = odd.at(20) = odd.at(21) = 0xFF;
     odd = withBodyCheck(odd, verify);
-    EXPECT_EQ(parse(upperHex(seal(odd, vKey, verify)), vKey), -1);
+    EXPECT_EQ(parse(hexText(seal(odd, vKey, verify)), vKey), -1);
     EXPECT_EQ(std::string(out.text).substr(32, 12), "FFFFFFFFFFFF");
 }
 
 TEST_F(ParseRecord, ChecksUseClockLinksVerifyKey) {
     CLT_SetVerifyKey(hex("02 46 8A CE 13 57 9B DF").data());
-    EXPECT_EQ(parse(upperHex(record), vKey), 0);
+    EXPECT_EQ(parse(hexText(record), vKey), 0);
     CLT_SetVerifyKey(kTestVerifyKey.data());
-    EXPECT_EQ(parse(upperHex(record), vKey), -1);
+    EXPECT_EQ(parse(hexText(record), vKey), -1);
 }
 
 TEST_F(ParseRecord, MissingDigitsReadAsZero) {
@@ -153,18 +144,18 @@ TEST_F(ParseRecord, MissingDigitsReadAsZero) {
         if (sealed[47] == 0x00) break;
     }
     ASSERT_EQ(sealed[47], 0x00);
-    const std::string text = upperHex(sealed).substr(0, 94);
+    const std::string text = hexText(sealed).substr(0, 94);
     EXPECT_EQ(parse(text, vKey), -1);
-    EXPECT_EQ(std::string(out.text), upperHex(Bytes(p.begin(), p.begin() + 40)));
+    EXPECT_EQ(std::string(out.text), hexText(Bytes(p.begin(), p.begin() + 40)));
 
     out = Outputs();
     EXPECT_EQ(parse("", vKey), 0);
-    EXPECT_EQ(parse(upperHex(record).substr(0, 80), vKey), 0);
+    EXPECT_EQ(parse(hexText(record).substr(0, 80), vKey), 0);
     EXPECT_TRUE(out.untouched());
 }
 
 TEST_F(ParseRecord, NullPointerWritesNothing) {
-    const std::string text = upperHex(record);
+    const std::string text = hexText(record);
     EXPECT_EQ(SK_ParseRecordInfo(nullptr, text.c_str(), out.text), 0);
     EXPECT_EQ(SK_ParseRecordInfo(vKey.data(), nullptr, out.text), 0);
     EXPECT_EQ(SK_ParseRecordInfo(vKey.data(), text.c_str(), nullptr), 0);

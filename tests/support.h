@@ -34,34 +34,13 @@
 #include <vector>
 
 #include "frame/clocklink.h"
+#include "hex_text.h"
 #include "security/reply_mac.h"
 #include "standins/clocklink/test_clock.h"
 #include "standins/ringreader/test_reader.h"
 
 namespace test {
 
-using Bytes = std::vector<std::uint8_t>;
-
-// Bytes of a hex string written in a test ("0A 1b-FF"): decoded here, not by
-// the codec under test. Spaces and dashes are ignored.
-inline Bytes hex(const std::string& text) {
-    Bytes out;
-    int high = -1;
-    for (const char c : text) {
-        int v;
-        if (c >= '0' && c <= '9') v = c - '0';
-        else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
-        else continue;
-        if (high < 0) {
-            high = v;
-        } else {
-            out.push_back(static_cast<std::uint8_t>(high * 16 + v));
-            high = -1;
-        }
-    }
-    return out;
-}
 
 // OLE dates of the times the suites send and read back, with their BCD bytes.
 inline constexpr double kSeconds = 1.0 / 86400;

@@ -28,6 +28,7 @@ namespace {
 using test::Answer;
 using test::Bytes;
 using test::hex;
+using test::hexText;
 
 // ---- Independent oracle --------------------------------------------------------
 
@@ -100,15 +101,6 @@ Bytes stored(const Bytes& plain, const Bytes& vKey) {
     return out;
 }
 
-std::string hexText(const Bytes& bytes) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string s;
-    for (const std::uint8_t b : bytes) {
-        s += digits[b >> 4];
-        s += digits[b & 15];
-    }
-    return s;
-}
 
 // The generator of the comm-key random: x = x * 214013 + 2531011 (mod 2^32),
 // each draw bits 16..30 of x, a byte its low 8 bits; four draws, the first

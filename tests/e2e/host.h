@@ -9,6 +9,7 @@
 
 // ClockLink's own calls (the error code of a refusal) and the stand-in's
 // test hooks (another verification key, a relay channel).
+#include "../hex_text.h"
 #include "standins/clocklink/test_clock.h"
 #include "skylark.h"
 #include "virtual_clock.h"
@@ -16,27 +17,10 @@
 
 namespace e2e {
 
-using Bytes = std::vector<std::uint8_t>;
+using test::Bytes;
+using test::hex;
+using test::hexText;
 
-// Bytes of hex written in a test; anything but hex digits is skipped.
-inline Bytes hex(const std::string& text) {
-    Bytes out;
-    int high = -1;
-    for (const char c : text) {
-        int v;
-        if (c >= '0' && c <= '9') v = c - '0';
-        else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
-        else continue;
-        if (high < 0) {
-            high = v;
-        } else {
-            out.push_back(static_cast<std::uint8_t>(high * 16 + v));
-            high = -1;
-        }
-    }
-    return out;
-}
 
 // A virtual reader open for the life of the object.
 class Reader {
@@ -64,16 +48,6 @@ private:
     RRV_HANDLE handle_;
 };
 
-// Upper-case hex text of bytes, written here rather than by the codec under test.
-inline std::string hexText(const Bytes& bytes) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out;
-    for (const std::uint8_t b : bytes) {
-        out += digits[b >> 4];
-        out += digits[b & 15];
-    }
-    return out;
-}
 
 // Puts another key behind ClockLink's s_verifykey (the library's copy of the
 // verification key) for the life of the object; the clock keeps its own.
