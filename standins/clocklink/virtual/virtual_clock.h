@@ -131,8 +131,8 @@ void verifyDecrypt(std::uint8_t block[8]);
 // Saved state (saved_state.cpp).
 std::string saveText(const ClockState& s, Seconds clockNow);
 int loadText(const std::string& text, ClockState& out);
-// Atomic file replacement and reading (platform/save_*.cpp).
-bool replaceFile(const std::string& path, const std::string& text);
 bool readFile(const std::string& path, std::string& text);
+// Atomic file replacement (platform/save_*.cpp).
+bool replaceFile(const std::string& path, const std::string& text);
 
 }  // namespace standins::vclock

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <string>
 
 #include "standins/clocklink/virtual/virtual_clock.h"
@@ -39,18 +38,6 @@ bool replaceFile(const std::string& path, const std::string& text) {
         ::close(dir);
     }
     return true;
-}
-
-bool readFile(const std::string& path, std::string& text) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) return false;
-    text.clear();
-    char buf[65536];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-    const bool ok = std::ferror(f) == 0;
-    std::fclose(f);
-    return ok;
 }
 
 }  // namespace standins::vclock
