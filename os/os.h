@@ -1,6 +1,8 @@
-// What the library takes from the operating system: OLE date conversion,
-// the local wall-clock time and cryptographic random bytes. One source file
-// per operating system implements it (os_win.cpp, os_posix.cpp).
+// What the library takes from the operating system: the local wall-clock
+// time and cryptographic random bytes, one source file per operating system
+// (os_win.cpp, os_posix.cpp); and the OLE date conversion, one portable
+// implementation of the Windows steps (ole_date.cpp) that gives the same
+// bits on every platform and in every host's floating-point mode.
 #pragma once
 
 #include <cstddef>

@@ -1,7 +1,6 @@
-// The operating-system services on Windows: oleaut32's date conversions,
-// the local time and the system's preferred random generator.
+// The operating-system services on Windows: the local time and the system's
+// preferred random generator.
 #include <windows.h>
-#include <oleauto.h>
 #include <bcrypt.h>
 
 #include <ctime>
@@ -9,24 +8,6 @@
 #include "os/os.h"
 
 namespace skylark {
-
-bool osDateToFields(double date, DateTime& out) {
-    SYSTEMTIME st{};
-    if (!VariantTimeToSystemTime(date, &st)) return false;
-    out = DateTime{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond};
-    return true;
-}
-
-bool osFieldsToDate(const DateTime& t, double& out) {
-    SYSTEMTIME st{};
-    st.wYear = static_cast<WORD>(t.year);
-    st.wMonth = static_cast<WORD>(t.month);
-    st.wDay = static_cast<WORD>(t.day);
-    st.wHour = static_cast<WORD>(t.hour);
-    st.wMinute = static_cast<WORD>(t.minute);
-    st.wSecond = static_cast<WORD>(t.second);
-    return SystemTimeToVariantTime(&st, &out) != 0;
-}
 
 DateTime osSystemLocalNow() {
     SYSTEMTIME st{};

@@ -3,7 +3,7 @@
 # nlohmann-json (header-only) for the saved state. Only ClockLink uses these.
 if(WIN32)
   target_sources(clocklink PRIVATE os/os_win.cpp standins/clocklink/virtual/platform/save_win.cpp)
-  target_link_libraries(clocklink PRIVATE oleaut32 bcrypt)
+  target_link_libraries(clocklink PRIVATE bcrypt)
   # The cross compiler must not search /usr/include: a folder holding only
   # the json headers stands in for it.
   set(_json_root ${CMAKE_BINARY_DIR}/json-include)
