@@ -57,6 +57,8 @@ CONSTANT_GROUPS = {
     "CLV_KIND_": ("virtual_clock.h", "kinds of virtual clock"),
     "CLV_ERR_": ("virtual_clock.h", "error codes of the virtual clocks (IFD_GetErrCode, CLV_ results)"),
     "CLV_FAULT_": ("virtual_clock.h", "fault modes of CLV_SetFault"),
+    "CLV_MAX_": ("virtual_clock.h", "limits of the fault modes"),
+    "CLV_ON_": ("virtual_clock.h", "calls a CLV_SetFailure rule matches"),
     "CLV_LOG_": ("virtual_clock.h", "event-log entry types"),
     "RRV_WRITE_": ("virtual_reader.h", "write faults of RRV_FailNextWrite"),
 }

@@ -156,8 +156,7 @@ enum {
  * SLOW and DOWN last until cleared; LOSE_COMM_KEY acts at once. */
 enum {
     CLV_FAULT_CLEAR = 0,         /* disarm every fault, the CLV_SetFailure rule too; the channel is up */
-    CLV_FAULT_TAMPER = 1,        /* flip bit `value` (0 = lowest bit of byte 0, at most
-                                  * CLV_MAX_TAMPER_BIT) of the next reply long enough to hold it */
+    CLV_FAULT_TAMPER = 1,        /* flip bit `value` (0 = lowest bit of byte 0) of the next reply holding it */
     CLV_FAULT_CUT = 2,           /* deliver the next reply `value` bytes short (at least 1) */
     CLV_FAULT_DELAY = 3,         /* the next call answers after `value` ms (at most CLV_MAX_DELAY_MS) */
     CLV_FAULT_FAIL = 4,          /* the next call fails with error code `value` (not 0), doing nothing */
