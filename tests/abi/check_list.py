@@ -113,7 +113,7 @@ def main(argv):
     data = json.load(open(os.path.join(root, "api", "exports.json")))
     bad = []
     check_list(data, bad)
-    check_header(data, open(os.path.join(root, "api", "skylark.h")).read(), bad)
+    check_header(data, open(os.path.join(root, "include", "skylark", "skylark.h")).read(), bad)
     check_reference(data, open(os.path.join(root, "docs", "reference.md")).read(), bad)
     # Decorated names quoted in the README are the list's.
     known = {s for e in data["exports"] for s in e.get("decorated", {}).values()}
