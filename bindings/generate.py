@@ -208,6 +208,8 @@ def width_text(a: dict) -> str:
         return a["form"]
     if "max" in a:
         return f"at most {a['max']} characters" + (f" of {' '.join(a['chars'])}" if "chars" in a else "")
+    if a["encoding"] == "oledate" and a["dir"] == "in":
+        return "2000 to 2099, local time"
     return ""
 
 
@@ -412,6 +414,161 @@ def csharp(exports: list[dict]) -> str:
     return "\n".join(out) + "\n"
 
 
+CS_STANDIN = {
+    "SK_ULONG": "uint", "CLV_ULONG": "uint", "RRV_HANDLE": "uint", "RRV_ULONG": "uint", "CLV_ULONG*": "out uint",
+    "int": "int", "int*": "out int", "double": "double", "double*": "out double", "const char*": "string",
+    "char*": "StringBuilder", "const unsigned char*": "byte[]", "unsigned char*": "byte[]", "void": "void",
+}
+
+
+def cs_standin_type(a: dict) -> str:
+    if a["type"] == "unsigned char*":
+        return "out byte" if a["encoding"] == "number" else "[Out] byte[]"
+    return CS_STANDIN[a["type"]]
+
+
+def cs_const_name(name: str, prefix: str) -> str:
+    return camel(name[len(prefix):].lower()) if name != "CLV_OK" else "Ok"
+
+
+def csharp_standins(exports: list[dict]) -> str:
+    standins, consts = load_standins(), constants()
+    out = [f"// {STANDIN_BANNER}",
+           "// The stand-ins' C API as P/Invoke declarations: IFD_GetErrCode and the virtual clocks",
+           "// (ClockLink), the virtual reader (RingReader), their constants and error codes.",
+           "using System;", "using System.Collections.Generic;", "using System.Runtime.InteropServices;",
+           "using System.Text;", "", "namespace Skylark", "{"]
+    for library, cls, dll in (("clocklink", "ClockLink", "clocklink"), ("ringreader", "RingReader", "ringreader")):
+        out += [f"    /// <summary>{cls}'s functions a host calls itself (libraries {dll} / {cls}.dll).</summary>",
+                f"    public static partial class {cls}", "    {", f'        public const string Library = "{dll}";', ""]
+        for f in standins:
+            if f["library"] != library:
+                continue
+            args = ", ".join(f"{cs_standin_type(a)} {a['name']}" for a in f["args"])
+            ret = CS_STANDIN[f["result"]] if f["result"] != "const char*" else "IntPtr"
+            out.append(f"        /// <summary>{f['doc']} Result: {f['rule']}.</summary>")
+            out.append(f'        [DllImport(Library, EntryPoint = "{f["name"]}", {CS_ATTR})]')
+            out.append(f"        public static extern {ret} {f['name']}({args});")
+            out.append("")
+        out += ["    }", ""]
+    out += ["    /// <summary>Constants of the virtual clocks and reader (virtual_clock.h, virtual_reader.h).</summary>",
+            "    public static class Clv", "    {"]
+    for prefix, (header, title) in CONSTANT_GROUPS.items():
+        out.append(f"        // {title}")
+        for name, value, meaning in consts[prefix]:
+            out.append(f"        public const int {name[4:] if name.startswith('CLV_') else name} = {value};"
+                       + (f"  // {meaning}" if meaning else ""))
+    out += ["    }", "",
+            "    /// <summary>Every error code of the stand-ins: code -> (name, meaning).</summary>",
+            "    public static class ErrorCodes", "    {",
+            "        public static readonly IReadOnlyDictionary<uint, KeyValuePair<string, string>> All =",
+            "            new Dictionary<uint, KeyValuePair<string, string>>",
+            "            {"]
+    for name, value, meaning in consts["CLV_ERR_"]:
+        out.append(f'                {{ {value}, new KeyValuePair<string, string>("{name}", "{meaning}") }},')
+    out += ["            };", "    }", "}"]
+    return "\n".join(out) + "\n"
+
+
+def cs_checked_in(e: dict, a: dict, derived: dict) -> tuple[str | None, str]:
+    """(parameter, conversion expression) of an input of the checked layer."""
+    n, export = a["name"], e["name"]
+    enc = a["encoding"]
+    if n in derived:
+        return None, f"(uint){derived[n]}.Length"
+    if enc == "unused":
+        return None, "0u"
+    if enc == "handle":
+        return f"uint {n}", n
+    if enc == "number":
+        return f"long {n}", f'Check.Number("{export}", "{n}", {n}, {a.get("bits", 32)})'
+    if enc == "oledate":
+        return f"DateTime {n}", f'Check.Date("{export}", "{n}", {n})'
+    if enc == "hex":
+        return f"string {n}", f'Check.Hex("{export}", "{n}", {n}, {a.get("digits", 0)})'
+    if enc == "text":
+        optional = a.get("max") == 8
+        return (f"string {n}" + (" = null" if optional else ""),
+                f'Check.Text("{export}", "{n}", {n}, {a.get("max", 0)}, {json.dumps(a.get("chars"))}, '
+                f'{json.dumps(a.get("form"))}, {"true" if optional else "false"})')
+    if enc in ("bytes", "bcd"):
+        size = a.get("size")
+        return f"byte[] {n}", f'Check.Bytes("{export}", "{n}", {n}, {size if isinstance(size, int) else -1})'
+    raise ValueError(a)
+
+
+def cs_checked_out(a: dict) -> tuple[str, str, str, str]:
+    """(out parameter, local declaration, argument passed, assignment) of an output."""
+    n, t, enc, size = a["name"], a["type"], a["encoding"], a.get("size")
+    local = "o_" + n
+    if t == "char*":
+        return (f"out string {n}", f"var {local} = new StringBuilder({size});", local, f"{n} = {local}.ToString();")
+    if t == "SK_ULONG*":
+        return f"out uint {n}", f"uint {local} = 0;", f"out {local}", f"{n} = {local};"
+    if t == "double*":
+        return f"out DateTime? {n}", f"double {local} = 0;", f"out {local}", f"{n} = OleDate.To({local});"
+    if t == "unsigned char*" and enc == "number":
+        return f"out byte {n}", f"byte {local} = 0;", f"out {local}", f"{n} = {local};"
+    if t == "unsigned char*":
+        return (f"out byte[] {n}", f"var {local} = new byte[{size}];", local, f"{n} = {local};")
+    raise ValueError(a)
+
+
+def csharp_checked(exports: list[dict]) -> str:
+    out = [f"// {BANNER}",
+           "// The checked layer: every export with its arguments checked against the export list",
+           "// (hex digits, field widths, text lengths, dates) before the call, outputs as C# values,",
+           "// and a 0 result thrown as SkylarkException saying who refused.",
+           "using System;", "using System.Text;", "", "namespace Skylark", "{",
+           "    /// <summary>Every export, checked. Mistaken arguments throw SkylarkArgumentException;</summary>",
+           "    /// <summary>a 0 result throws SkylarkException.</summary>",
+           "    public static class Sk", "    {"]
+    for e in exports:
+        if e["family"] == "codec":
+            continue  # the codecs are Native's; OleDate and hex strings cover them here
+        name, derived = e["name"], derived_args(e)
+        params, conv_lines, call_args, outs_decl, outs_assign = [], [], [], [], []
+        optional = []
+        for a in e["args"]:
+            if a["dir"] == "in":
+                p, expr = cs_checked_in(e, a, derived)
+                local = "i_" + a["name"]
+                if p:
+                    (optional if p.endswith("= null") else params).append(p)
+                conv_lines.append(f"var {local} = {expr};")
+                call_args.append(local)
+            else:
+                p, decl, arg, assign = cs_checked_out(a)
+                params.append(p)
+                outs_decl.append(decl)
+                call_args.append(arg)
+                outs_assign.append(assign)
+        params += optional
+        handle = e["args"][0]["name"] if e["args"] and e["args"][0]["encoding"] == "handle" else None
+        returns_status = e["rule"] == "pass-through"
+        out.append(f"        /// <summary>{e.get('doc', '')} Result rule: {e['rule']}.</summary>")
+        for a in e["args"]:
+            if a["name"] not in derived and a["encoding"] != "unused":
+                w = width_text(a)
+                meaning = a["meaning"].replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
+                out.append(f'        /// <param name="{a["name"]}">{meaning}'
+                           + (f" [{w}]" if w and a["encoding"] != "handle" and w not in a["meaning"] else "")
+                           + "</param>")
+        out.append(f"        public static {'short' if returns_status else 'void'} {name}({', '.join(params)})")
+        out.append("        {")
+        out += [f"            {l}" for l in conv_lines + outs_decl]
+        call = f"Native.{name}({', '.join(call_args)})"
+        out.append(f'            {"short status = " if returns_status else ""}Check.Call("{name}", "{e["family"]}", "{e["rule"]}", '
+                   f'{"i_" + handle if handle else "null"}, () => {call});')
+        out += [f"            {l}" for l in outs_assign]
+        if returns_status:
+            out.append("            return status;")
+        out.append("        }")
+        out.append("")
+    out += ["    }", "}"]
+    return "\n".join(out) + "\n"
+
+
 # ---- Pascal ---------------------------------------------------------------
 
 PAS_TYPE = {
@@ -454,6 +611,173 @@ def pascal(exports: list[dict]) -> str:
         else:
             out.append(f"{head} {e['name']}({params}){res}; stdcall; external SkylarkLib name '{e['name']}';")
     out += ["", "implementation", "", "end."]
+    return "\n".join(out) + "\n"
+
+
+PAS_STANDIN = {
+    "SK_ULONG": "SK_ULONG", "CLV_ULONG": "SK_ULONG", "RRV_HANDLE": "SK_ULONG", "RRV_ULONG": "SK_ULONG",
+    "CLV_ULONG*": "PSK_ULONG", "int": "LongInt", "int*": "PLongInt", "double": "Double", "double*": "PDouble",
+    "const char*": "PAnsiChar", "char*": "PAnsiChar", "const unsigned char*": "PByte", "unsigned char*": "PByte",
+}
+
+
+def pas_string(text: str) -> str:
+    return "'" + text.replace("'", "''") + "'"
+
+
+def pascal_standins(library: str) -> str:
+    standins, consts = load_standins(), constants()
+    unit, lib_const = ("ClockLink", "ClockLinkLib") if library == "clocklink" else ("RingReader", "RingReaderLib")
+    dll, so = ("ClockLink.dll", "clocklink") if library == "clocklink" else ("RingReader.dll", "ringreader")
+    out = [f"{{ {STANDIN_BANNER} }}"]
+    if library == "clocklink":
+        out += ["{ What a host uses of ClockLink beside Skylark: the channel's error code (IFD_GetErrCode, also",
+                "  in the real ClockLink), and our stand-in's virtual clocks (CLV_), their constants and error",
+                "  codes. }"]
+    else:
+        out += ["{ Our stand-in RingReader's virtual reader (RRV_) and its constants. }"]
+    out += [f"unit {unit};", "", "{$mode objfpc}{$H+}", "", "interface", "", "uses Skylark;", "", "const",
+            "  {$IFDEF WINDOWS}", f"  {lib_const} = '{dll}';", "  {$ELSE}", f"  {lib_const} = '{so}';",
+            "  {$ENDIF}", ""]
+    groups = [g for g, (h, _) in CONSTANT_GROUPS.items() if (h == "virtual_clock.h") == (library == "clocklink")]
+    for prefix in groups:
+        out.append(f"  {{ {CONSTANT_GROUPS[prefix][1]} }}")
+        for name, value, meaning in consts[prefix]:
+            out.append(f"  {name} = {value};" + (f"  {{ {meaning.replace('{', '(').replace('}', ')')} }}" if meaning else ""))
+        out.append("")
+    if library == "clocklink":
+        errs = consts["CLV_ERR_"]
+        out += ["type", "  TClvError = record", "    Code: LongInt;", "    Name: string;", "    Meaning: string;",
+                "  end;", "", "const", "  { Every error code of the stand-ins. }",
+                f"  CLV_ERRORS: array[0..{len(errs) - 1}] of TClvError = ("]
+        out += [f"    (Code: {v}; Name: {pas_string(n)}; Meaning: {pas_string(m)})" + ("," if k < len(errs) - 1 else "")
+                for k, (n, v, m) in enumerate(errs)]
+        out += ["  );", "", "{ The CLV_ERR_ name of a code, '' if the stand-ins have none. }",
+                "function ClvErrorName(code: SK_ULONG): string;", ""]
+    for f in standins:
+        if f["library"] != library:
+            continue
+        params = "; ".join(f"{pas_name(a['name'])}: {PAS_STANDIN[a['type']]}" for a in f["args"])
+        head = "procedure" if f["result"] == "void" else "function"
+        res = "" if f["result"] == "void" else f": {PAS_STANDIN[f['result']]}"
+        out.append(f"{{ {f['doc']} Result: {f['rule']}. }}")
+        out.append(f"{head} {f['name']}({params}){res}; stdcall; external {lib_const} name '{f['name']}';")
+    out += ["", "implementation", ""]
+    if library == "clocklink":
+        out += ["function ClvErrorName(code: SK_ULONG): string;", "var i: Integer;", "begin", "  Result := '';",
+                "  for i := Low(CLV_ERRORS) to High(CLV_ERRORS) do",
+                "    if (CLV_ERRORS[i].Code = LongInt(code)) and (code <> 0) then Exit(CLV_ERRORS[i].Name);",
+                "end;", ""]
+    out.append("end.")
+    return "\n".join(out) + "\n"
+
+
+def pas_checked_in(e: dict, a: dict, derived: dict) -> tuple[str | None, str]:
+    n, export, enc = pas_name(a["name"]), e["name"], a["encoding"]
+    if a["name"] in derived:
+        return None, f"Length({pas_name(derived[a['name']])})"
+    if enc == "unused":
+        return None, "0"
+    if enc == "handle":
+        return f"{n}: SK_ULONG", n
+    if enc == "number":
+        return f"{n}: Int64", f"CheckNumber('{export}', '{a['name']}', {n}, {a.get('bits', 32)})"
+    if enc == "oledate":
+        return f"{n}: TDateTime", f"CheckDate('{export}', '{a['name']}', {n})"
+    if enc == "hex":
+        return f"const {n}: AnsiString", f"PAnsiChar(CheckHex('{export}', '{a['name']}', {n}, {a.get('digits', 0)}))"
+    if enc == "text":
+        return (f"const {n}: AnsiString",
+                f"PAnsiChar(CheckText('{export}', '{a['name']}', {n}, {a.get('max', 0)}, "
+                f"{pas_string(a.get('chars', ''))}, {pas_string(a.get('form', ''))}))")
+    if enc in ("bytes", "bcd"):
+        size = a.get("size")
+        return (f"const {n}: array of Byte",
+                f"CheckBytes('{export}', '{a['name']}', {n}, {size if isinstance(size, int) else -1})")
+    raise ValueError(a)
+
+
+def pascal_checked(exports: list[dict]) -> str:
+    out = [f"{{ {BANNER} }}",
+           "{ The checked layer: every export but the codecs with its arguments checked against the export",
+           "  list (hex digits, field widths, text lengths, dates) before the call, outputs as Pascal values,",
+           "  and a 0 result raised as ESkylarkError saying who refused. Support in SkylarkCheck. }",
+           "unit SkylarkChecked;", "", "{$mode objfpc}{$H+}", "", "interface", "",
+           "uses SysUtils, Skylark, SkylarkCheck;", ""]
+    decls, bodies = [], []
+    for e in exports:
+        if e["family"] == "codec":
+            continue
+        name, derived = e["name"], derived_args(e)
+        params, locals_, pre, call_args, post = [], [], [], [], []
+        for a in e["args"]:
+            n = pas_name(a["name"])
+            if a["dir"] == "in":
+                p, expr = pas_checked_in(e, a, derived)
+                if p:
+                    params.append(p)
+                if a["encoding"] in ("bytes", "bcd"):
+                    locals_.append(f"i_{a['name']}: TBytes")
+                    pre.append(f"i_{a['name']} := {expr};")
+                    call_args.append(f"PAnsiChar(PByte(i_{a['name']}))" if a["type"] == "const char*"
+                                     else f"PByte(i_{a['name']})")
+                elif a["encoding"] in ("hex", "text"):
+                    locals_.append(f"i_{a['name']}: AnsiString")
+                    pre.append(f"i_{a['name']} := {expr[len('PAnsiChar('):-1]};")
+                    call_args.append(f"PAnsiChar(i_{a['name']})")
+                elif a["encoding"] in ("number", "oledate"):
+                    locals_.append(f"i_{a['name']}: {'Double' if a['encoding'] == 'oledate' else 'SK_ULONG'}")
+                    pre.append(f"i_{a['name']} := {expr};")
+                    call_args.append(f"i_{a['name']}")
+                else:
+                    call_args.append(expr)
+            else:
+                t, enc, size = a["type"], a["encoding"], a.get("size")
+                if t == "char*":
+                    params.append(f"out {n}: AnsiString")
+                    locals_.append(f"o_{a['name']}: array[0..{size - 1}] of AnsiChar")
+                    call_args.append(f"@o_{a['name']}[0]")
+                    post.append(f"{n} := StrPas(o_{a['name']});")
+                elif t == "SK_ULONG*":
+                    params.append(f"out {n}: SK_ULONG")
+                    pre.append(f"{n} := 0;")
+                    call_args.append(f"@{n}")
+                elif t == "double*":
+                    params.append(f"out {n}: TDateTime")
+                    locals_.append(f"o_{a['name']}: Double")
+                    pre.append(f"o_{a['name']} := 0;")
+                    call_args.append(f"@o_{a['name']}")
+                    post.append(f"{n} := o_{a['name']};")
+                elif t == "unsigned char*" and enc == "number":
+                    params.append(f"out {n}: Byte")
+                    pre.append(f"{n} := 0;")
+                    call_args.append(f"@{n}")
+                else:
+                    raise ValueError(a)
+        handle = e["args"][0]["name"] if e["args"] and e["args"][0]["encoding"] == "handle" else None
+        pass_through = e["rule"] == "pass-through"
+        head = "function" if pass_through else "procedure"
+        sig = f"{head} {name}({'; '.join(params)})" + (": BOOL16" if pass_through else "") + ";"
+        decls.append(f"{{ {e.get('doc', '')} Result rule: {e['rule']}. }}")
+        decls.append(sig)
+        body = [sig]
+        locals_ = ["status: BOOL16", "before: SK_ULONG"] + locals_
+        body.append("var")
+        body += [f"  {l};" for l in locals_]
+        body.append("begin")
+        body += [f"  {l}" for l in pre]
+        body.append(f"  before := ErrorCodeBefore('{e['family']}', {handle or 0});")
+        body.append(f"  status := Skylark.{name}({', '.join(call_args)});")
+        body.append(f"  Judge('{name}', '{e['family']}', '{e['rule']}', {handle or 0}, before, status);")
+        body += [f"  {l}" for l in post]
+        if pass_through:
+            body.append("  Result := status;")
+        body.append("end;")
+        bodies.append("\n".join(body))
+    out += decls
+    out += ["", "implementation", ""]
+    out.append("\n\n".join(bodies))
+    out += ["", "end."]
     return "\n".join(out) + "\n"
 
 
@@ -522,12 +846,123 @@ def vba(exports: list[dict]) -> str:
     return "\r\n".join(out) + "\r\n"
 
 
+VBA_STANDIN = {
+    "SK_ULONG": "ByVal {} As Long", "CLV_ULONG": "ByVal {} As Long", "RRV_HANDLE": "ByVal {} As Long",
+    "RRV_ULONG": "ByVal {} As Long", "CLV_ULONG*": "ByRef {} As Long", "int": "ByVal {} As Long",
+    "int*": "ByRef {} As Long", "double": "ByVal {} As Double", "double*": "ByRef {} As Double",
+    "const char*": "ByVal {} As String", "char*": "ByVal {} As String", "const unsigned char*": "ByRef {} As Byte",
+    "unsigned char*": "ByRef {} As Byte",
+}
+VBA_STANDIN_RESULT = {"SK_ULONG": "Long", "CLV_ULONG": "Long", "RRV_HANDLE": "Long", "int": "Long"}
+
+
+def vba_standin_declare(f: dict, vba7: bool) -> str:
+    kind = "Sub" if f["result"] == "void" else "Function"
+    if f["result"] == "const char*":
+        res = " As LongPtr" if vba7 else " As Long"
+    else:
+        res = "" if f["result"] == "void" else f" As {VBA_STANDIN_RESULT[f['result']]}"
+    params = ", ".join(VBA_STANDIN[a["type"]].format(a["name"] + ("Value" if a["name"].lower() in VBA_RESERVED | {"err"}
+                                                                   else ""))
+                       for a in f["args"])
+    dll = "ClockLink.dll" if f["library"] == "clocklink" else "RingReader.dll"
+    return (f'Public Declare {"PtrSafe " if vba7 else ""}{kind} {f["name"]} Lib "{dll}" Alias "{f["name"]}" '
+            f'({params}){res}')
+
+
+def vba_standins(exports: list[dict]) -> str:
+    standins, consts = load_standins(), constants()
+    out = ['Attribute VB_Name = "SkylarkStandins"', f"' {STANDIN_BANNER}",
+           "' The stand-ins' C API for VBA (Office 2010 and later, 32 and 64 bit) and VB6: IFD_GetErrCode",
+           "' (also in the real ClockLink), the virtual clocks of our ClockLink.dll (CLV_) and the virtual",
+           "' reader of our RingReader.dll (RRV_), their constants, and the stand-ins' error codes.",
+           "' ClvErrorText(code) gives CLV_ErrorText's words as a String.", "Option Explicit", ""]
+    for prefix, (header, title) in CONSTANT_GROUPS.items():
+        out.append(f"' {title}")
+        for name, value, meaning in consts[prefix]:
+            out.append(f"Public Const {name} As Long = {value}" + (f" ' {meaning}" if meaning else ""))
+        out.append("")
+    for vba7 in (True, False):
+        out.append("#If VBA7 Then" if vba7 else "#Else")
+        out += [vba_standin_declare(f, vba7) for f in standins]
+        out.append(("Private Declare PtrSafe Function lstrlenA Lib \"kernel32\" (ByVal text As LongPtr) As Long"
+                    if vba7 else "Private Declare Function lstrlenA Lib \"kernel32\" (ByVal text As Long) As Long"))
+        out.append(("Private Declare PtrSafe Sub CopyText Lib \"kernel32\" Alias \"RtlMoveMemory\" "
+                    "(ByVal target As String, ByVal source As LongPtr, ByVal length As Long)" if vba7 else
+                    "Private Declare Sub CopyText Lib \"kernel32\" Alias \"RtlMoveMemory\" "
+                    "(ByVal target As String, ByVal source As Long, ByVal length As Long)"))
+    out.append("#End If")
+    out += ["", "' The CLV_ERR_ name of a ClockLink error code of the stand-ins (\"\" for none).",
+            "Public Function ClvErrorName(ByVal code As Long) As String", "    Select Case code"]
+    for name, value, _ in consts["CLV_ERR_"]:
+        if value:
+            out.append(f'    Case {value}: ClvErrorName = "{name}"')
+    out += ["    Case Else: ClvErrorName = \"\"", "    End Select", "End Function", "",
+            "' CLV_ErrorText's words for an error code.", "Public Function ClvErrorText(ByVal code As Long) As String",
+            "#If VBA7 Then", "    Dim p As LongPtr", "#Else", "    Dim p As Long", "#End If", "    Dim n As Long",
+            "    p = CLV_ErrorText(code)", "    n = lstrlenA(p)", "    ClvErrorText = String$(n, vbNullChar)",
+            "    If n > 0 Then CopyText ClvErrorText, p, n", "End Function"]
+    return "\r\n".join(out) + "\r\n"
+
+
+# ---- The reference's generated parts ---------------------------------------
+
+REFERENCE = ROOT / "docs" / "reference.md"
+ERROR_TABLE_BEGIN = "<!-- error codes: generated by bindings/generate.py from virtual_clock.h -->"
+ERROR_TABLE_END = "<!-- end of error codes -->"
+
+
+def reference_table(e: dict) -> list[str]:
+    rows = ["| argument | type | dir | encoding | size | width | meaning |", "|---|---|---|---|---|---|---|"]
+    for a in e["args"]:
+        rows.append(f"| `{a['name']}` | `{a['type']}` | {a['dir']} | {a['encoding']} | {a.get('size', '')} | "
+                    f"{width_text(a)} | {a['meaning']} |")
+    return rows
+
+
+def reference(exports: list[dict]) -> str:
+    """docs/reference.md with every argument table and the error-code table
+    rewritten from the lists; the prose around them stays as written."""
+    text = REFERENCE.read_text()
+    by_name = {e["name"]: e for e in exports}
+    lines, out, current, i = text.split("\n"), [], None, 0
+    while i < len(lines):
+        line = lines[i]
+        m = re.match(r"^### (\w+)$", line)
+        if m:
+            current = by_name.get(m.group(1))
+        elif line.startswith("## "):
+            current = None
+        if current is not None and line.startswith("| argument |"):
+            while i < len(lines) and lines[i].startswith("|"):
+                i += 1
+            out += reference_table(current)
+            current = None
+            continue
+        out.append(line)
+        i += 1
+    text = "\n".join(out)
+    table = ["| code | name | meaning |", "|---|---|---|"]
+    table += [f"| {v} | `{n}` | {m} |" for n, v, m in constants()["CLV_ERR_"]]
+    begin, end = text.find(ERROR_TABLE_BEGIN), text.find(ERROR_TABLE_END)
+    if begin >= 0 and end > begin:
+        text = text[:begin] + ERROR_TABLE_BEGIN + "\n" + "\n".join(table) + "\n" + text[end:]
+    return text
+
+
 TARGETS = {
     "python/skylark/_tables.py": python_tables,
     "python/skylark/_api.py": python,
     "csharp/SkylarkNative.cs": csharp,
+    "csharp/Standins.cs": csharp_standins,
+    "csharp/Checked.cs": csharp_checked,
     "pascal/skylark.pas": pascal,
+    "pascal/skylarkchecked.pas": pascal_checked,
+    "pascal/clocklink.pas": lambda exports: pascal_standins("clocklink"),
+    "pascal/ringreader.pas": lambda exports: pascal_standins("ringreader"),
     "vba/Skylark.bas": vba,
+    "vba/Standins.bas": vba_standins,
+    "../docs/reference.md": reference,
 }
 
 

@@ -176,7 +176,8 @@ def _number_in(export: str, name: str, value: int, bits: Optional[int]) -> int:
         raise ArgumentError(export, name, f"must be an integer, got {type(value).__name__}") from None
     limit = (1 << (bits or 32)) - 1
     if not 0 <= value <= limit:
-        raise ArgumentError(export, name, f"must be 0 to {limit} (a {bits or 32}-bit field), got {value}")
+        article = "an" if bits == 8 else "a"
+        raise ArgumentError(export, name, f"must be 0 to {limit} ({article} {bits or 32}-bit field), got {value}")
     return value
 
 
