@@ -1,4 +1,4 @@
-// The virtual clocks' C API (standins/include/virtual_clock.h): each call
+// The virtual clocks' C API (include/skylark/virtual_clock.h): each call
 // finds the clock behind its handle and works under the clock's lock.
 #include <cstring>
 #include <memory>

@@ -18,7 +18,7 @@
 #include "standins/clocklink/clock_device.h"
 #include "standins/clocklink/virtual/clock_state.h"
 #include "standins/clocklink/virtual/exchange.h"
-#include "standins/include/virtual_clock.h"
+#include "skylark/virtual_clock.h"
 
 namespace standins::vclock {
 
