@@ -335,6 +335,107 @@ def python(exports: list[dict]) -> str:
     return "\n".join(out) + "\n"
 
 
+# The stand-in functions written by hand in the bindings' VirtualClock and
+# VirtualReader (opening, loading, closing, the error text); every other one
+# gets a generated checked method.
+HAND_WRITTEN = {"IFD_GetErrCode", "CLV_Open", "CLV_Load", "CLV_Close", "CLV_ErrorText", "RRV_Open", "RRV_Close"}
+
+
+def device_functions(library: str) -> list[dict]:
+    return [f for f in load_standins() if f["library"] == library and f["name"] not in HAND_WRITTEN
+            and f["args"] and f["args"][0]["encoding"] == "handle"]
+
+
+def method_name(f: dict) -> str:
+    return snake(f["name"].split("_", 1)[1])
+
+
+def py_standin_in(f: dict, a: dict) -> tuple[str, str]:
+    n, fn, arg, enc = py_name(a["name"]), f["name"], a["name"], a["encoding"]
+    if enc == "number":
+        return f"{n}: int", f"{n} = _number_in({fn!r}, {arg!r}, {n}, {a.get('bits', 31)})"
+    if enc == "flag":
+        return f"{n}: bool", f"{n} = 1 if {n} else 0"
+    if enc == "oledate":
+        return f"{n}: Date", f"{n} = _ole_in({fn!r}, {arg!r}, {n})"
+    if enc == "hex":
+        return f"{n}: Hex", f"{n} = _hex_in({fn!r}, {arg!r}, {n}, {a.get('digits')})"
+    if enc == "text":
+        return (f"{n}: Optional[Text]", f"{n} = _text_in({fn!r}, {arg!r}, {n}"
+                + (f", max_chars={a['max']}" if "max" in a else "") + ", optional=True)")
+    if enc == "path":
+        return f"{n}: PathLike", f"{n} = _path_in({fn!r}, {n})"
+    if enc == "bytes":
+        if a.get("optional"):
+            return (f"{n}: Optional[bytes] = None",
+                    f"{n} = None if {n} is None else _bytes_in({fn!r}, {arg!r}, {n}, {a['size']})")
+        return f"{n}: bytes", f"{n} = _bytes_in({fn!r}, {arg!r}, {n}, {a['size']})"
+    raise ValueError(f"no Python input for {fn}.{arg}")
+
+
+def py_standin_out(a: dict) -> tuple[str, str, str]:
+    n, t, enc, size = py_name(a["name"]), a["type"], a["encoding"], a.get("size")
+    if t == "char*":
+        return f"ctypes.create_string_buffer({size})", f"{n}.value.decode('latin-1')", "str"
+    if t == "CLV_ULONG*":
+        return "_U32()", f"{n}.value", "int"
+    if t == "int*":
+        return "ctypes.c_int()", f"{n}.value", "int"
+    if t == "double*":
+        return "ctypes.c_double()", f"_ole_out({n}.value)", "Optional[datetime]"
+    if t == "unsigned char*" and enc == "number":
+        return "ctypes.c_ubyte()", f"{n}.value", "int"
+    if t == "unsigned char*":
+        return f"(ctypes.c_ubyte * {size})()", f"bytes({n})", "bytes"
+    raise ValueError(a)
+
+
+def python_devices(exports: list[dict]) -> str:
+    out = [f'"""{STANDIN_BANNER}\n\nA checked method for every function of the virtual clock and reader that',
+           "works on an open one (skylark.virtual's VirtualClock and VirtualReader derive",
+           'from these), in snake case without the prefix: CLV_SetSeed -> set_seed."""',
+           "from __future__ import annotations", "", "import ctypes", "from datetime import datetime",
+           "from typing import Optional, Tuple", "",
+           "from ._runtime import (Date, Hex, Text, _U32, _bytes_in, _hex_in, _number_in, _ole_in, _ole_out,",
+           "                       _path_in, _text_in, PathLike)", ""]
+    for library, cls in (("clocklink", "ClockFunctions"), ("ringreader", "ReaderFunctions")):
+        out += ["", f"class {cls}:",
+                f'    """The {"virtual clock" if library == "clocklink" else "virtual reader"}\'s functions on '
+                'self.handle; self._lib is the library, self._check(name, result) raises."""', ""]
+        for f in device_functions(library):
+            params, convs, outs, optional = ["self"], [], [], []
+            for a in f["args"][1:]:
+                if a["dir"] == "in":
+                    p, c = py_standin_in(f, a)
+                    (optional if p.endswith("= None") else params).append(p)
+                    convs.append(c)
+                else:
+                    outs.append(a)
+            params += optional
+            allocs = [f"{py_name(a['name'])} = {py_standin_out(a)[0]}" for a in outs]
+            call = []
+            for a in f["args"]:
+                n = py_name(a["name"])
+                if a["name"] == "handle" or a["encoding"] == "handle":
+                    call.append("self.handle")
+                elif a["dir"] == "out" and not (a["type"] in ("char*",) or
+                                                (a["type"] == "unsigned char*" and a["encoding"] != "number")):
+                    call.append(f"ctypes.byref({n})")
+                else:
+                    call.append(n)
+            values = [py_standin_out(a)[1] for a in outs]
+            hints = [py_standin_out(a)[2] for a in outs]
+            ret_hint = "None" if not outs else hints[0] if len(outs) == 1 else f"Tuple[{', '.join(hints)}]"
+            out.append(f"    def {method_name(f)}({', '.join(params)}) -> {ret_hint}:")
+            out.append(f'        """{f["doc"]} ({f["name"]})"""')
+            out += [f"        {c}" for c in convs + allocs]
+            out.append(f'        self._check("{f["name"]}", self._lib.{f["name"]}({", ".join(call)}))')
+            if outs:
+                out.append(f"        return {values[0] if len(values) == 1 else '(' + ', '.join(values) + ')'}")
+            out.append("")
+    return "\n".join(out).rstrip() + "\n"
+
+
 # ---- C# -------------------------------------------------------------------
 
 def cs_type(a: dict) -> str:
@@ -467,6 +568,95 @@ def csharp_standins(exports: list[dict]) -> str:
     for name, value, meaning in consts["CLV_ERR_"]:
         out.append(f'                {{ {value}, new KeyValuePair<string, string>("{name}", "{meaning}") }},')
     out += ["            };", "    }", "}"]
+    return "\n".join(out) + "\n"
+
+
+def cs_device_methods(library: str) -> list[str]:
+    """Checked instance methods of VirtualClock / VirtualReader for every function on an open device."""
+    out = []
+    for f in device_functions(library):
+        fn, params, pre, call, post, optional = f["name"], [], [], [], [], []
+        for a in f["args"]:
+            n, enc, t = a["name"], a["encoding"], a["type"]
+            if enc == "handle":
+                call.append("Handle")
+                continue
+            if a["dir"] == "in":
+                if enc == "number":
+                    params.append(f"long {n}")
+                    conv = f'Check.Number("{fn}", "{n}", {n}, {a.get("bits", 31)})'
+                    call.append(f"(int){conv}" if t == "int" else conv)
+                elif enc == "flag":
+                    params.append(f"bool {n}")
+                    call.append(f"{n} ? 1 : 0")
+                elif enc == "oledate":
+                    params.append(f"DateTime {n}")
+                    call.append(f'Check.Date("{fn}", "{n}", {n})')
+                elif enc == "hex":
+                    params.append(f"string {n}")
+                    call.append(f'Check.Hex("{fn}", "{n}", {n}, {a.get("digits", 0)})')
+                elif enc == "text":
+                    params.append(f"string {n}")
+                    call.append(f'Check.Text("{fn}", "{n}", {n}, {a.get("max", 0)}, null, null, true)')
+                elif enc == "path":
+                    params.append(f"string {n}")
+                    call.append(f'CheckPath("{fn}", {n})')
+                elif enc == "bytes":
+                    if a.get("optional"):
+                        optional.append(f"byte[] {n} = null")
+                        call.append(f'{n} == null ? null : Check.Bytes("{fn}", "{n}", {n}, {a["size"]})')
+                    else:
+                        params.append(f"byte[] {n}")
+                        call.append(f'Check.Bytes("{fn}", "{n}", {n}, {a["size"]})')
+                else:
+                    raise ValueError(f"{fn}.{n}")
+            else:
+                local = "o_" + n
+                if t == "char*":
+                    params.append(f"out string {n}")
+                    pre.append(f"var {local} = new StringBuilder({a['size']});")
+                    call.append(local)
+                    post.append(f"{n} = {local}.ToString();")
+                elif t in ("CLV_ULONG*", "int*"):
+                    params.append(f"out {'uint' if t == 'CLV_ULONG*' else 'int'} {n}")
+                    call.append(f"out {n}")
+                elif t == "double*":
+                    params.append(f"out DateTime? {n}")
+                    pre.append(f"double {local};")
+                    call.append(f"out {local}")
+                    post.append(f"{n} = OleDate.To({local});")
+                elif t == "unsigned char*" and a["encoding"] == "number":
+                    params.append(f"out byte {n}")
+                    call.append(f"out {n}")
+                elif t == "unsigned char*":
+                    params.append(f"out byte[] {n}")
+                    pre.append(f"var {local} = new byte[{a['size']}];")
+                    call.append(local)
+                    post.append(f"{n} = {local};")
+                else:
+                    raise ValueError(f"{fn}.{n}")
+        cls = "ClockLink" if library == "clocklink" else "RingReader"
+        out.append(f"        /// <summary>{f['doc']} ({fn})</summary>")
+        out.append(f"        public void {camel(fn.split('_', 1)[1])}({', '.join(params + optional)})")
+        out.append("        {")
+        out += [f"            {l}" for l in pre]
+        out.append(f'            Ok("{fn}", {cls}.{fn}({", ".join(call)}));')
+        out += [f"            {l}" for l in post]
+        out.append("        }")
+        out.append("")
+    return out
+
+
+def csharp_devices(exports: list[dict]) -> str:
+    out = [f"// {STANDIN_BANNER}",
+           "// A checked method of VirtualClock (VirtualReader) for every CLV_ (RRV_) function on an open",
+           "// device, named without the prefix: CLV_SetSeed -> SetSeed.",
+           "using System;", "using System.Text;", "", "namespace Skylark", "{",
+           "    public sealed partial class VirtualClock", "    {"]
+    out += cs_device_methods("clocklink")
+    out += ["    }", "", "    public sealed partial class VirtualReader", "    {"]
+    out += cs_device_methods("ringreader")
+    out += ["    }", "}"]
     return "\n".join(out) + "\n"
 
 
@@ -953,9 +1143,11 @@ def reference(exports: list[dict]) -> str:
 TARGETS = {
     "python/skylark/_tables.py": python_tables,
     "python/skylark/_api.py": python,
+    "python/skylark/_devices.py": python_devices,
     "csharp/SkylarkNative.cs": csharp,
     "csharp/Standins.cs": csharp_standins,
     "csharp/Checked.cs": csharp_checked,
+    "csharp/Devices.cs": csharp_devices,
     "pascal/skylark.pas": pascal,
     "pascal/skylarkchecked.pas": pascal_checked,
     "pascal/clocklink.pas": lambda exports: pascal_standins("clocklink"),
