@@ -7,8 +7,8 @@
 #include <cstring>
 #include <string>
 
-#include "api/skylark.h"
 #include "date_cases.h"
+#include "skylark/skylark.h"
 #include "support.h"
 
 namespace {

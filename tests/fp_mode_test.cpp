@@ -18,8 +18,8 @@
 #include <float.h>
 #endif
 
-#include "api/skylark.h"
 #include "date_cases.h"
+#include "skylark/skylark.h"
 #include "support.h"
 
 namespace {
