@@ -45,6 +45,17 @@ def load_standins() -> list[dict]:
     return json.loads(STANDINS.read_text())["functions"]
 
 
+def load_structs() -> list[dict]:
+    """The structures the stand-ins' functions take by pointer."""
+    return json.loads(STANDINS.read_text()).get("structs", [])
+
+
+def struct_of(t: str) -> str | None:
+    """The structure a pointer type points to, if it is one of the listed ones."""
+    names = {st["name"] for st in load_structs()}
+    return t[:-1] if t.endswith("*") and t[:-1] in names else None
+
+
 def header_text(name: str) -> str:
     for rel in HEADER_PLACES[name]:
         if (ROOT / rel).exists():
@@ -233,10 +244,16 @@ def python_tables(exports: list[dict]) -> str:
     out += ["}", "", "# name: (family, result rule)", "EXPORTS = {"]
     for e in exports:
         out.append(f'    "{e["name"]}": ("{e["family"]}", "{e["rule"]}"),')
-    out += ["}", "", "# The stand-ins' functions: name: (library, result type, argument types)",
+    out += ["}", ""]
+    for st in load_structs():
+        out += [f"class {st['name']}(ctypes.Structure):", f'    """{st["doc"]}"""',
+                "    _fields_ = [" + ", ".join(f'("{fl["name"]}", {PY_STANDIN[fl["type"]]})' for fl in st["fields"])
+                + "]", "", ""]
+    out += ["# The stand-ins' functions: name: (library, result type, argument types)",
             "STANDIN_SIGNATURES = {"]
     for f in standins:
-        args = ", ".join(PY_STANDIN[a["type"]] for a in f["args"])
+        args = ", ".join(f"ctypes.POINTER({struct_of(a['type'])})" if struct_of(a["type"]) else PY_STANDIN[a["type"]]
+                         for a in f["args"])
         out.append(f'    "{f["name"]}": ("{f["library"]}", {PY_STANDIN[f["result"]]}, '
                    f'({args}{"," if len(f["args"]) == 1 else ""})),')
     out += ["}", ""]
@@ -422,6 +439,8 @@ CS_STANDIN = {
 
 
 def cs_standin_type(a: dict) -> str:
+    if struct_of(a["type"]):
+        return f"out {struct_of(a['type'])}"
     if a["type"] == "unsigned char*":
         return "out byte" if a["encoding"] == "number" else "[Out] byte[]"
     return CS_STANDIN[a["type"]]
@@ -450,6 +469,11 @@ def csharp_standins(exports: list[dict]) -> str:
             out.append(f'        [DllImport(Library, EntryPoint = "{f["name"]}", {CS_ATTR})]')
             out.append(f"        public static extern {ret} {f['name']}({args});")
             out.append("")
+        out += ["    }", ""]
+    for st in load_structs():
+        out += [f"    /// <summary>{st['doc']} ({st['header']})</summary>",
+                "    [StructLayout(LayoutKind.Sequential)]", f"    public struct {st['name']}", "    {"]
+        out += [f"        public {CS_STANDIN[fl['type']]} {fl['name']};" for fl in st["fields"]]
         out += ["    }", ""]
     out += ["    /// <summary>Constants of the virtual clocks and reader (virtual_clock.h, virtual_reader.h).</summary>",
             "    public static class Clv", "    {"]
@@ -646,6 +670,10 @@ def pascal_standins(library: str) -> str:
             out.append(f"  {name} = {value};" + (f"  {{ {meaning.replace('{', '(').replace('}', ')')} }}" if meaning else ""))
         out.append("")
     if library == "clocklink":
+        for st in load_structs():
+            out += ["{$PACKRECORDS C}", "type", f"  {{ {st['doc']} ({st['header']}) }}", f"  {st['name']} = record"]
+            out += [f"    {pas_name(fl['name'])}: {PAS_STANDIN[fl['type']]};" for fl in st["fields"]]
+            out += ["  end;", f"  P{st['name']} = ^{st['name']};", ""]
         errs = consts["CLV_ERR_"]
         out += ["type", "  TClvError = record", "    Code: LongInt;", "    Name: string;", "    Meaning: string;",
                 "  end;", "", "const", "  { Every error code of the stand-ins. }",
@@ -657,7 +685,9 @@ def pascal_standins(library: str) -> str:
     for f in standins:
         if f["library"] != library:
             continue
-        params = "; ".join(f"{pas_name(a['name'])}: {PAS_STANDIN[a['type']]}" for a in f["args"])
+        params = "; ".join(f"{pas_name(a['name'])}: "
+                           f"{'P' + struct_of(a['type']) if struct_of(a['type']) else PAS_STANDIN[a['type']]}"
+                           for a in f["args"])
         head = "procedure" if f["result"] == "void" else "function"
         res = "" if f["result"] == "void" else f": {PAS_STANDIN[f['result']]}"
         out.append(f"{{ {f['doc']} Result: {f['rule']}. }}")
@@ -862,8 +892,8 @@ def vba_standin_declare(f: dict, vba7: bool) -> str:
         res = " As LongPtr" if vba7 else " As Long"
     else:
         res = "" if f["result"] == "void" else f" As {VBA_STANDIN_RESULT[f['result']]}"
-    params = ", ".join(VBA_STANDIN[a["type"]].format(a["name"] + ("Value" if a["name"].lower() in VBA_RESERVED | {"err"}
-                                                                   else ""))
+    params = ", ".join((f"ByRef {{}} As {struct_of(a['type'])}" if struct_of(a["type"]) else VBA_STANDIN[a["type"]])
+                       .format(a["name"] + ("Value" if a["name"].lower() in VBA_RESERVED | {"err"} else ""))
                        for a in f["args"])
     dll = "ClockLink.dll" if f["library"] == "clocklink" else "RingReader.dll"
     return (f'Public Declare {"PtrSafe " if vba7 else ""}{kind} {f["name"]} Lib "{dll}" Alias "{f["name"]}" '
@@ -882,6 +912,11 @@ def vba_standins(exports: list[dict]) -> str:
         for name, value, meaning in consts[prefix]:
             out.append(f"Public Const {name} As Long = {value}" + (f" ' {meaning}" if meaning else ""))
         out.append("")
+    vba_field = {"double": "Double", "CLV_ULONG": "Long"}
+    for st in load_structs():
+        out += [f"' {st['doc']} ({st['header']})", f"Public Type {st['name']}"]
+        out += [f"    {fl['name']} As {vba_field[fl['type']]}" for fl in st["fields"]]
+        out += ["End Type", ""]
     for vba7 in (True, False):
         out.append("#If VBA7 Then" if vba7 else "#Else")
         out += [vba_standin_declare(f, vba7) for f in standins]

@@ -93,6 +93,14 @@ namespace Skylark
         [DllImport(Library, EntryPoint = "CLV_ErrorText", CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi, ExactSpelling = true)]
         public static extern IntPtr CLV_ErrorText(int code);
 
+        /// <summary>One arrival of a race, in the order the clock recorded them: its ring number and time. Result: code.</summary>
+        [DllImport(Library, EntryPoint = "CLV_GetArrival", CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi, ExactSpelling = true)]
+        public static extern int CLV_GetArrival(uint handle, uint raceIndex, uint recordIndex, StringBuilder ringText, out double date);
+
+        /// <summary>Race day: every bird of a confirmed race flies from the liberation to the loft (CLV_LOFT_FROM_SITE: the clock's site information) and is clocked in; summary may be null. Result: code.</summary>
+        [DllImport(Library, EntryPoint = "CLV_Fly", CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi, ExactSpelling = true)]
+        public static extern int CLV_Fly(uint handle, uint raceIndex, double libLat, double libLon, double release, double loftLat, double loftLon, uint seed, double meanVelocity, double spread, double lostShare, out CLV_FlySummary summary);
+
     }
 
     /// <summary>RingReader's functions a host calls itself (libraries ringreader / RingReader.dll).</summary>
@@ -124,6 +132,23 @@ namespace Skylark
         [DllImport(Library, EntryPoint = "RRV_FailNextWrite", CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi, ExactSpelling = true)]
         public static extern int RRV_FailNextWrite(uint reader, int fault);
 
+    }
+
+    /// <summary>What CLV_Fly reports of the day. (virtual_clock.h)</summary>
+    [StructLayout(LayoutKind.Sequential)]
+    public struct CLV_FlySummary
+    {
+        public double distance;
+        public double firstArrival;
+        public double lastArrival;
+        public double fastest;
+        public double slowest;
+        public double meanVelocity;
+        public uint birds;
+        public uint arrived;
+        public uint lost;
+        public uint refused;
+        public uint refusal;
     }
 
     /// <summary>Constants of the virtual clocks and reader (virtual_clock.h, virtual_reader.h).</summary>

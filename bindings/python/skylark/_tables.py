@@ -261,6 +261,11 @@ EXPORTS = {
     "SKM_GetRaceInfo2": ("race", "exact-length"),
 }
 
+class CLV_FlySummary(ctypes.Structure):
+    """What CLV_Fly reports of the day."""
+    _fields_ = [("distance", ctypes.c_double), ("firstArrival", ctypes.c_double), ("lastArrival", ctypes.c_double), ("fastest", ctypes.c_double), ("slowest", ctypes.c_double), ("meanVelocity", ctypes.c_double), ("birds", _U32), ("arrived", _U32), ("lost", _U32), ("refused", _U32), ("refusal", _U32)]
+
+
 # The stand-ins' functions: name: (library, result type, argument types)
 STANDIN_SIGNATURES = {
     "IFD_GetErrCode": ("clocklink", _U32, (_U32,)),
@@ -283,6 +288,8 @@ STANDIN_SIGNATURES = {
     "CLV_GetLogCount": ("clocklink", ctypes.c_int, (_U32, ctypes.POINTER(_U32))),
     "CLV_GetLogEntry": ("clocklink", ctypes.c_int, (_U32, _U32, ctypes.POINTER(ctypes.c_ubyte), ctypes.POINTER(ctypes.c_double), ctypes.POINTER(ctypes.c_char))),
     "CLV_ErrorText": ("clocklink", ctypes.c_char_p, (ctypes.c_int,)),
+    "CLV_GetArrival": ("clocklink", ctypes.c_int, (_U32, _U32, _U32, ctypes.POINTER(ctypes.c_char), ctypes.POINTER(ctypes.c_double))),
+    "CLV_Fly": ("clocklink", ctypes.c_int, (_U32, _U32, ctypes.c_double, ctypes.c_double, ctypes.c_double, ctypes.c_double, ctypes.c_double, _U32, ctypes.c_double, ctypes.c_double, ctypes.c_double, ctypes.POINTER(CLV_FlySummary))),
     "RRV_Open": ("ringreader", _U32, ()),
     "RRV_Close": ("ringreader", None, (_U32,)),
     "RRV_PutTag": ("ringreader", ctypes.c_int, (_U32, ctypes.c_char_p)),
