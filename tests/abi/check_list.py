@@ -87,6 +87,15 @@ def check_header(data, header, bad):
         for platform, symbol in e.get("decorated", {}).items():
             if symbol not in header:
                 bad.append(f"{n}: skylark.h does not name its {platform} symbol {symbol}")
+    # The comment above each declaration (or its group's) names every argument
+    # but the handle, with what it means.
+    for m in re.finditer(r"SKAPI\s+\w+\s+SKAPI_CALL\s+(\w+)\(", header):
+        comments = list(re.finditer(r"/\*(.*?)\*/", header[:m.start()], re.S))
+        comment = comments[-1].group(1) if comments else ""
+        e = listed.get(m.group(1))
+        for a in (e["args"] if e else []):
+            if a["encoding"] != "handle" and not re.search(rf"\b{a['name']}\b", comment):
+                bad.append(f"{m.group(1)}: the header's comment does not say what {a['name']} is")
     version = ".".join(re.search(rf"#define SKYLARK_VERSION_{p} (\d+)", header).group(1)
                        for p in ("MAJOR", "MINOR", "PATCH"))
     if version != data["version"] or f'#define SKYLARK_VERSION "{version}"' not in header:
@@ -122,13 +131,7 @@ def check_reference(data, text, bad):
 
 def check_error_table(root, text, bad):
     """The reference's table of the stand-ins' error codes is the header's list."""
-    for rel in ("include/skylark/virtual_clock.h", "standins/include/virtual_clock.h"):
-        if os.path.exists(os.path.join(root, rel)):
-            header = open(os.path.join(root, rel)).read()
-            break
-    else:
-        bad.append("no virtual_clock.h")
-        return
+    header = open(os.path.join(root, "include", "skylark", "virtual_clock.h")).read()
     codes = re.findall(r"\b(CLV_OK|CLV_ERR_\w+)\s*=\s*(\d+)", header)
     table = set(re.findall(r"^\| (\d+) \| `(CLV_\w+)` \| [^|]+ \|$", text, re.M))
     for name, value in codes:
@@ -162,7 +165,7 @@ def main(argv):
     data = json.load(open(os.path.join(root, "api", "exports.json")))
     bad = []
     check_list(data, bad)
-    check_header(data, open(os.path.join(root, "api", "skylark.h")).read(), bad)
+    check_header(data, open(os.path.join(root, "include", "skylark", "skylark.h")).read(), bad)
     check_reference(data, open(os.path.join(root, "docs", "reference.md")).read(), bad)
     check_error_table(root, open(os.path.join(root, "docs", "reference.md")).read(), bad)
     # Decorated names quoted in the README are the list's.
