@@ -369,6 +369,8 @@ def py_standin_in(f: dict, a: dict) -> tuple[str, str]:
         return f"{n}: int", f"{n} = _number_in({fn!r}, {arg!r}, {n}, {a.get('bits', 31)})"
     if enc == "flag":
         return f"{n}: bool", f"{n} = 1 if {n} else 0"
+    if enc == "real":
+        return f"{n}: float", f"{n} = float({n})"
     if enc == "oledate":
         return f"{n}: Date", f"{n} = _ole_in({fn!r}, {arg!r}, {n})"
     if enc == "hex":
@@ -388,6 +390,8 @@ def py_standin_in(f: dict, a: dict) -> tuple[str, str]:
 
 def py_standin_out(a: dict) -> tuple[str, str, str]:
     n, t, enc, size = py_name(a["name"]), a["type"], a["encoding"], a.get("size")
+    if struct_of(t):
+        return f"{struct_of(t)}()", n, struct_of(t)
     if t == "char*":
         return f"ctypes.create_string_buffer({size})", f"{n}.value.decode('latin-1')", "str"
     if t == "CLV_ULONG*":
@@ -410,7 +414,10 @@ def python_devices(exports: list[dict]) -> str:
            "from __future__ import annotations", "", "import ctypes", "from datetime import datetime",
            "from typing import Optional, Tuple", "",
            "from ._runtime import (Date, Hex, Text, _U32, _bytes_in, _hex_in, _number_in, _ole_in, _ole_out,",
-           "                       _path_in, _text_in, PathLike)", ""]
+           "                       _path_in, _text_in, PathLike)"]
+    if load_structs():
+        out.append(f"from ._tables import {', '.join(st['name'] for st in load_structs())}")
+    out.append("")
     for library, cls in (("clocklink", "ClockFunctions"), ("ringreader", "ReaderFunctions")):
         out += ["", f"class {cls}:",
                 f'    """The {"virtual clock" if library == "clocklink" else "virtual reader"}\'s functions on '
@@ -609,6 +616,9 @@ def cs_device_methods(library: str) -> list[str]:
                 elif enc == "flag":
                     params.append(f"bool {n}")
                     call.append(f"{n} ? 1 : 0")
+                elif enc == "real":
+                    params.append(f"double {n}")
+                    call.append(n)
                 elif enc == "oledate":
                     params.append(f"DateTime {n}")
                     call.append(f'Check.Date("{fn}", "{n}", {n})')
@@ -632,7 +642,10 @@ def cs_device_methods(library: str) -> list[str]:
                     raise ValueError(f"{fn}.{n}")
             else:
                 local = "o_" + n
-                if t == "char*":
+                if struct_of(t):
+                    params.append(f"out {struct_of(t)} {n}")
+                    call.append(f"out {n}")
+                elif t == "char*":
                     params.append(f"out string {n}")
                     pre.append(f"var {local} = new StringBuilder({a['size']});")
                     call.append(local)

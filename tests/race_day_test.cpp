@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "api/skylark.h"
+#include "skylark/skylark.h"
 #include "frame/clocklink.h"
-#include "standins/include/virtual_clock.h"
+#include "skylark/virtual_clock.h"
 
 namespace {
 

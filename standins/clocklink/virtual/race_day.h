@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "standins/clocklink/virtual/clock_state.h"
-#include "standins/include/virtual_clock.h"
+#include "skylark/virtual_clock.h"
 
 namespace standins::vclock {
 
