@@ -127,7 +127,7 @@ namespace Skylark
         /// <summary>Race day: every bird of a confirmed race flies from the liberation to the loft (CLV_LOFT_FROM_SITE: the clock's site information) and is clocked in; summary may be null. (CLV_Fly)</summary>
         public void Fly(long raceIndex, double libLat, double libLon, DateTime release, double loftLat, double loftLon, long seed, double meanVelocity, double spread, double lostShare, out CLV_FlySummary summary)
         {
-            Ok("CLV_Fly", ClockLink.CLV_Fly(Handle, Check.Number("CLV_Fly", "raceIndex", raceIndex, 16), libLat, libLon, Check.Date("CLV_Fly", "release", release), loftLat, loftLon, Check.Number("CLV_Fly", "seed", seed, 32), meanVelocity, spread, lostShare, out summary));
+            Ok("CLV_Fly", ClockLink.CLV_Fly(Handle, Check.Number("CLV_Fly", "raceIndex", raceIndex, 16), Check.Real("CLV_Fly", "libLat", libLat), Check.Real("CLV_Fly", "libLon", libLon), Check.Date("CLV_Fly", "release", release), Check.Real("CLV_Fly", "loftLat", loftLat), Check.Real("CLV_Fly", "loftLon", loftLon), Check.Number("CLV_Fly", "seed", seed, 32), Check.Real("CLV_Fly", "meanVelocity", meanVelocity), Check.Real("CLV_Fly", "spread", spread), Check.Real("CLV_Fly", "lostShare", lostShare), out summary));
         }
 
     }

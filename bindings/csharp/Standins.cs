@@ -138,26 +138,27 @@ namespace Skylark
 
     }
 
-    /// <summary>What CLV_Fly reports of the day. (virtual_clock.h)</summary>
+    /// <summary>CLV_FlySummary of the stand-ins' headers.</summary>
     [StructLayout(LayoutKind.Sequential)]
     public struct CLV_FlySummary
     {
-        public double distance;
-        public double firstArrival;
-        public double lastArrival;
-        public double fastest;
-        public double slowest;
-        public double meanVelocity;
-        public uint birds;
-        public uint arrived;
-        public uint lost;
-        public uint refused;
-        public uint refusal;
+        public double distance;  // metres, liberation to loft
+        public double firstArrival;  // OLE date of the first bird recorded (0 when none)
+        public double lastArrival;  // OLE date of the last bird recorded (0 when none)
+        public double fastest;  // m/min, distance over whole seconds of flight
+        public double slowest;  // m/min
+        public double meanVelocity;  // m/min, over the birds recorded
+        public uint birds;  // birds of the race
+        public uint arrived;  // arrivals the clock recorded
+        public uint lost;  // birds that did not return
+        public uint refused;  // arrivals the clock refused
+        public uint refusal;  // the error code of the first refusal (0 when none)
     }
 
     /// <summary>Constants of the virtual clocks and reader (virtual_clock.h, virtual_reader.h).</summary>
     public static class Clv
     {
+        public const double LOFT_FROM_SITE = 999.0;
         // kinds of virtual clock
         public const int KIND_M = 1;  // races, training flights, ring registry, log, settings
         public const int KIND_S = 2;  // one race

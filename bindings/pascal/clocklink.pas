@@ -87,25 +87,24 @@ const
   CLV_LOG_TRAIN_ARRIVAL = 52;  { ring number (6), training number (2) }
   CLV_LOG_SETTING_CHANGED = 64;  { command code (1), index or site number (1) }
 
-{$PACKRECORDS C}
+  CLV_LOFT_FROM_SITE = 999.0;
+
 type
-  { What CLV_Fly reports of the day. (virtual_clock.h) }
   CLV_FlySummary = record
-    distance: Double;
-    firstArrival: Double;
-    lastArrival: Double;
-    fastest: Double;
-    slowest: Double;
-    meanVelocity: Double;
-    birds: SK_ULONG;
-    arrived: SK_ULONG;
-    lost: SK_ULONG;
-    refused: SK_ULONG;
-    refusal: SK_ULONG;
+    distance: Double;  { metres, liberation to loft }
+    firstArrival: Double;  { OLE date of the first bird recorded (0 when none) }
+    lastArrival: Double;  { OLE date of the last bird recorded (0 when none) }
+    fastest: Double;  { m/min, distance over whole seconds of flight }
+    slowest: Double;  { m/min }
+    meanVelocity: Double;  { m/min, over the birds recorded }
+    birds: SK_ULONG;  { birds of the race }
+    arrived: SK_ULONG;  { arrivals the clock recorded }
+    lost: SK_ULONG;  { birds that did not return }
+    refused: SK_ULONG;  { arrivals the clock refused }
+    refusal: SK_ULONG;  { the error code of the first refusal (0 when none) }
   end;
   PCLV_FlySummary = ^CLV_FlySummary;
 
-type
   TClvError = record
     Code: LongInt;
     Name: string;

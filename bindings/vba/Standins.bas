@@ -80,19 +80,20 @@ Public Const CLV_LOG_SETTING_CHANGED As Long = 64 ' command code (1), index or s
 Public Const RRV_WRITE_REFUSED As Long = 1 ' the write reports failure; the page keeps its bytes
 Public Const RRV_WRITE_LOST As Long = 2 ' the write reports success but the page keeps its bytes
 
-' What CLV_Fly reports of the day. (virtual_clock.h)
+Public Const CLV_LOFT_FROM_SITE As Double = 999.0
+
 Public Type CLV_FlySummary
-    distance As Double
-    firstArrival As Double
-    lastArrival As Double
-    fastest As Double
-    slowest As Double
-    meanVelocity As Double
-    birds As Long
-    arrived As Long
-    lost As Long
-    refused As Long
-    refusal As Long
+    distance As Double ' metres, liberation to loft
+    firstArrival As Double ' OLE date of the first bird recorded (0 when none)
+    lastArrival As Double ' OLE date of the last bird recorded (0 when none)
+    fastest As Double ' m/min, distance over whole seconds of flight
+    slowest As Double ' m/min
+    meanVelocity As Double ' m/min, over the birds recorded
+    birds As Long ' birds of the race
+    arrived As Long ' arrivals the clock recorded
+    lost As Long ' birds that did not return
+    refused As Long ' arrivals the clock refused
+    refusal As Long ' the error code of the first refusal (0 when none)
 End Type
 
 #If VBA7 Then

@@ -9,9 +9,9 @@ import ctypes
 from datetime import datetime
 from typing import Optional, Tuple
 
+from . import _tables  # noqa: F401 (the structures some functions fill)
 from ._runtime import (Date, Hex, Text, _U32, _bytes_in, _hex_in, _number_in, _ole_in, _ole_out,
-                       _path_in, _text_in, PathLike)
-from ._tables import CLV_FlySummary
+                       _path_in, _real_in, _text_in, PathLike)
 
 
 class ClockFunctions:
@@ -130,19 +130,19 @@ class ClockFunctions:
         self._check("CLV_GetArrival", self._lib.CLV_GetArrival(self.handle, race_index, record_index, ring_text, ctypes.byref(date)))
         return (ring_text.value.decode('latin-1'), _ole_out(date.value))
 
-    def fly(self, race_index: int, lib_lat: float, lib_lon: float, release: Date, loft_lat: float, loft_lon: float, seed: int, mean_velocity: float, spread: float, lost_share: float) -> CLV_FlySummary:
+    def fly(self, race_index: int, lib_lat: float, lib_lon: float, release: Date, loft_lat: float, loft_lon: float, seed: int, mean_velocity: float, spread: float, lost_share: float) -> _tables.CLV_FlySummary:
         """Race day: every bird of a confirmed race flies from the liberation to the loft (CLV_LOFT_FROM_SITE: the clock's site information) and is clocked in; summary may be null. (CLV_Fly)"""
         race_index = _number_in('CLV_Fly', 'raceIndex', race_index, 16)
-        lib_lat = float(lib_lat)
-        lib_lon = float(lib_lon)
+        lib_lat = _real_in('CLV_Fly', 'libLat', lib_lat)
+        lib_lon = _real_in('CLV_Fly', 'libLon', lib_lon)
         release = _ole_in('CLV_Fly', 'release', release)
-        loft_lat = float(loft_lat)
-        loft_lon = float(loft_lon)
+        loft_lat = _real_in('CLV_Fly', 'loftLat', loft_lat)
+        loft_lon = _real_in('CLV_Fly', 'loftLon', loft_lon)
         seed = _number_in('CLV_Fly', 'seed', seed, 32)
-        mean_velocity = float(mean_velocity)
-        spread = float(spread)
-        lost_share = float(lost_share)
-        summary = CLV_FlySummary()
+        mean_velocity = _real_in('CLV_Fly', 'meanVelocity', mean_velocity)
+        spread = _real_in('CLV_Fly', 'spread', spread)
+        lost_share = _real_in('CLV_Fly', 'lostShare', lost_share)
+        summary = _tables.CLV_FlySummary()
         self._check("CLV_Fly", self._lib.CLV_Fly(self.handle, race_index, lib_lat, lib_lon, release, loft_lat, loft_lon, seed, mean_velocity, spread, lost_share, ctypes.byref(summary)))
         return summary
 

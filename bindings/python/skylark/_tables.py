@@ -261,9 +261,22 @@ EXPORTS = {
     "SKM_GetRaceInfo2": ("race", "exact-length"),
 }
 
+
 class CLV_FlySummary(ctypes.Structure):
-    """What CLV_Fly reports of the day."""
-    _fields_ = [("distance", ctypes.c_double), ("firstArrival", ctypes.c_double), ("lastArrival", ctypes.c_double), ("fastest", ctypes.c_double), ("slowest", ctypes.c_double), ("meanVelocity", ctypes.c_double), ("birds", _U32), ("arrived", _U32), ("lost", _U32), ("refused", _U32), ("refusal", _U32)]
+    """CLV_FlySummary of the stand-ins' headers."""
+    _fields_ = [
+        ("distance", ctypes.c_double),  # metres, liberation to loft
+        ("firstArrival", ctypes.c_double),  # OLE date of the first bird recorded (0 when none)
+        ("lastArrival", ctypes.c_double),  # OLE date of the last bird recorded (0 when none)
+        ("fastest", ctypes.c_double),  # m/min, distance over whole seconds of flight
+        ("slowest", ctypes.c_double),  # m/min
+        ("meanVelocity", ctypes.c_double),  # m/min, over the birds recorded
+        ("birds", _U32),  # birds of the race
+        ("arrived", _U32),  # arrivals the clock recorded
+        ("lost", _U32),  # birds that did not return
+        ("refused", _U32),  # arrivals the clock refused
+        ("refusal", _U32),  # the error code of the first refusal (0 when none)
+    ]
 
 
 # The stand-ins' functions: name: (library, result type, argument types)
@@ -372,6 +385,9 @@ CLV_LOG_SETTING_CHANGED = 64
 # Write faults of RRV_FailNextWrite (virtual_reader.h)
 RRV_WRITE_REFUSED = 1
 RRV_WRITE_LOST = 2
+
+# Other constants of the headers
+CLV_LOFT_FROM_SITE = 999.0
 
 # Every error code of the stand-ins: code: (name, meaning)
 ERRORS = {
