@@ -51,6 +51,8 @@ CONSTANT_GROUPS = {
     "CLV_KIND_": ("virtual_clock.h", "kinds of virtual clock"),
     "CLV_ERR_": ("virtual_clock.h", "error codes of the virtual clocks (IFD_GetErrCode, CLV_ results)"),
     "CLV_FAULT_": ("virtual_clock.h", "fault modes of CLV_SetFault"),
+    "CLV_MAX_": ("virtual_clock.h", "limits of the fault modes"),
+    "CLV_ON_": ("virtual_clock.h", "calls a CLV_SetFailure rule matches"),
     "CLV_LOG_": ("virtual_clock.h", "event-log entry types"),
     "RRV_WRITE_": ("virtual_reader.h", "write faults of RRV_FailNextWrite"),
 }
@@ -73,6 +75,33 @@ def constants() -> dict:
                     if name.startswith(prefix):
                         out[prefix].append((name, value, meaning))
     return out
+
+
+def defines() -> list[tuple[str, object, str]]:
+    """Numeric #define constants of the stand-ins' headers: (name, value, meaning)."""
+    out = []
+    for header in ("virtual_clock.h", "virtual_reader.h"):
+        for m in re.finditer(r"^#define\s+((?:CLV|RRV)_[A-Z0-9_]+)\s+(-?[0-9][0-9.eE+-]*)\s*(?:/\*(.*?)\*/)?\s*$",
+                             header_text(header), re.M):
+            value = float(m.group(2)) if re.search(r"[.eE]", m.group(2)) else int(m.group(2))
+            out.append((m.group(1), value, " ".join((m.group(3) or "").split())))
+    return out
+
+
+def structs() -> dict:
+    """The stand-ins' structures: name -> [(field, C type, meaning)], from their typedefs."""
+    out = {}
+    for header in ("virtual_clock.h", "virtual_reader.h"):
+        for name, body in re.findall(r"typedef\s+struct\s+(\w+)\s*\{(.*?)\}\s*\1\s*;", header_text(header), re.S):
+            fields = re.findall(r"^\s*([A-Za-z_][\w ]*?)\s+(\w+)\s*;\s*(?:/\*(.*?)\*/)?", body, re.M)
+            out[name] = [(f, " ".join(t.split()), " ".join((c or "").split())) for t, f, c in fields]
+    return out
+
+
+def struct_of(type_: str) -> str | None:
+    """The structure a pointer type points to, if it is one of the stand-ins'."""
+    name = type_.rstrip("*")
+    return name if type_.endswith("*") and name in structs() else None
 
 
 def snake(name: str) -> str:
@@ -227,10 +256,21 @@ def python_tables(exports: list[dict]) -> str:
     out += ["}", "", "# name: (family, result rule)", "EXPORTS = {"]
     for e in exports:
         out.append(f'    "{e["name"]}": ("{e["family"]}", "{e["rule"]}"),')
-    out += ["}", "", "# The stand-ins' functions: name: (library, result type, argument types)",
+    out.append("}")
+    for name, fields in structs().items():
+        out += ["", "", f"class {name}(ctypes.Structure):", f'    """{name} of the stand-ins\' headers."""',
+                "    _fields_ = ["]
+        out += [f'        ("{f}", {PY_STANDIN[t]}),  # {c}' if c else f'        ("{f}", {PY_STANDIN[t]}),'
+                for f, t, c in fields]
+        out += ["    ]"]
+    out += ["", "", "# The stand-ins' functions: name: (library, result type, argument types)",
             "STANDIN_SIGNATURES = {"]
+
+    def py_type(t):
+        return f"ctypes.POINTER({struct_of(t)})" if struct_of(t) else PY_STANDIN[t]
+
     for f in standins:
-        args = ", ".join(PY_STANDIN[a["type"]] for a in f["args"])
+        args = ", ".join(py_type(a["type"]) for a in f["args"])
         out.append(f'    "{f["name"]}": ("{f["library"]}", {PY_STANDIN[f["result"]]}, '
                    f'({args}{"," if len(f["args"]) == 1 else ""})),')
     out += ["}", ""]
@@ -238,6 +278,10 @@ def python_tables(exports: list[dict]) -> str:
         out.append(f"# {title[0].upper() + title[1:]} ({header})")
         for name, value, _ in consts[prefix]:
             out.append(f"{name} = {value}")
+        out.append("")
+    if defines():
+        out.append("# Other constants of the headers")
+        out += [f"{n} = {v!r}" + (f"  # {m}" if m else "") for n, v, m in defines()]
         out.append("")
     out += ["# Every error code of the stand-ins: code: (name, meaning)", "ERRORS = {"]
     for name, value, meaning in consts["CLV_ERR_"]:
@@ -329,6 +373,112 @@ def python(exports: list[dict]) -> str:
     return "\n".join(out) + "\n"
 
 
+# The stand-in functions written by hand in the bindings' VirtualClock and
+# VirtualReader (opening, loading, closing, the error text); every other one
+# gets a generated checked method.
+HAND_WRITTEN = {"IFD_GetErrCode", "CLV_Open", "CLV_Load", "CLV_Close", "CLV_ErrorText", "RRV_Open", "RRV_Close"}
+
+
+def device_functions(library: str) -> list[dict]:
+    return [f for f in load_standins() if f["library"] == library and f["name"] not in HAND_WRITTEN
+            and f["args"] and f["args"][0]["encoding"] == "handle"]
+
+
+def method_name(f: dict) -> str:
+    return snake(f["name"].split("_", 1)[1])
+
+
+def py_standin_in(f: dict, a: dict) -> tuple[str, str]:
+    n, fn, arg, enc = py_name(a["name"]), f["name"], a["name"], a["encoding"]
+    if a["type"] == "double" and enc != "oledate":
+        return f"{n}: float", f"{n} = _real_in({fn!r}, {arg!r}, {n})"
+    if enc == "number":
+        return f"{n}: int", f"{n} = _number_in({fn!r}, {arg!r}, {n}, {a.get('bits', 31)})"
+    if enc == "flag":
+        return f"{n}: bool", f"{n} = 1 if {n} else 0"
+    if enc == "oledate":
+        return f"{n}: Date", f"{n} = _ole_in({fn!r}, {arg!r}, {n})"
+    if enc == "hex":
+        return f"{n}: Hex", f"{n} = _hex_in({fn!r}, {arg!r}, {n}, {a.get('digits')})"
+    if enc == "text":
+        return (f"{n}: Optional[Text]", f"{n} = _text_in({fn!r}, {arg!r}, {n}"
+                + (f", max_chars={a['max']}" if "max" in a else "") + ", optional=True)")
+    if enc == "path":
+        return f"{n}: PathLike", f"{n} = _path_in({fn!r}, {n})"
+    if enc == "bytes":
+        if a.get("optional"):
+            return (f"{n}: Optional[bytes] = None",
+                    f"{n} = None if {n} is None else _bytes_in({fn!r}, {arg!r}, {n}, {a['size']})")
+        return f"{n}: bytes", f"{n} = _bytes_in({fn!r}, {arg!r}, {n}, {a['size']})"
+    raise ValueError(f"no Python input for {fn}.{arg}")
+
+
+def py_standin_out(a: dict) -> tuple[str, str, str]:
+    n, t, enc, size = py_name(a["name"]), a["type"], a["encoding"], a.get("size")
+    if struct_of(t):
+        return f"_tables.{struct_of(t)}()", n, f"_tables.{struct_of(t)}"
+    if t == "char*":
+        return f"ctypes.create_string_buffer({size})", f"{n}.value.decode('latin-1')", "str"
+    if t == "CLV_ULONG*":
+        return "_U32()", f"{n}.value", "int"
+    if t == "int*":
+        return "ctypes.c_int()", f"{n}.value", "int"
+    if t == "double*":
+        return "ctypes.c_double()", f"_ole_out({n}.value)", "Optional[datetime]"
+    if t == "unsigned char*" and enc == "number":
+        return "ctypes.c_ubyte()", f"{n}.value", "int"
+    if t == "unsigned char*":
+        return f"(ctypes.c_ubyte * {size})()", f"bytes({n})", "bytes"
+    raise ValueError(a)
+
+
+def python_devices(exports: list[dict]) -> str:
+    out = [f'"""{STANDIN_BANNER}\n\nA checked method for every function of the virtual clock and reader that',
+           "works on an open one (skylark.virtual's VirtualClock and VirtualReader derive",
+           'from these), in snake case without the prefix: CLV_SetSeed -> set_seed."""',
+           "from __future__ import annotations", "", "import ctypes", "from datetime import datetime",
+           "from typing import Optional, Tuple", "",
+           "from . import _tables  # noqa: F401 (the structures some functions fill)",
+           "from ._runtime import (Date, Hex, Text, _U32, _bytes_in, _hex_in, _number_in, _ole_in, _ole_out,",
+           "                       _path_in, _real_in, _text_in, PathLike)", ""]
+    for library, cls in (("clocklink", "ClockFunctions"), ("ringreader", "ReaderFunctions")):
+        out += ["", f"class {cls}:",
+                f'    """The {"virtual clock" if library == "clocklink" else "virtual reader"}\'s functions on '
+                'self.handle; self._lib is the library, self._check(name, result) raises."""', ""]
+        for f in device_functions(library):
+            params, convs, outs, optional = ["self"], [], [], []
+            for a in f["args"][1:]:
+                if a["dir"] == "in":
+                    p, c = py_standin_in(f, a)
+                    (optional if p.endswith("= None") else params).append(p)
+                    convs.append(c)
+                else:
+                    outs.append(a)
+            params += optional
+            allocs = [f"{py_name(a['name'])} = {py_standin_out(a)[0]}" for a in outs]
+            call = []
+            for a in f["args"]:
+                n = py_name(a["name"])
+                if a["name"] == "handle" or a["encoding"] == "handle":
+                    call.append("self.handle")
+                elif a["dir"] == "out" and not (a["type"] in ("char*",) or
+                                                (a["type"] == "unsigned char*" and a["encoding"] != "number")):
+                    call.append(f"ctypes.byref({n})")
+                else:
+                    call.append(n)
+            values = [py_standin_out(a)[1] for a in outs]
+            hints = [py_standin_out(a)[2] for a in outs]
+            ret_hint = "None" if not outs else hints[0] if len(outs) == 1 else f"Tuple[{', '.join(hints)}]"
+            out.append(f"    def {method_name(f)}({', '.join(params)}) -> {ret_hint}:")
+            out.append(f'        """{f["doc"]} ({f["name"]})"""')
+            out += [f"        {c}" for c in convs + allocs]
+            out.append(f'        self._check("{f["name"]}", self._lib.{f["name"]}({", ".join(call)}))')
+            if outs:
+                out.append(f"        return {values[0] if len(values) == 1 else '(' + ', '.join(values) + ')'}")
+            out.append("")
+    return "\n".join(out).rstrip() + "\n"
+
+
 # ---- C# -------------------------------------------------------------------
 
 def cs_type(a: dict) -> str:
@@ -416,6 +566,8 @@ CS_STANDIN = {
 
 
 def cs_standin_type(a: dict) -> str:
+    if struct_of(a["type"]):
+        return f"out {struct_of(a['type'])}"
     if a["type"] == "unsigned char*":
         return "out byte" if a["encoding"] == "number" else "[Out] byte[]"
     return CS_STANDIN[a["type"]]
@@ -445,8 +597,17 @@ def csharp_standins(exports: list[dict]) -> str:
             out.append(f"        public static extern {ret} {f['name']}({args});")
             out.append("")
         out += ["    }", ""]
+    for name, fields in structs().items():
+        out += [f"    /// <summary>{name} of the stand-ins' headers.</summary>",
+                "    [StructLayout(LayoutKind.Sequential)]", f"    public struct {name}", "    {"]
+        for f, t, c in fields:
+            out.append(f"        public {CS_STANDIN[t]} {f};" + (f"  // {c}" if c else ""))
+        out += ["    }", ""]
     out += ["    /// <summary>Constants of the virtual clocks and reader (virtual_clock.h, virtual_reader.h).</summary>",
             "    public static class Clv", "    {"]
+    for name, value, meaning in defines():
+        kind = "double" if isinstance(value, float) else "int"
+        out.append(f"        public const {kind} {name[4:]} = {value!r};" + (f"  // {meaning}" if meaning else ""))
     for prefix, (header, title) in CONSTANT_GROUPS.items():
         out.append(f"        // {title}")
         for name, value, meaning in consts[prefix]:
@@ -461,6 +622,101 @@ def csharp_standins(exports: list[dict]) -> str:
     for name, value, meaning in consts["CLV_ERR_"]:
         out.append(f'                {{ {value}, new KeyValuePair<string, string>("{name}", "{meaning}") }},')
     out += ["            };", "    }", "}"]
+    return "\n".join(out) + "\n"
+
+
+def cs_device_methods(library: str) -> list[str]:
+    """Checked instance methods of VirtualClock / VirtualReader for every function on an open device."""
+    out = []
+    for f in device_functions(library):
+        fn, params, pre, call, post, optional = f["name"], [], [], [], [], []
+        for a in f["args"]:
+            n, enc, t = a["name"], a["encoding"], a["type"]
+            if enc == "handle":
+                call.append("Handle")
+                continue
+            if a["dir"] == "in":
+                if t == "double" and enc != "oledate":
+                    params.append(f"double {n}")
+                    call.append(f'Check.Real("{fn}", "{n}", {n})')
+                elif enc == "number":
+                    params.append(f"long {n}")
+                    conv = f'Check.Number("{fn}", "{n}", {n}, {a.get("bits", 31)})'
+                    call.append(f"(int){conv}" if t == "int" else conv)
+                elif enc == "flag":
+                    params.append(f"bool {n}")
+                    call.append(f"{n} ? 1 : 0")
+                elif enc == "oledate":
+                    params.append(f"DateTime {n}")
+                    call.append(f'Check.Date("{fn}", "{n}", {n})')
+                elif enc == "hex":
+                    params.append(f"string {n}")
+                    call.append(f'Check.Hex("{fn}", "{n}", {n}, {a.get("digits", 0)})')
+                elif enc == "text":
+                    params.append(f"string {n}")
+                    call.append(f'Check.Text("{fn}", "{n}", {n}, {a.get("max", 0)}, null, null, true)')
+                elif enc == "path":
+                    params.append(f"string {n}")
+                    call.append(f'CheckPath("{fn}", {n})')
+                elif enc == "bytes":
+                    if a.get("optional"):
+                        optional.append(f"byte[] {n} = null")
+                        call.append(f'{n} == null ? null : Check.Bytes("{fn}", "{n}", {n}, {a["size"]})')
+                    else:
+                        params.append(f"byte[] {n}")
+                        call.append(f'Check.Bytes("{fn}", "{n}", {n}, {a["size"]})')
+                else:
+                    raise ValueError(f"{fn}.{n}")
+            else:
+                local = "o_" + n
+                if struct_of(t):
+                    params.append(f"out {struct_of(t)} {n}")
+                    call.append(f"out {n}")
+                elif t == "char*":
+                    params.append(f"out string {n}")
+                    pre.append(f"var {local} = new StringBuilder({a['size']});")
+                    call.append(local)
+                    post.append(f"{n} = {local}.ToString();")
+                elif t in ("CLV_ULONG*", "int*"):
+                    params.append(f"out {'uint' if t == 'CLV_ULONG*' else 'int'} {n}")
+                    call.append(f"out {n}")
+                elif t == "double*":
+                    params.append(f"out DateTime? {n}")
+                    pre.append(f"double {local};")
+                    call.append(f"out {local}")
+                    post.append(f"{n} = OleDate.To({local});")
+                elif t == "unsigned char*" and a["encoding"] == "number":
+                    params.append(f"out byte {n}")
+                    call.append(f"out {n}")
+                elif t == "unsigned char*":
+                    params.append(f"out byte[] {n}")
+                    pre.append(f"var {local} = new byte[{a['size']}];")
+                    call.append(local)
+                    post.append(f"{n} = {local};")
+                else:
+                    raise ValueError(f"{fn}.{n}")
+        cls = "ClockLink" if library == "clocklink" else "RingReader"
+        out.append(f"        /// <summary>{f['doc']} ({fn})</summary>")
+        out.append(f"        public void {camel(fn.split('_', 1)[1])}({', '.join(params + optional)})")
+        out.append("        {")
+        out += [f"            {l}" for l in pre]
+        out.append(f'            Ok("{fn}", {cls}.{fn}({", ".join(call)}));')
+        out += [f"            {l}" for l in post]
+        out.append("        }")
+        out.append("")
+    return out
+
+
+def csharp_devices(exports: list[dict]) -> str:
+    out = [f"// {STANDIN_BANNER}",
+           "// A checked method of VirtualClock (VirtualReader) for every CLV_ (RRV_) function on an open",
+           "// device, named without the prefix: CLV_SetSeed -> SetSeed.",
+           "using System;", "using System.Text;", "", "namespace Skylark", "{",
+           "    public sealed partial class VirtualClock", "    {"]
+    out += cs_device_methods("clocklink")
+    out += ["    }", "", "    public sealed partial class VirtualReader", "    {"]
+    out += cs_device_methods("ringreader")
+    out += ["    }", "}"]
     return "\n".join(out) + "\n"
 
 
@@ -619,6 +875,10 @@ def pas_string(text: str) -> str:
     return "'" + text.replace("'", "''") + "'"
 
 
+def pas_standin_type(t: str) -> str:
+    return f"P{struct_of(t)}" if struct_of(t) else PAS_STANDIN[t]
+
+
 def pascal_standins(library: str) -> str:
     standins, consts = load_standins(), constants()
     unit, lib_const = ("ClockLink", "ClockLinkLib") if library == "clocklink" else ("RingReader", "RingReaderLib")
@@ -640,8 +900,16 @@ def pascal_standins(library: str) -> str:
             out.append(f"  {name} = {value};" + (f"  {{ {meaning.replace('{', '(').replace('}', ')')} }}" if meaning else ""))
         out.append("")
     if library == "clocklink":
+        for name, value, meaning in defines():
+            out.append(f"  {name} = {value!r};" + (f"  {{ {meaning} }}" if meaning else ""))
+        out.append("")
         errs = consts["CLV_ERR_"]
-        out += ["type", "  TClvError = record", "    Code: LongInt;", "    Name: string;", "    Meaning: string;",
+        out += ["type"]
+        for name, fields in structs().items():
+            out += [f"  {name} = record"]
+            out += [f"    {f}: {PAS_STANDIN[t]};" + (f"  {{ {c} }}" if c else "") for f, t, c in fields]
+            out += ["  end;", f"  P{name} = ^{name};", ""]
+        out += ["  TClvError = record", "    Code: LongInt;", "    Name: string;", "    Meaning: string;",
                 "  end;", "", "const", "  { Every error code of the stand-ins. }",
                 f"  CLV_ERRORS: array[0..{len(errs) - 1}] of TClvError = ("]
         out += [f"    (Code: {v}; Name: {pas_string(n)}; Meaning: {pas_string(m)})" + ("," if k < len(errs) - 1 else "")
@@ -651,7 +919,7 @@ def pascal_standins(library: str) -> str:
     for f in standins:
         if f["library"] != library:
             continue
-        params = "; ".join(f"{pas_name(a['name'])}: {PAS_STANDIN[a['type']]}" for a in f["args"])
+        params = "; ".join(f"{pas_name(a['name'])}: {pas_standin_type(a['type'])}" for a in f["args"])
         head = "procedure" if f["result"] == "void" else "function"
         res = "" if f["result"] == "void" else f": {PAS_STANDIN[f['result']]}"
         out.append(f"{{ {f['doc']} Result: {f['rule']}. }}")
@@ -850,15 +1118,20 @@ VBA_STANDIN = {
 VBA_STANDIN_RESULT = {"SK_ULONG": "Long", "CLV_ULONG": "Long", "RRV_HANDLE": "Long", "int": "Long"}
 
 
+def vba_standin_param(a: dict) -> str:
+    n = a["name"] + ("Value" if a["name"].lower() in VBA_RESERVED | {"err"} else "")
+    if struct_of(a["type"]):
+        return f"ByRef {n} As {struct_of(a['type'])}"
+    return VBA_STANDIN[a["type"]].format(n)
+
+
 def vba_standin_declare(f: dict, vba7: bool) -> str:
     kind = "Sub" if f["result"] == "void" else "Function"
     if f["result"] == "const char*":
         res = " As LongPtr" if vba7 else " As Long"
     else:
         res = "" if f["result"] == "void" else f" As {VBA_STANDIN_RESULT[f['result']]}"
-    params = ", ".join(VBA_STANDIN[a["type"]].format(a["name"] + ("Value" if a["name"].lower() in VBA_RESERVED | {"err"}
-                                                                   else ""))
-                       for a in f["args"])
+    params = ", ".join(vba_standin_param(a) for a in f["args"])
     dll = "ClockLink.dll" if f["library"] == "clocklink" else "RingReader.dll"
     return (f'Public Declare {"PtrSafe " if vba7 else ""}{kind} {f["name"]} Lib "{dll}" Alias "{f["name"]}" '
             f'({params}){res}')
@@ -876,6 +1149,15 @@ def vba_standins(exports: list[dict]) -> str:
         for name, value, meaning in consts[prefix]:
             out.append(f"Public Const {name} As Long = {value}" + (f" ' {meaning}" if meaning else ""))
         out.append("")
+    for name, value, meaning in defines():
+        kind = "Double" if isinstance(value, float) else "Long"
+        out.append(f"Public Const {name} As {kind} = {value!r}" + (f" ' {meaning}" if meaning else ""))
+    vba_types = {"double": "Double", "CLV_ULONG": "Long", "int": "Long", "RRV_ULONG": "Long"}
+    for name, fields in structs().items():
+        out += ["", f"Public Type {name}"]
+        out += [f"    {f} As {vba_types[t]}" + (f" ' {c}" if c else "") for f, t, c in fields]
+        out += ["End Type"]
+    out.append("")
     for vba7 in (True, False):
         out.append("#If VBA7 Then" if vba7 else "#Else")
         out += [vba_standin_declare(f, vba7) for f in standins]
@@ -947,9 +1229,11 @@ def reference(exports: list[dict]) -> str:
 TARGETS = {
     "python/skylark/_tables.py": python_tables,
     "python/skylark/_api.py": python,
+    "python/skylark/_devices.py": python_devices,
     "csharp/SkylarkNative.cs": csharp,
     "csharp/Standins.cs": csharp_standins,
     "csharp/Checked.cs": csharp_checked,
+    "csharp/Devices.cs": csharp_devices,
     "pascal/skylark.pas": pascal,
     "pascal/skylarkchecked.pas": pascal_checked,
     "pascal/clocklink.pas": lambda exports: pascal_standins("clocklink"),

@@ -184,6 +184,17 @@ namespace Skylark.Tests
                     Check("a ClockLink failure throws", e != null && e.RefusedBy == Side.ClockLink && e.ErrorCode == Clv.ERR_BAD_STATE);
                 }
             });
+            Run("virtual clock: an S clock's race as rows", () => {
+                using (var vc = new VirtualClock(VirtualClock.KindS)) {
+                    Sk.SK_Connect(vc.Handle);
+                    Sk.SK_SetPigeon(vc.Handle, start);
+                    Sk.SKS_CreateRace(vc.Handle, key, start.AddHours(1), start.AddHours(9));
+                    vc.RecordArrival(0, ring, start.AddHours(2));
+                    var rows = Race.DownloadSingle(vc.Handle);
+                    Check("one verified row without a lead field", rows.Count == 1 && rows[0].Verified &&
+                          rows[0].Ring == ring && rows[0].Lead == null && rows[0].Time == start.AddHours(2));
+                }
+            });
             Run("virtual clock: saved and loaded", () => {
                 string path = System.IO.Path.Combine(System.IO.Path.GetTempPath(), "skylark-cs-" + Guid.NewGuid() + ".json");
                 try {
@@ -204,6 +215,27 @@ namespace Skylark.Tests
                     Check("a damaged file is refused with its code", damaged != null && damaged.Code == Clv.ERR_FILE_DAMAGED);
                 } finally {
                     System.IO.File.Delete(path);
+                }
+            });
+            Run("virtual reader: a tag formatted and read back", () => {
+                using (var reader = new VirtualReader()) {
+                    var uid = new byte[] { 0xA1, 0xB2, 0xC3, 0xD4 };
+                    var e = Throws(() => { string u; Sk.SKR_ActiveCard(reader.Handle, out u); });
+                    Check("no tag: RingReader's failure", e != null && e.RefusedBy == Side.RingReader);
+                    reader.PutTag(uid);
+                    string active, ringNo, raceNo;
+                    Sk.SKR_ActiveCard(reader.Handle, out active);
+                    Sk.SKR_FormatCard(reader.Handle, "0123456789AB", "00001234");
+                    Sk.SKR_ReadCard(reader.Handle, out ringNo, out raceNo);
+                    byte[] page;
+                    reader.ReadTagPage(0, out page);
+                    Check("UID, ring and race number read back", active == "A1B2C3D4" && ringNo == "0123456789AB" &&
+                          raceNo == "00001234" && Skylark.Check.HexOf(page) == "A1B2C3D4");
+                    Sk.SKR_DeactiveCard(reader.Handle);
+                    reader.TakeTag();
+                    VirtualClockException empty = null;
+                    try { reader.TakeTag(); } catch (VirtualClockException x) { empty = x; }
+                    Check("an empty field refuses", empty != null && empty.Function == "RRV_TakeTag");
                 }
             });
             Run("mistaken arguments", () => {
