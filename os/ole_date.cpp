@@ -8,7 +8,7 @@
 // with 53-bit doubles, whatever the host set.
 #include <cmath>
 
-#include "frame/calendar.h"
+#include "base/calendar.h"
 #include "os/fp_env.h"
 #include "os/os.h"
 
