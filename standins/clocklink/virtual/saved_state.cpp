@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "standins/clocklink/virtual/saved_state_v2.h"
 #include "standins/clocklink/virtual/virtual_clock.h"
 
 namespace standins::vclock {
@@ -16,7 +17,7 @@ namespace {
 using nlohmann::json;
 
 constexpr const char* kFormat = "skylark-virtual-clock";
-constexpr int kVersion = 1;
+constexpr int kVersion = 2;  // written as version 2 (saved_state_v2.cpp); version 1 still read
 
 struct Damaged : std::runtime_error {
     Damaged() : std::runtime_error("damaged") {}
@@ -193,16 +194,23 @@ std::string saveText(const ClockState& s, Seconds clockNow) {
         }
         j["race"] = race;
     }
-    return j.dump(1) + "\n";
+    return v2FromV1(j).dump(1) + "\n";
 }
 
 int loadText(const std::string& text, ClockState& out) {
     try {
-        const json j = json::parse(text);
+        json j = json::parse(text);
         if (!j.is_object() || j.at("format").get<std::string>() != kFormat) return CLV_ERR_FILE_DAMAGED;
         const auto version = j.at("version").get<std::int64_t>();
         if (version > kVersion) return CLV_ERR_FILE_VERSION;
         if (version < 1) return CLV_ERR_FILE_DAMAGED;
+        if (version == 2) {  // the readable form: its complete version-1 document
+            json complete;
+            V2Refusal refusal;
+            if (!v1FromV2(j, static_cast<std::int64_t>(std::time(nullptr)), complete, refusal))
+                return CLV_ERR_FILE_DAMAGED;
+            j = std::move(complete);
+        }
 
         ClockState s;
         const std::string kind = j.at("kind").get<std::string>();
