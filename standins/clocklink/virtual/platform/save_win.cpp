@@ -1,19 +1,40 @@
-// Saving a clock's file on Windows: write a temporary file beside it, flush
-// it to disk, then move it over the old file with a write-through replace,
-// so a crash or a full disk leaves either the old file or the new one.
+// Saving a clock's file on Windows: write a temporary file of its own beside
+// the target (created new, so never an existing file or link), flush it to
+// disk, then move it over the target with a write-through replace, so a
+// crash, a full disk or another save to the same path leaves a whole file
+// that one of the saves wrote.
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <string>
 
 #include "standins/clocklink/virtual/virtual_clock.h"
 
 namespace standins::vclock {
 
+namespace {
+
+HANDLE createTemp(const std::string& path, std::string& temp) {
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[64];
+        std::snprintf(suffix, sizeof suffix, ".%lu.%u.tmp",
+                      static_cast<unsigned long>(GetCurrentProcessId()), counter.fetch_add(1));
+        temp = path + suffix;
+        HANDLE h = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (h != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return h;
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
+}  // namespace
+
 bool replaceFile(const std::string& path, const std::string& text) {
-    const std::string temp = path + ".tmp";
-    HANDLE h = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::string temp;
+    HANDLE h = createTemp(path, temp);
     if (h == INVALID_HANDLE_VALUE) return false;
     std::size_t done = 0;
     bool ok = true;
