@@ -211,7 +211,9 @@ CLV_API CLV_ULONG CLV_CALL CLV_LoadEx(const char* path, int* err, char* why, CLV
  * renamed over path, and the folder flushed. On failure path is left as it
  * was. Saves to one path from several threads or processes leave a whole
  * file from one of the saves that reported CLV_OK, never from one that
- * failed. */
+ * failed. CLV_ERR_FILE_IO when the file cannot be written; CLV_ERR_BAD_STATE
+ * if the clock's state broke one of its own invariants (a fault of the
+ * clock: it never writes a file it would refuse to load). */
 CLV_API int CLV_CALL CLV_Save(CLV_ULONG handle, const char* path);
 
 /* Seeds the clock: its serial number (and the card of an S or H clock that
