@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <mutex>
 #include <string>
 
 #include "standins/clocklink/virtual/virtual_clock.h"
@@ -30,6 +31,22 @@ HANDLE createTemp(const std::string& path, std::string& temp) {
     return INVALID_HANDLE_VALUE;
 }
 
+// Moves temp over path. A replace fails while another one on the same path
+// is under way (access denied or a sharing violation): saves of this process
+// take turns, and one that meets another process's save tries again for up
+// to about a second.
+bool moveOver(const std::string& temp, const std::string& path) {
+    static std::mutex turns;
+    std::lock_guard<std::mutex> lock(turns);
+    for (int attempt = 0;; ++attempt) {
+        if (MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+        const DWORD e = GetLastError();
+        if ((e != ERROR_ACCESS_DENIED && e != ERROR_SHARING_VIOLATION) || attempt >= 100) return false;
+        Sleep(10);
+    }
+}
+
 }  // namespace
 
 bool replaceFile(const std::string& path, const std::string& text) {
@@ -46,8 +63,7 @@ bool replaceFile(const std::string& path, const std::string& text) {
     }
     ok = ok && FlushFileBuffers(h);
     ok = CloseHandle(h) && ok;
-    ok = ok && MoveFileExA(temp.c_str(), path.c_str(),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    ok = ok && moveOver(temp, path);
     if (!ok) DeleteFileA(temp.c_str());
     return ok;
 }
