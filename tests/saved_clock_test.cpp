@@ -23,9 +23,9 @@
 #include <unistd.h>
 #endif
 
-#include "api/skylark.h"
+#include "skylark/skylark.h"
 #include "frame/clocklink.h"
-#include "standins/include/virtual_clock.h"
+#include "skylark/virtual_clock.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "frame/clocklink.h"
 #include "security/auth.h"
 #include "security/constants.h"
-#include "standins/include/virtual_clock.h"
+#include "skylark/virtual_clock.h"
 
 namespace {
 

@@ -104,7 +104,7 @@ namespace Skylark
 
         /// <summary>Sets the clock's time with an encrypted verification block. Result rule: pass-through.</summary>
         /// <param name="handle">the ClockLink channel to the clock (the DeviceHandle the host opened)</param>
-        /// <param name="date">the clock's new time, local wall-clock time (whole seconds)</param>
+        /// <param name="date">the clock's new time, local wall-clock time (whole seconds) [2000 to 2099, local time]</param>
         public static short SK_SetPigeon(uint handle, DateTime date)
         {
             var i_handle = handle;
@@ -115,7 +115,7 @@ namespace Skylark
 
         /// <summary>Sets the clock's time with a verification block in clear. Result rule: pass-through.</summary>
         /// <param name="handle">the ClockLink channel to the clock (the DeviceHandle the host opened)</param>
-        /// <param name="date">the clock's new time, local wall-clock time (whole seconds)</param>
+        /// <param name="date">the clock's new time, local wall-clock time (whole seconds) [2000 to 2099, local time]</param>
         public static short SK_SetTime(uint handle, DateTime date)
         {
             var i_handle = handle;
@@ -164,8 +164,8 @@ namespace Skylark
         /// <summary>Enters a race on the M clock. Result rule: normalised.</summary>
         /// <param name="handle">the ClockLink channel to the clock (the DeviceHandle the host opened)</param>
         /// <param name="raceKeyHex">race key: the 8 bytes that name the race on the clock, as 16 hex digits</param>
-        /// <param name="firstTime">first race time: the liberation, when the birds are released at the race point</param>
-        /// <param name="secondTime">second race time: the closing time, when the race stops taking arrivals</param>
+        /// <param name="firstTime">first race time: the liberation, when the birds are released at the race point [2000 to 2099, local time]</param>
+        /// <param name="secondTime">second race time: the closing time, when the race stops taking arrivals [2000 to 2099, local time]</param>
         /// <param name="raceParam">race parameter: a 32-bit value the club software keeps with the race (for example the distance); our clocks give it back as SKM_GetRaceInfo2's figure32 [32 bits]</param>
         public static void SKM_CreateRace(uint handle, string raceKeyHex, DateTime firstTime, DateTime secondTime, long raceParam)
         {
@@ -328,8 +328,8 @@ namespace Skylark
 
         /// <summary>Creates a training flight and delivers its number. Result rule: minimum-length.</summary>
         /// <param name="handle">the ClockLink channel to the clock (the DeviceHandle the host opened)</param>
-        /// <param name="firstTime">first training time: the liberation of the training flight</param>
-        /// <param name="secondTime">second training time: the flight's closing time</param>
+        /// <param name="firstTime">first training time: the liberation of the training flight [2000 to 2099, local time]</param>
+        /// <param name="secondTime">second training time: the flight's closing time [2000 to 2099, local time]</param>
         /// <param name="trainByte">training byte: one byte kept with the flight (for example the number of its release site) [8 bits]</param>
         /// <param name="trainNumber">the training number the clock gave the new flight (from 1 on our clocks, never reused)</param>
         public static void SKM_CreateTrain(uint handle, DateTime firstTime, DateTime secondTime, long trainByte, out uint trainNumber)
@@ -796,8 +796,8 @@ namespace Skylark
         /// <summary>Enters the race on the S clock. Result rule: normalised.</summary>
         /// <param name="handle">the ClockLink channel to the clock (the DeviceHandle the host opened)</param>
         /// <param name="raceKeyHex">race key: the 8 bytes that name the race on the clock, as 16 hex digits</param>
-        /// <param name="firstTime">first race time: the liberation</param>
-        /// <param name="secondTime">second race time: the closing time</param>
+        /// <param name="firstTime">first race time: the liberation [2000 to 2099, local time]</param>
+        /// <param name="secondTime">second race time: the closing time [2000 to 2099, local time]</param>
         public static void SKS_CreateRace(uint handle, string raceKeyHex, DateTime firstTime, DateTime secondTime)
         {
             var i_handle = handle;
@@ -935,7 +935,7 @@ namespace Skylark
         /// <param name="handle">the ClockLink channel to the clock (the DeviceHandle the host opened)</param>
         /// <param name="ringNoHex">ring number of a bird: the 6 bytes of its ring, 12 hex digits</param>
         /// <param name="cardCodeHex">card code: 8 bytes kept with the card (for example the code of the rubber the bird carries), 16 hex digits</param>
-        /// <param name="cardTime">card time: a date-time kept with the card (for example when the bird was basketed)</param>
+        /// <param name="cardTime">card time: a date-time kept with the card (for example when the bird was basketed) [2000 to 2099, local time]</param>
         public static short SKH_AddRaceCard(uint handle, string ringNoHex, string cardCodeHex, DateTime cardTime)
         {
             var i_handle = handle;

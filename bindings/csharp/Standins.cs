@@ -85,9 +85,13 @@ namespace Skylark
         [DllImport(Library, EntryPoint = "CLV_SetCardData", CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi, ExactSpelling = true)]
         public static extern int CLV_SetCardData(uint handle, string cardHex);
 
-        /// <summary>Arms a fault (CLV_FAULT_) for the next exchange on the channel. Result: code.</summary>
+        /// <summary>Arms a fault (CLV_FAULT_) on the channel: once (tamper, cut, delay, fail), until cleared (slow, down), or at once (lose the comm key). Result: code.</summary>
         [DllImport(Library, EntryPoint = "CLV_SetFault", CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi, ExactSpelling = true)]
         public static extern int CLV_SetFault(uint handle, int fault, uint value);
+
+        /// <summary>Arms the channel's failure rule: of the calls matching command (CLV_ON_), skip pass, then count fail (0: until cleared) with code. Result: code.</summary>
+        [DllImport(Library, EntryPoint = "CLV_SetFailure", CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi, ExactSpelling = true)]
+        public static extern int CLV_SetFailure(uint handle, uint command, uint skip, uint count, uint code);
 
         /// <summary>M clock: the number of the newest event-log entry (0 for none). Result: code.</summary>
         [DllImport(Library, EntryPoint = "CLV_GetLogCount", CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi, ExactSpelling = true)]
@@ -155,16 +159,31 @@ namespace Skylark
         public const int ERR_UNKNOWN_COMMAND = 137;  // a command this kind of clock does not know
         public const int ERR_NO_COMM_KEY = 138;  // no comm key installed on the channel
         public const int ERR_STATE_DELIVERED = 145;  // state read: byte delivered, channel not authenticated
+        public const int ERR_CHANNEL_DOWN = 150;  // the channel is down (CLV_FAULT_DOWN)
         public const int ERR_FILE_IO = 160;  // the file cannot be read or written
         public const int ERR_FILE_DAMAGED = 161;  // not a saved clock, damaged or truncated
         public const int ERR_FILE_VERSION = 162;  // saved by a newer version
         public const int ERR_BAD_ARGUMENT = 163;  // an argument of a CLV_ function is unusable
         // fault modes of CLV_SetFault
-        public const int FAULT_TAMPER = 1;  // flip bit `value` (0 = lowest bit of byte 0) of the next reply
+        public const int FAULT_CLEAR = 0;  // disarm every fault, the CLV_SetFailure rule too; the channel is up
+        public const int FAULT_TAMPER = 1;  // flip bit `value` (0 = lowest bit of byte 0) of the next reply holding it
         public const int FAULT_CUT = 2;  // deliver the next reply `value` bytes short (at least 1)
-        public const int FAULT_DELAY = 3;  // the next command answers after `value` milliseconds
-        public const int FAULT_FAIL = 4;  // the next command fails with error code `value`, doing nothing
-        public const int FAULT_CLEAR = 0;  // clear every pending fault
+        public const int FAULT_DELAY = 3;  // the next call answers after `value` ms (at most CLV_MAX_DELAY_MS)
+        public const int FAULT_FAIL = 4;  // the next call fails with error code `value` (not 0), doing nothing
+        public const int FAULT_LOSE_COMM_KEY = 5;  // the channel loses its comm key now (value ignored)
+        public const int FAULT_DOWN = 6;  // `value` non-zero: the channel goes down and stays down; 0: up again
+        public const int FAULT_SLOW = 7;  // every call answers after `value` ms (at most CLV_MAX_DELAY_MS); 0 ends it
+        // limits of the fault modes
+        public const int MAX_DELAY_MS = 10000;
+        public const int MAX_TAMPER_BIT = 271;
+        // calls a CLV_SetFailure rule matches
+        public const int ON_ANY = 0;
+        public const int ON_SYSTEM = 16777216;
+        public const int ON_USER = 33554432;
+        public const int ON_GET_RND = 50331648;
+        public const int ON_GET_COMM_KEY_RND = 67108864;
+        public const int ON_SET_COMM_KEY = 83886080;
+        public const int ON_IS_COMM_KEY_VALID = 100663296;
         // event-log entry types
         public const int LOG_INITIALISED = 1;  // none
         public const int LOG_AUTHENTICATED = 2;  // none
@@ -210,6 +229,7 @@ namespace Skylark
                 { 137, new KeyValuePair<string, string>("CLV_ERR_UNKNOWN_COMMAND", "a command this kind of clock does not know") },
                 { 138, new KeyValuePair<string, string>("CLV_ERR_NO_COMM_KEY", "no comm key installed on the channel") },
                 { 145, new KeyValuePair<string, string>("CLV_ERR_STATE_DELIVERED", "state read: byte delivered, channel not authenticated") },
+                { 150, new KeyValuePair<string, string>("CLV_ERR_CHANNEL_DOWN", "the channel is down (CLV_FAULT_DOWN)") },
                 { 160, new KeyValuePair<string, string>("CLV_ERR_FILE_IO", "the file cannot be read or written") },
                 { 161, new KeyValuePair<string, string>("CLV_ERR_FILE_DAMAGED", "not a saved clock, damaged or truncated") },
                 { 162, new KeyValuePair<string, string>("CLV_ERR_FILE_VERSION", "saved by a newer version") },

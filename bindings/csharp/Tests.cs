@@ -206,6 +206,27 @@ namespace Skylark.Tests
                     System.IO.File.Delete(path);
                 }
             });
+            Run("virtual reader: a tag formatted and read back", () => {
+                using (var reader = new VirtualReader()) {
+                    var uid = new byte[] { 0xA1, 0xB2, 0xC3, 0xD4 };
+                    var e = Throws(() => { string u; Sk.SKR_ActiveCard(reader.Handle, out u); });
+                    Check("no tag: RingReader's failure", e != null && e.RefusedBy == Side.RingReader);
+                    reader.PutTag(uid);
+                    string active, ringNo, raceNo;
+                    Sk.SKR_ActiveCard(reader.Handle, out active);
+                    Sk.SKR_FormatCard(reader.Handle, "0123456789AB", "00001234");
+                    Sk.SKR_ReadCard(reader.Handle, out ringNo, out raceNo);
+                    byte[] page;
+                    reader.ReadTagPage(0, out page);
+                    Check("UID, ring and race number read back", active == "A1B2C3D4" && ringNo == "0123456789AB" &&
+                          raceNo == "00001234" && Skylark.Check.HexOf(page) == "A1B2C3D4");
+                    Sk.SKR_DeactiveCard(reader.Handle);
+                    reader.TakeTag();
+                    VirtualClockException empty = null;
+                    try { reader.TakeTag(); } catch (VirtualClockException x) { empty = x; }
+                    Check("an empty field refuses", empty != null && empty.Function == "RRV_TakeTag");
+                }
+            });
             Run("mistaken arguments", () => {
                 uint h = ScriptedClock.CLT_OpenTestClock();
                 var when = new DateTime(2026, 5, 16, 7, 30, 0);

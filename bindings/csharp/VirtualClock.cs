@@ -23,7 +23,9 @@ namespace Skylark
         }
     }
 
-    public sealed class VirtualClock : IDisposable
+    /// <summary>A virtual clock of our ClockLink; every CLV_ function on an open clock is a method
+    /// (Devices.cs: CLV_SetSeed -> SetSeed); the members here read more naturally.</summary>
+    public sealed partial class VirtualClock : IDisposable
     {
         public const int KindM = Clv.KIND_M, KindS = Clv.KIND_S, KindH = Clv.KIND_H;
 
@@ -44,7 +46,7 @@ namespace Skylark
         public static VirtualClock Load(string path)
         {
             int err;
-            uint h = ClockLink.CLV_Load(Path("CLV_Load", path), out err);
+            uint h = ClockLink.CLV_Load(CheckPath("CLV_Load", path), out err);
             if (h == 0) throw new VirtualClockException("CLV_Load", err, Text(err));
             return new VirtualClock(h);
         }
@@ -63,7 +65,7 @@ namespace Skylark
 
         public static string Text(int code) { return Marshal.PtrToStringAnsi(ClockLink.CLV_ErrorText(code)); }
 
-        static string Path(string function, string path)
+        static string CheckPath(string function, string path)
         {
             if (string.IsNullOrEmpty(path) || path.IndexOf('\0') >= 0)
                 throw new SkylarkArgumentException(function, "path", "must be a non-empty path without NUL characters");
@@ -75,15 +77,7 @@ namespace Skylark
             if (code != 0) throw new VirtualClockException(function, code, Text(code));
         }
 
-        /// <summary>Saves the clock's whole state to path, atomically.</summary>
-        public void Save(string path) { Ok("CLV_Save", ClockLink.CLV_Save(Handle, Path("CLV_Save", path))); }
-
         public int Kind { get { int k; Ok("CLV_GetKind", ClockLink.CLV_GetKind(Handle, out k)); return k; } }
-
-        public void SetPassword(string password)
-        {
-            Ok("CLV_SetPassword", ClockLink.CLV_SetPassword(Handle, Check.Text("CLV_SetPassword", "password", password, 8, null, null, true)));
-        }
 
         public DateTime? Time
         {
@@ -92,20 +86,6 @@ namespace Skylark
         }
 
         public void Freeze(bool frozen = true) { Ok("CLV_FreezeClock", ClockLink.CLV_FreezeClock(Handle, frozen ? 1 : 0)); }
-
-        public void RecordArrival(long race, string ring, DateTime t)
-        {
-            const string f = "CLV_RecordArrival";
-            Ok(f, ClockLink.CLV_RecordArrival(Handle, Check.Number(f, "raceIndex", race, 16), Check.Hex(f, "ringHex", ring, 12),
-                                              Check.Date(f, "date", t)));
-        }
-
-        public void RecordTrainArrival(long train, string ring, DateTime t)
-        {
-            const string f = "CLV_RecordTrainArrival";
-            Ok(f, ClockLink.CLV_RecordTrainArrival(Handle, Check.Number(f, "trainIndex", train, 16),
-                                                   Check.Hex(f, "ringHex", ring, 12), Check.Date(f, "date", t)));
-        }
 
         public uint ArrivalCount(long race = 0)
         {
@@ -131,14 +111,6 @@ namespace Skylark
             return text.ToString();
         }
 
-        public void SetCardData(string card) { Ok("CLV_SetCardData", ClockLink.CLV_SetCardData(Handle, Check.Hex("CLV_SetCardData", "cardHex", card, 32))); }
-
-        /// <summary>Arms a fault (Clv.FAULT_) for the next exchange.</summary>
-        public void SetFault(int fault, long value = 0)
-        {
-            Ok("CLV_SetFault", ClockLink.CLV_SetFault(Handle, fault, Check.Number("CLV_SetFault", "value", value, 32)));
-        }
-
         public uint LogCount { get { uint n; Ok("CLV_GetLogCount", ClockLink.CLV_GetLogCount(Handle, out n)); return n; } }
 
         public void Dispose()
@@ -149,21 +121,16 @@ namespace Skylark
     }
 
     /// <summary>A virtual ring reader; Handle is the reader argument of the SKR_ exports.</summary>
-    public sealed class VirtualReader : IDisposable
+    public sealed partial class VirtualReader : IDisposable
     {
         public uint Handle { get; private set; }
 
         public VirtualReader() { Handle = RingReader.RRV_Open(); }
 
-        public void PutTag(byte[] uid)
+        static void Ok(string function, int result)
         {
-            if (RingReader.RRV_PutTag(Handle, Check.Bytes("RRV_PutTag", "uid4", uid, 4)) == 0)
-                throw new VirtualClockException("RRV_PutTag", 0, "the field already holds a tag");
-        }
-
-        public void TakeTag()
-        {
-            if (RingReader.RRV_TakeTag(Handle) == 0) throw new VirtualClockException("RRV_TakeTag", 0, "the field is empty");
+            if (result == 0)
+                throw new VirtualClockException(function, 0, "refused (unknown reader, no tag in the field, or no such tag, page or fault)");
         }
 
         public void Dispose()

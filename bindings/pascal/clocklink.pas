@@ -36,17 +36,34 @@ const
   CLV_ERR_UNKNOWN_COMMAND = 137;  { a command this kind of clock does not know }
   CLV_ERR_NO_COMM_KEY = 138;  { no comm key installed on the channel }
   CLV_ERR_STATE_DELIVERED = 145;  { state read: byte delivered, channel not authenticated }
+  CLV_ERR_CHANNEL_DOWN = 150;  { the channel is down (CLV_FAULT_DOWN) }
   CLV_ERR_FILE_IO = 160;  { the file cannot be read or written }
   CLV_ERR_FILE_DAMAGED = 161;  { not a saved clock, damaged or truncated }
   CLV_ERR_FILE_VERSION = 162;  { saved by a newer version }
   CLV_ERR_BAD_ARGUMENT = 163;  { an argument of a CLV_ function is unusable }
 
   { fault modes of CLV_SetFault }
-  CLV_FAULT_TAMPER = 1;  { flip bit `value` (0 = lowest bit of byte 0) of the next reply }
+  CLV_FAULT_CLEAR = 0;  { disarm every fault, the CLV_SetFailure rule too; the channel is up }
+  CLV_FAULT_TAMPER = 1;  { flip bit `value` (0 = lowest bit of byte 0) of the next reply holding it }
   CLV_FAULT_CUT = 2;  { deliver the next reply `value` bytes short (at least 1) }
-  CLV_FAULT_DELAY = 3;  { the next command answers after `value` milliseconds }
-  CLV_FAULT_FAIL = 4;  { the next command fails with error code `value`, doing nothing }
-  CLV_FAULT_CLEAR = 0;  { clear every pending fault }
+  CLV_FAULT_DELAY = 3;  { the next call answers after `value` ms (at most CLV_MAX_DELAY_MS) }
+  CLV_FAULT_FAIL = 4;  { the next call fails with error code `value` (not 0), doing nothing }
+  CLV_FAULT_LOSE_COMM_KEY = 5;  { the channel loses its comm key now (value ignored) }
+  CLV_FAULT_DOWN = 6;  { `value` non-zero: the channel goes down and stays down; 0: up again }
+  CLV_FAULT_SLOW = 7;  { every call answers after `value` ms (at most CLV_MAX_DELAY_MS); 0 ends it }
+
+  { limits of the fault modes }
+  CLV_MAX_DELAY_MS = 10000;
+  CLV_MAX_TAMPER_BIT = 271;
+
+  { calls a CLV_SetFailure rule matches }
+  CLV_ON_ANY = 0;
+  CLV_ON_SYSTEM = 16777216;
+  CLV_ON_USER = 33554432;
+  CLV_ON_GET_RND = 50331648;
+  CLV_ON_GET_COMM_KEY_RND = 67108864;
+  CLV_ON_SET_COMM_KEY = 83886080;
+  CLV_ON_IS_COMM_KEY_VALID = 100663296;
 
   { event-log entry types }
   CLV_LOG_INITIALISED = 1;  { none }
@@ -79,7 +96,7 @@ type
 
 const
   { Every error code of the stand-ins. }
-  CLV_ERRORS: array[0..16] of TClvError = (
+  CLV_ERRORS: array[0..17] of TClvError = (
     (Code: 0; Name: 'CLV_OK'; Meaning: 'success'),
     (Code: 6; Name: 'CLV_ERR_NO_CHANNEL'; Meaning: 'the handle names no clock'),
     (Code: 129; Name: 'CLV_ERR_NOT_AUTHENTICATED'; Meaning: 'the command needs an authenticated channel'),
@@ -93,6 +110,7 @@ const
     (Code: 137; Name: 'CLV_ERR_UNKNOWN_COMMAND'; Meaning: 'a command this kind of clock does not know'),
     (Code: 138; Name: 'CLV_ERR_NO_COMM_KEY'; Meaning: 'no comm key installed on the channel'),
     (Code: 145; Name: 'CLV_ERR_STATE_DELIVERED'; Meaning: 'state read: byte delivered, channel not authenticated'),
+    (Code: 150; Name: 'CLV_ERR_CHANNEL_DOWN'; Meaning: 'the channel is down (CLV_FAULT_DOWN)'),
     (Code: 160; Name: 'CLV_ERR_FILE_IO'; Meaning: 'the file cannot be read or written'),
     (Code: 161; Name: 'CLV_ERR_FILE_DAMAGED'; Meaning: 'not a saved clock, damaged or truncated'),
     (Code: 162; Name: 'CLV_ERR_FILE_VERSION'; Meaning: 'saved by a newer version'),
@@ -138,8 +156,10 @@ function CLV_GetStoredRecord(handle: SK_ULONG; raceIndex: SK_ULONG; recordIndex:
 function CLV_GetMaskedRecord(handle: SK_ULONG; raceIndex: SK_ULONG; recordIndex: SK_ULONG; text: PAnsiChar): LongInt; stdcall; external ClockLinkLib name 'CLV_GetMaskedRecord';
 { S and H clocks: the 16 card bytes SKS_ReadCard reads. Result: code. }
 function CLV_SetCardData(handle: SK_ULONG; cardHex: PAnsiChar): LongInt; stdcall; external ClockLinkLib name 'CLV_SetCardData';
-{ Arms a fault (CLV_FAULT_) for the next exchange on the channel. Result: code. }
+{ Arms a fault (CLV_FAULT_) on the channel: once (tamper, cut, delay, fail), until cleared (slow, down), or at once (lose the comm key). Result: code. }
 function CLV_SetFault(handle: SK_ULONG; fault: LongInt; value: SK_ULONG): LongInt; stdcall; external ClockLinkLib name 'CLV_SetFault';
+{ Arms the channel's failure rule: of the calls matching command (CLV_ON_), skip pass, then count fail (0: until cleared) with code. Result: code. }
+function CLV_SetFailure(handle: SK_ULONG; command: SK_ULONG; skip: SK_ULONG; count: SK_ULONG; code: SK_ULONG): LongInt; stdcall; external ClockLinkLib name 'CLV_SetFailure';
 { M clock: the number of the newest event-log entry (0 for none). Result: code. }
 function CLV_GetLogCount(handle: SK_ULONG; maxLogNo: PSK_ULONG): LongInt; stdcall; external ClockLinkLib name 'CLV_GetLogCount';
 { M clock: one event-log entry (from 1): its type (CLV_LOG_), time and data. Result: code. }

@@ -18,6 +18,7 @@ _U32 = ctypes.c_uint32
 Hex = Union[str, bytes, bytearray]
 """Identifiers: bytes (sent as hex text) or hex text as a str."""
 Text = Union[str, bytes]
+PathLike = Union[str, "os.PathLike[str]"]
 Date = Union[datetime, float]
 """A naive local date-time, or an OLE Automation date as a float."""
 
@@ -224,6 +225,16 @@ def _bytes_in(export: str, name: str, value: bytes, size: Optional[int]) -> byte
     if size is not None and len(value) != size:
         raise ArgumentError(export, name, f"must be exactly {size} bytes, got {len(value)}")
     return value
+
+
+def _path_in(function: str, path: PathLike) -> bytes:
+    try:
+        raw = os.fsencode(path)
+    except TypeError:
+        raise ArgumentError(function, "path", f"must be a path, got {type(path).__name__}") from None
+    if b"\0" in raw or not raw:
+        raise ArgumentError(function, "path", "must be a non-empty path without NUL characters")
+    return raw
 
 
 # The dates a clock can hold: its BCD fields give the years 2000 to 2099.

@@ -282,6 +282,7 @@ STANDIN_SIGNATURES = {
     "CLV_GetMaskedRecord": ("clocklink", ctypes.c_int, (_U32, _U32, _U32, ctypes.POINTER(ctypes.c_char))),
     "CLV_SetCardData": ("clocklink", ctypes.c_int, (_U32, ctypes.c_char_p)),
     "CLV_SetFault": ("clocklink", ctypes.c_int, (_U32, ctypes.c_int, _U32)),
+    "CLV_SetFailure": ("clocklink", ctypes.c_int, (_U32, _U32, _U32, _U32, _U32)),
     "CLV_GetLogCount": ("clocklink", ctypes.c_int, (_U32, ctypes.POINTER(_U32))),
     "CLV_GetLogEntry": ("clocklink", ctypes.c_int, (_U32, _U32, ctypes.POINTER(ctypes.c_ubyte), ctypes.POINTER(ctypes.c_double), ctypes.POINTER(ctypes.c_char))),
     "CLV_ErrorText": ("clocklink", ctypes.c_char_p, (ctypes.c_int,)),
@@ -312,17 +313,34 @@ CLV_ERR_EXISTS = 136
 CLV_ERR_UNKNOWN_COMMAND = 137
 CLV_ERR_NO_COMM_KEY = 138
 CLV_ERR_STATE_DELIVERED = 145
+CLV_ERR_CHANNEL_DOWN = 150
 CLV_ERR_FILE_IO = 160
 CLV_ERR_FILE_DAMAGED = 161
 CLV_ERR_FILE_VERSION = 162
 CLV_ERR_BAD_ARGUMENT = 163
 
 # Fault modes of CLV_SetFault (virtual_clock.h)
+CLV_FAULT_CLEAR = 0
 CLV_FAULT_TAMPER = 1
 CLV_FAULT_CUT = 2
 CLV_FAULT_DELAY = 3
 CLV_FAULT_FAIL = 4
-CLV_FAULT_CLEAR = 0
+CLV_FAULT_LOSE_COMM_KEY = 5
+CLV_FAULT_DOWN = 6
+CLV_FAULT_SLOW = 7
+
+# Limits of the fault modes (virtual_clock.h)
+CLV_MAX_DELAY_MS = 10000
+CLV_MAX_TAMPER_BIT = 271
+
+# Calls a CLV_SetFailure rule matches (virtual_clock.h)
+CLV_ON_ANY = 0
+CLV_ON_SYSTEM = 16777216
+CLV_ON_USER = 33554432
+CLV_ON_GET_RND = 50331648
+CLV_ON_GET_COMM_KEY_RND = 67108864
+CLV_ON_SET_COMM_KEY = 83886080
+CLV_ON_IS_COMM_KEY_VALID = 100663296
 
 # Event-log entry types (virtual_clock.h)
 CLV_LOG_INITIALISED = 1
@@ -365,6 +383,7 @@ ERRORS = {
     137: ('CLV_ERR_UNKNOWN_COMMAND', 'a command this kind of clock does not know'),
     138: ('CLV_ERR_NO_COMM_KEY', 'no comm key installed on the channel'),
     145: ('CLV_ERR_STATE_DELIVERED', 'state read: byte delivered, channel not authenticated'),
+    150: ('CLV_ERR_CHANNEL_DOWN', 'the channel is down (CLV_FAULT_DOWN)'),
     160: ('CLV_ERR_FILE_IO', 'the file cannot be read or written'),
     161: ('CLV_ERR_FILE_DAMAGED', 'not a saved clock, damaged or truncated'),
     162: ('CLV_ERR_FILE_VERSION', 'saved by a newer version'),

@@ -3,7 +3,7 @@
 #include <string>
 #include <unordered_set>
 
-#include "standins/include/virtual_clock.h"
+#include "skylark/virtual_clock.h"
 
 namespace standins::vclock {
 
