@@ -80,6 +80,7 @@ Public Const CLV_LOG_SETTING_CHANGED As Long = 64 ' command code (1), index or s
 Public Const RRV_WRITE_REFUSED As Long = 1 ' the write reports failure; the page keeps its bytes
 Public Const RRV_WRITE_LOST As Long = 2 ' the write reports success but the page keeps its bytes
 
+
 #If VBA7 Then
 Public Declare PtrSafe Function IFD_GetErrCode Lib "ClockLink.dll" Alias "IFD_GetErrCode" (ByVal handle As Long) As Long
 Public Declare PtrSafe Function CLV_Open Lib "ClockLink.dll" Alias "CLV_Open" (ByVal kind As Long) As Long

@@ -9,8 +9,9 @@ import ctypes
 from datetime import datetime
 from typing import Optional, Tuple
 
+from . import _tables  # noqa: F401 (the structures some functions fill)
 from ._runtime import (Date, Hex, Text, _U32, _bytes_in, _hex_in, _number_in, _ole_in, _ole_out,
-                       _path_in, _text_in, PathLike)
+                       _path_in, _real_in, _text_in, PathLike)
 
 
 class ClockFunctions:
