@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -150,23 +151,29 @@ TEST(ClockFileV2, WhatAPersonGetsWrongIsRefused) {
     const struct {
         const char* name;
         std::string text;
+        const char* where;  // the field CLV_LoadEx names
     } cases[] = {
-        {"a field the format does not have", head + ", \"colour\": \"blue\"}"},
-        {"a password of nine characters", head + ", \"password\": \"123456789\"}"},
-        {"a time in another form", head + ", \"time\": \"16.05.2026 06:00\"}"},
-        {"a ring of eleven digits", head + ", \"registry\": [\"DE202600001\"]}"},
-        {"a race without a key", head + ", \"races\": [{}]}"},
-        {"a race in no known state", head + ", \"races\": [{\"key\": \"0102030405060708\", \"state\": \"flown\"}]}"},
-        {"a latitude beyond the pole", head + ", \"settings\": {\"site\": {\"latitude\": 91, \"longitude\": 4}}}"},
-        {"a phone code with letters", head + ", \"settings\": {\"phone\": \"0571-88\"}}"},
-        {"an S clock with races", "{\"format\": \"skylark-virtual-clock\", \"version\": 2, \"kind\": \"S\", \"races\": []}"},
-        {"no kind", "{\"format\": \"skylark-virtual-clock\", \"version\": 2}"},
-        {"a serial of zero", head + ", \"serial\": 0}"},
+        {"a field the format does not have", head + ", \"colour\": \"blue\"}", "/colour"},
+        {"a password of nine characters", head + ", \"password\": \"123456789\"}", "/password"},
+        {"a time in another form", head + ", \"time\": \"16.05.2026 06:00\"}", "/time"},
+        {"a ring of eleven digits", head + ", \"registry\": [\"DE202600001\"]}", "/registry/0"},
+        {"a race without a key", head + ", \"races\": [{}]}", "/races/0/key"},
+        {"a race in no known state", head + ", \"races\": [{\"key\": \"0102030405060708\", \"state\": \"flown\"}]}", "/races/0/state"},
+        {"a latitude beyond the pole", head + ", \"settings\": {\"site\": {\"latitude\": 91, \"longitude\": 4}}}", "/settings/site/latitude"},
+        {"a phone code with letters", head + ", \"settings\": {\"phone\": \"0571-88\"}}", "/settings/phone"},
+        {"an S clock with races", "{\"format\": \"skylark-virtual-clock\", \"version\": 2, \"kind\": \"S\", \"races\": []}", "/races"},
+        {"no kind", "{\"format\": \"skylark-virtual-clock\", \"version\": 2}", "/kind"},
+        {"a serial of zero", head + ", \"serial\": 0}", "/serial"},
+        {"an arrival of a ring not entered", head + ", \"registry\": [\"DE0000000001\"], \"races\": [{\"key\": \"0102030405060708\", "
+         "\"arrivals\": [{\"ring\": \"DE0000000002\", \"time\": \"2026-05-16T10:00:00\"}]}]}", "/races/0/arrivals/0/ring"},
     };
     for (const auto& k : cases) {
-        Loaded c(k.text, "v2_refused.json");
-        EXPECT_EQ(c.h, 0u) << k.name;
-        EXPECT_EQ(c.err, CLV_ERR_FILE_DAMAGED) << k.name;
+        write(path("v2_refused.json"), k.text);
+        int err = 0;
+        char why[200] = "";
+        EXPECT_EQ(CLV_LoadEx(path("v2_refused.json").c_str(), &err, why, sizeof why), 0u) << k.name;
+        EXPECT_EQ(err, CLV_ERR_FILE_DAMAGED) << k.name;
+        EXPECT_EQ(std::string(why).substr(0, std::strlen(k.where) + 1), std::string(k.where) + ":") << k.name << ": " << why;
     }
 }
 

@@ -356,7 +356,7 @@ bool v1FromV2(const json& v2, std::int64_t hostNow, json& v1, V2Refusal& refusal
 
         json j;
         j["format"] = v2.at("format");
-        j["version"] = 1;
+        j["version"] = 1u;
         j["kind"] = kindText;
         std::uint32_t serial = 0;
         if (member(v2, "", "serial").given()) {
@@ -505,7 +505,7 @@ bool v1FromV2(const json& v2, std::int64_t hostNow, json& v1, V2Refusal& refusal
             j["races"] = rs;
             j["trainings"] = ts;
             j["next_training_number"] =
-                integer(member(v2, "", "next_training_number"), 0xFFFF, std::min<std::uint64_t>(highest + 1, 0xFFFF));
+                integer(member(v2, "", "next_training_number"), 0x10000, highest + 1);  // 65536: used up
             j["registry"] = reg;
             json fresh;
             fresh["channels"] = json::array();
