@@ -144,7 +144,7 @@ file(WRITE ${_trace_gen}/exports.cpp.in "// Generated from api/exports.json: eve
 #include <cstddef>
 #include <cstdint>
 
-#include \"api/skylark.h\"
+#include \"skylark/skylark.h\"
 #include \"trace/trace.h\"
 
 // The exports under their untraced names (api/ compiled with rename.h).
@@ -175,14 +175,14 @@ else()
   list(APPEND _trace_core_sources ${CMAKE_SOURCE_DIR}/os/trace_io_posix.cpp)
 endif()
 add_library(skylark_core_trace STATIC ${_trace_core_sources})
-target_include_directories(skylark_core_trace PUBLIC ${CMAKE_SOURCE_DIR})
+target_include_directories(skylark_core_trace PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/include)
 target_compile_definitions(skylark_core_trace PUBLIC SKYLARK_BUILDING SKYLARK_TRACE_BUILD)
 if(WIN32)
   target_link_libraries(skylark_core_trace PUBLIC oleaut32 bcrypt clocklink_imports ringreader_imports)
 endif()
 
 add_library(skylark_trace SHARED ${_trace_api} ${_trace_gen}/exports.cpp)
-target_include_directories(skylark_trace PRIVATE ${_trace_gen} ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/api)
+target_include_directories(skylark_trace PRIVATE ${_trace_gen} ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/include)
 target_link_libraries(skylark_trace PRIVATE skylark_core_trace)
 set_target_properties(skylark_trace PROPERTIES
   LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin/trace

@@ -6,7 +6,7 @@
 //  - A genuine record is accepted with its plain bytes; with any one bit of
 //    its 48 bytes changed it is refused.
 //  - SK_ParseRecordInfo2 and 3 always give -1 and the same 48 digits.
-#include "api/skylark.h"
+#include "skylark/skylark.h"
 #include "frame/clocklink.h"
 #include "fuzz_support.h"
 #include "security/constants.h"

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "api/skylark.h"
+#include "skylark/skylark.h"
 #include "security/des.h"
 #include "support.h"
 

@@ -9,7 +9,7 @@
 #include <mutex>
 #include <new>
 
-#include "api/skylark.h"
+#include "skylark/skylark.h"
 #include "os/trace_io.h"
 #include "trace/trace.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "standins/include/replay_device.h"
+#include "standins/replay/replay_device.h"
 #include "standins/ringreader/tag_device.h"
 #include "standins/trace_file.h"
 
@@ -128,7 +128,7 @@ std::shared_ptr<ReplayReader> findReplay(REPLAY_ULONG reader) {
 
 extern "C" {
 
-REPLAY_RRV_API REPLAY_ULONG REPLAY_CALL RRV_OpenReplay(const char* path, REPLAY_ULONG recorded,
+REPLAY_RRR_API REPLAY_ULONG REPLAY_CALL RRR_OpenReplay(const char* path, REPLAY_ULONG recorded,
                                                       int mode, int* err) {
     auto setErr = [&](int e) {
         if (err != nullptr) *err = e;
@@ -157,13 +157,13 @@ REPLAY_RRV_API REPLAY_ULONG REPLAY_CALL RRV_OpenReplay(const char* path, REPLAY_
     }
 }
 
-REPLAY_RRV_API int REPLAY_CALL RRV_CloseReplay(REPLAY_ULONG reader) {
+REPLAY_RRR_API int REPLAY_CALL RRR_CloseReplay(REPLAY_ULONG reader) {
     if (!standins::findReplay(reader)) return REPLAY_ERR_ARGUMENT;
     standins::tagDevices().remove(reader);
     return REPLAY_OK;
 }
 
-REPLAY_RRV_API int REPLAY_CALL RRV_ReplayCheck(REPLAY_ULONG reader, REPLAY_ULONG call,
+REPLAY_RRR_API int REPLAY_CALL RRR_ReplayCheck(REPLAY_ULONG reader, REPLAY_ULONG call,
                                               char* message, REPLAY_ULONG size) {
     auto r = standins::findReplay(reader);
     if (!r) return REPLAY_ERR_ARGUMENT;

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "api/skylark.h"
+#include "skylark/skylark.h"
 
 namespace records {
 

@@ -14,8 +14,8 @@
 
 #include "record_file.h"
 #include "sealer.h"
-#include "api/skylark.h"
-#include "standins/include/virtual_clock.h"
+#include "skylark/skylark.h"
+#include "skylark/virtual_clock.h"
 
 namespace {
 

@@ -50,7 +50,7 @@ foreach(_i RANGE ${_last})
   endif()
 endforeach()
 file(WRITE ${OUT}.in "// Generated from api/exports.json.
-#include \"api/skylark.h\"
+#include \"skylark/skylark.h\"
 #include \"tools/trace/exports.h\"
 
 namespace skytrace {

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <vector>
 
-#include "replay_device.h"
+#include "standins/replay/replay_device.h"
 #include "tools/trace/exports.h"
 #include "tools/trace/values.h"
 
@@ -33,20 +33,20 @@ bool clockLinkWrites(const std::string& exportName, const std::string& arg) {
 struct Devices {
     std::map<std::uint64_t, REPLAY_ULONG> clocks, readers;
     ~Devices() {
-        for (auto& c : clocks) CLV_CloseReplay(c.second);
-        for (auto& r : readers) RRV_CloseReplay(r.second);
+        for (auto& c : clocks) CLR_CloseReplay(c.second);
+        for (auto& r : readers) RRR_CloseReplay(r.second);
     }
     // The first mismatch any device saw, or a recorded call not made by
     // the end of export call `call`.
     bool check(std::uint64_t call, std::string& message) {
         char buf[2048];
         for (auto& c : clocks)
-            if (CLV_ReplayCheck(c.second, static_cast<REPLAY_ULONG>(call), buf, sizeof buf) != REPLAY_OK) {
+            if (CLR_ReplayCheck(c.second, static_cast<REPLAY_ULONG>(call), buf, sizeof buf) != REPLAY_OK) {
                 message = buf;
                 return false;
             }
         for (auto& r : readers)
-            if (RRV_ReplayCheck(r.second, static_cast<REPLAY_ULONG>(call), buf, sizeof buf) != REPLAY_OK) {
+            if (RRR_ReplayCheck(r.second, static_cast<REPLAY_ULONG>(call), buf, sizeof buf) != REPLAY_OK) {
                 message = buf;
                 return false;
             }
@@ -85,8 +85,8 @@ ReplayResult replay(const std::string& path, const tf::Trace& trace, bool strict
         auto& map = clock ? devices.clocks : devices.readers;
         if (map.count(h) != 0) continue;
         int err = 0;
-        const REPLAY_ULONG d = clock ? CLV_OpenReplay(path.c_str(), static_cast<REPLAY_ULONG>(h), mode, &err)
-                                     : RRV_OpenReplay(path.c_str(), static_cast<REPLAY_ULONG>(h), mode, &err);
+        const REPLAY_ULONG d = clock ? CLR_OpenReplay(path.c_str(), static_cast<REPLAY_ULONG>(h), mode, &err)
+                                     : RRR_OpenReplay(path.c_str(), static_cast<REPLAY_ULONG>(h), mode, &err);
         if (d == 0) return unusable("cannot open the trace as a replay device (error " + std::to_string(err) + ")");
         map[h] = d;
     }

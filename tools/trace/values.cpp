@@ -5,7 +5,7 @@
 #include <cstring>
 #include <limits>
 
-#include "api/skylark_types.h"
+#include "skylark/skylark_types.h"
 
 namespace skytrace {
 

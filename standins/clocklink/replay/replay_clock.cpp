@@ -12,7 +12,7 @@
 #include "security/constants.h"
 #include "security/des.h"
 #include "standins/clocklink/clock_device.h"
-#include "standins/include/replay_device.h"
+#include "standins/replay/replay_device.h"
 #include "standins/trace_file.h"
 
 namespace standins {
@@ -372,7 +372,7 @@ void copyMessage(const std::string& m, char* out, REPLAY_ULONG size) {
 
 extern "C" {
 
-REPLAY_CLV_API REPLAY_ULONG REPLAY_CALL CLV_OpenReplay(const char* path, REPLAY_ULONG recorded,
+REPLAY_CLR_API REPLAY_ULONG REPLAY_CALL CLR_OpenReplay(const char* path, REPLAY_ULONG recorded,
                                                       int mode, int* err) {
     auto setErr = [&](int e) {
         if (err != nullptr) *err = e;
@@ -402,13 +402,13 @@ REPLAY_CLV_API REPLAY_ULONG REPLAY_CALL CLV_OpenReplay(const char* path, REPLAY_
     }
 }
 
-REPLAY_CLV_API int REPLAY_CALL CLV_CloseReplay(REPLAY_ULONG handle) {
+REPLAY_CLR_API int REPLAY_CALL CLR_CloseReplay(REPLAY_ULONG handle) {
     if (!standins::findReplay(handle)) return REPLAY_ERR_ARGUMENT;
     standins::clockDevices().remove(handle);
     return REPLAY_OK;
 }
 
-REPLAY_CLV_API int REPLAY_CALL CLV_ReplayCheck(REPLAY_ULONG handle, REPLAY_ULONG call,
+REPLAY_CLR_API int REPLAY_CALL CLR_ReplayCheck(REPLAY_ULONG handle, REPLAY_ULONG call,
                                               char* message, REPLAY_ULONG size) {
     auto r = standins::findReplay(handle);
     if (!r) return REPLAY_ERR_ARGUMENT;

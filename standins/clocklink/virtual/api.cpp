@@ -1,4 +1,4 @@
-// The virtual clocks' C API (standins/include/virtual_clock.h): each call
+// The virtual clocks' C API (include/skylark/virtual_clock.h): each call
 // finds the clock behind its handle and works under the clock's lock.
 #include <cstring>
 #include <memory>
@@ -215,11 +215,13 @@ CLV_API int CLV_CALL CLV_SetCardData(CLV_ULONG handle, const char* cardHex) {
 }
 
 CLV_API int CLV_CALL CLV_SetFault(CLV_ULONG handle, int fault, CLV_ULONG value) {
-    if (fault < CLV_FAULT_CLEAR || fault > CLV_FAULT_FAIL) return CLV_ERR_BAD_ARGUMENT;
-    return onClock(handle, [&](VirtualClock& c) {
-        c.armFault(fault, value);
-        return int{CLV_OK};
-    });
+    return onClock(handle, [&](VirtualClock& c) { return c.armFault(fault, value); });
+}
+
+CLV_API int CLV_CALL CLV_SetFailure(CLV_ULONG handle, CLV_ULONG command, CLV_ULONG skip,
+                                    CLV_ULONG count, CLV_ULONG code) {
+    return onClock(handle,
+                   [&](VirtualClock& c) { return c.armFailure(command, skip, count, code); });
 }
 
 CLV_API int CLV_CALL CLV_GetLogCount(CLV_ULONG handle, CLV_ULONG* maxLogNo) {
@@ -261,6 +263,7 @@ CLV_API const char* CLV_CALL CLV_ErrorText(int code) {
     case CLV_ERR_UNKNOWN_COMMAND: return "command unknown to this kind of clock";
     case CLV_ERR_NO_COMM_KEY: return "no comm key installed on the channel";
     case CLV_ERR_STATE_DELIVERED: return "state delivered; the channel is not authenticated";
+    case CLV_ERR_CHANNEL_DOWN: return "the channel is down";
     case CLV_ERR_FILE_IO: return "the file cannot be read or written";
     case CLV_ERR_FILE_DAMAGED: return "not a saved clock, or damaged or truncated";
     case CLV_ERR_FILE_VERSION: return "saved by a newer version";

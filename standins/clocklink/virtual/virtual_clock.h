@@ -4,17 +4,21 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "security/des.h"
 #include "standins/clocklink/clock_device.h"
 #include "standins/clocklink/virtual/clock_state.h"
 #include "standins/clocklink/virtual/exchange.h"
-#include "standins/include/virtual_clock.h"
+#include "skylark/virtual_clock.h"
 
 namespace standins::vclock {
 
@@ -43,6 +47,11 @@ public:
         return f(*this);
     }
 
+    // Fault injection (CLV_SetFault, CLV_SetFailure); the lock is held.
+    int armFault(int fault, std::uint32_t value);
+    int armFailure(std::uint32_t command, std::uint32_t skip, std::uint32_t count,
+                   std::uint32_t code);
+
     // ---- For the API and the command areas; the lock is held ----
     ClockState& state() { return s_; }
     Seconds now() const;
@@ -50,13 +59,24 @@ public:
     void freeze(bool frozen);
     void setPassword(const char* password);
     void log(std::uint8_t type, const std::vector<std::uint8_t>& data = {});
-    void armFault(int fault, std::uint32_t value);
     int recordArrival(std::uint32_t raceIndex, const Ring& ring, Seconds time);
     int recordTrainArrival(std::uint32_t trainIndex, const Ring& ring, Seconds time);
     // The arrivals of a race (M: by index; S and H: their race), or null.
     std::vector<Arrival>* arrivalsOf(std::uint32_t raceIndex, Key& key);
 
 private:
+    // Every ClockLink call but IFD_GetErrCode goes through the channel's
+    // faults first: a channel down, a pending delay (waited out without the
+    // lock), an armed failure. `call` is the CLV_ON_ value the call matches.
+    // Runs body() under the lock when no fault stops it; body returns the
+    // status and sets err to the code of a refusal.
+    template <class Body>
+    BOOL16 gated(std::uint32_t call, Body body);
+    // The code of an injected failure for this call (0 for none); counts it.
+    std::uint32_t injectedFailure(std::uint32_t call);
+    // The failure the calling thread sees on IFD_GetErrCode from now on.
+    void setError(SK_ULONG code);
+
     BOOL16 exchange(bool user, SK_ULONG number, unsigned char* params, SK_ULONG paramLen,
                     unsigned char* reply, SK_ULONG* replyLen);
     int run(Exchange& x);
@@ -88,18 +108,52 @@ private:
     bool randomPending_ = false;
     std::array<std::uint8_t, 4> pendingRnd_{};
     std::deque<std::array<std::uint8_t, 4>> usedRnds_;  // newest 16, to tell a replay
-    SK_ULONG lastErr_ = 0;
+    // The last failure on the channel, per calling thread: a thread's
+    // success keeps it, another thread's failure does not replace it.
+    // The newest kErrorThreads threads are remembered.
+    static constexpr std::size_t kErrorThreads = 64;
+    // (A thread is told by a number of its own: the system reuses thread ids.)
+    std::deque<std::pair<std::uint64_t, SK_ULONG>> lastErrors_;
 
     struct Faults {
         bool tamper = false;
         std::uint32_t tamperBit = 0;
         bool cut = false;
         std::uint32_t cutBytes = 0;
-        std::uint32_t delayMs = 0;
-        bool fail = false;
+        std::uint32_t delayMs = 0;  // the next call
+        std::uint32_t slowMs = 0;   // every call, until cleared
+        bool fail = false;          // the next call
         std::uint32_t failCode = 0;
+        bool down = false;          // every call fails, until cleared
+        // CLV_SetFailure: calls matching `match` fail with `code`, after
+        // `skip` of them passed, `count` times (0: until cleared).
+        bool rule = false;
+        std::uint32_t match = 0, skip = 0, count = 0, code = 0;
     } faults_;
 };
+
+template <class Body>
+BOOL16 VirtualClock::gated(std::uint32_t call, Body body) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!faults_.down) {
+        const std::uint32_t wait = faults_.delayMs + faults_.slowMs;
+        faults_.delayMs = 0;
+        if (wait != 0) {
+            // Slow to answer; the clock's other calls go on meanwhile.
+            lock.unlock();
+            std::this_thread::sleep_for(std::chrono::milliseconds(wait));
+            lock.lock();
+        }
+    }
+    if (const std::uint32_t code = injectedFailure(call)) {
+        setError(code);
+        return 0;
+    }
+    SK_ULONG err = CLV_OK;
+    const BOOL16 status = body(err);
+    if (status == 0 && err != CLV_OK) setError(err);
+    return status;
+}
 
 // The clocks' copy of the verification key and the record key, packed once.
 struct ClockKeys {

@@ -4,8 +4,8 @@
  *
  * A trace written by the tracing build of Skylark (bin/trace/, SKYLARK_TRACE;
  * the format is docs/trace-format.md) holds every ClockLink and RingReader
- * call the library made, with what came back. CLV_OpenReplay puts the calls
- * recorded for one ClockLink handle behind a new handle, RRV_OpenReplay
+ * call the library made, with what came back. CLR_OpenReplay puts the calls
+ * recorded for one ClockLink handle behind a new handle, RRR_OpenReplay
  * those of one RingReader handle behind a new reader: the device answers
  * each call with the recorded answer, in the recorded order, and checks that
  * the call the library makes is the recorded one (function, class or number,
@@ -39,7 +39,7 @@
  * REPLAY_ERR_MISMATCH) and every later one, and the message says where:
  *   exchange 83 (call 38, SKM_GetRaceRecord): IFD_RunUserCmd 7 parameter
  *   block: expected 0000000300000000, received 0000000400000000
- * CLV_ReplayCheck reports it, and also a recorded call the library did not
+ * CLR_ReplayCheck reports it, and also a recorded call the library did not
  * make.
  *
  * Every function uses the calling convention of the stand-ins (__stdcall on
@@ -52,20 +52,20 @@
 #  define REPLAY_CALL __stdcall
 typedef unsigned long REPLAY_ULONG;
 #  if defined(CLOCKLINK_BUILDING)
-#    define REPLAY_CLV_API __declspec(dllexport)
+#    define REPLAY_CLR_API __declspec(dllexport)
 #  else
-#    define REPLAY_CLV_API
+#    define REPLAY_CLR_API
 #  endif
 #  if defined(RINGREADER_BUILDING)
-#    define REPLAY_RRV_API __declspec(dllexport)
+#    define REPLAY_RRR_API __declspec(dllexport)
 #  else
-#    define REPLAY_RRV_API
+#    define REPLAY_RRR_API
 #  endif
 #else
 #  include <stdint.h>
 #  define REPLAY_CALL
-#  define REPLAY_CLV_API __attribute__((visibility("default")))
-#  define REPLAY_RRV_API __attribute__((visibility("default")))
+#  define REPLAY_CLR_API __attribute__((visibility("default")))
+#  define REPLAY_RRR_API __attribute__((visibility("default")))
 typedef uint32_t REPLAY_ULONG;
 #endif
 
@@ -92,21 +92,21 @@ enum {
  * path as a device; returns its handle (0 on failure, *err set if err is
  * not null). A handle with no calls in the trace gives a device that
  * expects none. */
-REPLAY_CLV_API REPLAY_ULONG REPLAY_CALL CLV_OpenReplay(const char* path, REPLAY_ULONG recorded,
+REPLAY_CLR_API REPLAY_ULONG REPLAY_CALL CLR_OpenReplay(const char* path, REPLAY_ULONG recorded,
                                                       int mode, int* err);
-REPLAY_CLV_API int REPLAY_CALL CLV_CloseReplay(REPLAY_ULONG handle);
+REPLAY_CLR_API int REPLAY_CALL CLR_CloseReplay(REPLAY_ULONG handle);
 
 /* REPLAY_OK while every call so far matched and every call recorded for
  * export calls up to number `call` has been made; otherwise the error and
  * its message in message (at most size bytes with the NUL; may be null). */
-REPLAY_CLV_API int REPLAY_CALL CLV_ReplayCheck(REPLAY_ULONG handle, REPLAY_ULONG call,
+REPLAY_CLR_API int REPLAY_CALL CLR_ReplayCheck(REPLAY_ULONG handle, REPLAY_ULONG call,
                                               char* message, REPLAY_ULONG size);
 
 /* The same for the RingReader calls recorded for reader `recorded`. */
-REPLAY_RRV_API REPLAY_ULONG REPLAY_CALL RRV_OpenReplay(const char* path, REPLAY_ULONG recorded,
+REPLAY_RRR_API REPLAY_ULONG REPLAY_CALL RRR_OpenReplay(const char* path, REPLAY_ULONG recorded,
                                                       int mode, int* err);
-REPLAY_RRV_API int REPLAY_CALL RRV_CloseReplay(REPLAY_ULONG reader);
-REPLAY_RRV_API int REPLAY_CALL RRV_ReplayCheck(REPLAY_ULONG reader, REPLAY_ULONG call,
+REPLAY_RRR_API int REPLAY_CALL RRR_CloseReplay(REPLAY_ULONG reader);
+REPLAY_RRR_API int REPLAY_CALL RRR_ReplayCheck(REPLAY_ULONG reader, REPLAY_ULONG call,
                                               char* message, REPLAY_ULONG size);
 
 #ifdef __cplusplus
