@@ -77,6 +77,33 @@ def constants() -> dict:
     return out
 
 
+def defines() -> list[tuple[str, object, str]]:
+    """Numeric #define constants of the stand-ins' headers: (name, value, meaning)."""
+    out = []
+    for header in ("virtual_clock.h", "virtual_reader.h"):
+        for m in re.finditer(r"^#define\s+((?:CLV|RRV)_[A-Z0-9_]+)\s+(-?[0-9][0-9.eE+-]*)\s*(?:/\*(.*?)\*/)?\s*$",
+                             header_text(header), re.M):
+            value = float(m.group(2)) if re.search(r"[.eE]", m.group(2)) else int(m.group(2))
+            out.append((m.group(1), value, " ".join((m.group(3) or "").split())))
+    return out
+
+
+def structs() -> dict:
+    """The stand-ins' structures: name -> [(field, C type, meaning)], from their typedefs."""
+    out = {}
+    for header in ("virtual_clock.h", "virtual_reader.h"):
+        for name, body in re.findall(r"typedef\s+struct\s+(\w+)\s*\{(.*?)\}\s*\1\s*;", header_text(header), re.S):
+            fields = re.findall(r"^\s*([A-Za-z_][\w ]*?)\s+(\w+)\s*;\s*(?:/\*(.*?)\*/)?", body, re.M)
+            out[name] = [(f, " ".join(t.split()), " ".join((c or "").split())) for t, f, c in fields]
+    return out
+
+
+def struct_of(type_: str) -> str | None:
+    """The structure a pointer type points to, if it is one of the stand-ins'."""
+    name = type_.rstrip("*")
+    return name if type_.endswith("*") and name in structs() else None
+
+
 def snake(name: str) -> str:
     """SKM_GetRaceInfo2 -> skm_get_race_info2, SKM_GET_TOUCH_TYPE -> skm_get_touch_type."""
     parts = []
@@ -229,10 +256,21 @@ def python_tables(exports: list[dict]) -> str:
     out += ["}", "", "# name: (family, result rule)", "EXPORTS = {"]
     for e in exports:
         out.append(f'    "{e["name"]}": ("{e["family"]}", "{e["rule"]}"),')
-    out += ["}", "", "# The stand-ins' functions: name: (library, result type, argument types)",
+    out.append("}")
+    for name, fields in structs().items():
+        out += ["", "", f"class {name}(ctypes.Structure):", f'    """{name} of the stand-ins\' headers."""',
+                "    _fields_ = ["]
+        out += [f'        ("{f}", {PY_STANDIN[t]}),  # {c}' if c else f'        ("{f}", {PY_STANDIN[t]}),'
+                for f, t, c in fields]
+        out += ["    ]"]
+    out += ["", "", "# The stand-ins' functions: name: (library, result type, argument types)",
             "STANDIN_SIGNATURES = {"]
+
+    def py_type(t):
+        return f"ctypes.POINTER({struct_of(t)})" if struct_of(t) else PY_STANDIN[t]
+
     for f in standins:
-        args = ", ".join(PY_STANDIN[a["type"]] for a in f["args"])
+        args = ", ".join(py_type(a["type"]) for a in f["args"])
         out.append(f'    "{f["name"]}": ("{f["library"]}", {PY_STANDIN[f["result"]]}, '
                    f'({args}{"," if len(f["args"]) == 1 else ""})),')
     out += ["}", ""]
@@ -240,6 +278,10 @@ def python_tables(exports: list[dict]) -> str:
         out.append(f"# {title[0].upper() + title[1:]} ({header})")
         for name, value, _ in consts[prefix]:
             out.append(f"{name} = {value}")
+        out.append("")
+    if defines():
+        out.append("# Other constants of the headers")
+        out += [f"{n} = {v!r}" + (f"  # {m}" if m else "") for n, v, m in defines()]
         out.append("")
     out += ["# Every error code of the stand-ins: code: (name, meaning)", "ERRORS = {"]
     for name, value, meaning in consts["CLV_ERR_"]:
@@ -348,6 +390,8 @@ def method_name(f: dict) -> str:
 
 def py_standin_in(f: dict, a: dict) -> tuple[str, str]:
     n, fn, arg, enc = py_name(a["name"]), f["name"], a["name"], a["encoding"]
+    if a["type"] == "double" and enc != "oledate":
+        return f"{n}: float", f"{n} = _real_in({fn!r}, {arg!r}, {n})"
     if enc == "number":
         return f"{n}: int", f"{n} = _number_in({fn!r}, {arg!r}, {n}, {a.get('bits', 31)})"
     if enc == "flag":
@@ -371,6 +415,8 @@ def py_standin_in(f: dict, a: dict) -> tuple[str, str]:
 
 def py_standin_out(a: dict) -> tuple[str, str, str]:
     n, t, enc, size = py_name(a["name"]), a["type"], a["encoding"], a.get("size")
+    if struct_of(t):
+        return f"_tables.{struct_of(t)}()", n, f"_tables.{struct_of(t)}"
     if t == "char*":
         return f"ctypes.create_string_buffer({size})", f"{n}.value.decode('latin-1')", "str"
     if t == "CLV_ULONG*":
@@ -392,8 +438,9 @@ def python_devices(exports: list[dict]) -> str:
            'from these), in snake case without the prefix: CLV_SetSeed -> set_seed."""',
            "from __future__ import annotations", "", "import ctypes", "from datetime import datetime",
            "from typing import Optional, Tuple", "",
+           "from . import _tables  # noqa: F401 (the structures some functions fill)",
            "from ._runtime import (Date, Hex, Text, _U32, _bytes_in, _hex_in, _number_in, _ole_in, _ole_out,",
-           "                       _path_in, _text_in, PathLike)", ""]
+           "                       _path_in, _real_in, _text_in, PathLike)", ""]
     for library, cls in (("clocklink", "ClockFunctions"), ("ringreader", "ReaderFunctions")):
         out += ["", f"class {cls}:",
                 f'    """The {"virtual clock" if library == "clocklink" else "virtual reader"}\'s functions on '
@@ -519,6 +566,8 @@ CS_STANDIN = {
 
 
 def cs_standin_type(a: dict) -> str:
+    if struct_of(a["type"]):
+        return f"out {struct_of(a['type'])}"
     if a["type"] == "unsigned char*":
         return "out byte" if a["encoding"] == "number" else "[Out] byte[]"
     return CS_STANDIN[a["type"]]
@@ -548,8 +597,17 @@ def csharp_standins(exports: list[dict]) -> str:
             out.append(f"        public static extern {ret} {f['name']}({args});")
             out.append("")
         out += ["    }", ""]
+    for name, fields in structs().items():
+        out += [f"    /// <summary>{name} of the stand-ins' headers.</summary>",
+                "    [StructLayout(LayoutKind.Sequential)]", f"    public struct {name}", "    {"]
+        for f, t, c in fields:
+            out.append(f"        public {CS_STANDIN[t]} {f};" + (f"  // {c}" if c else ""))
+        out += ["    }", ""]
     out += ["    /// <summary>Constants of the virtual clocks and reader (virtual_clock.h, virtual_reader.h).</summary>",
             "    public static class Clv", "    {"]
+    for name, value, meaning in defines():
+        kind = "double" if isinstance(value, float) else "int"
+        out.append(f"        public const {kind} {name[4:]} = {value!r};" + (f"  // {meaning}" if meaning else ""))
     for prefix, (header, title) in CONSTANT_GROUPS.items():
         out.append(f"        // {title}")
         for name, value, meaning in consts[prefix]:
@@ -578,7 +636,10 @@ def cs_device_methods(library: str) -> list[str]:
                 call.append("Handle")
                 continue
             if a["dir"] == "in":
-                if enc == "number":
+                if t == "double" and enc != "oledate":
+                    params.append(f"double {n}")
+                    call.append(f'Check.Real("{fn}", "{n}", {n})')
+                elif enc == "number":
                     params.append(f"long {n}")
                     conv = f'Check.Number("{fn}", "{n}", {n}, {a.get("bits", 31)})'
                     call.append(f"(int){conv}" if t == "int" else conv)
@@ -608,7 +669,10 @@ def cs_device_methods(library: str) -> list[str]:
                     raise ValueError(f"{fn}.{n}")
             else:
                 local = "o_" + n
-                if t == "char*":
+                if struct_of(t):
+                    params.append(f"out {struct_of(t)} {n}")
+                    call.append(f"out {n}")
+                elif t == "char*":
                     params.append(f"out string {n}")
                     pre.append(f"var {local} = new StringBuilder({a['size']});")
                     call.append(local)
@@ -811,6 +875,10 @@ def pas_string(text: str) -> str:
     return "'" + text.replace("'", "''") + "'"
 
 
+def pas_standin_type(t: str) -> str:
+    return f"P{struct_of(t)}" if struct_of(t) else PAS_STANDIN[t]
+
+
 def pascal_standins(library: str) -> str:
     standins, consts = load_standins(), constants()
     unit, lib_const = ("ClockLink", "ClockLinkLib") if library == "clocklink" else ("RingReader", "RingReaderLib")
@@ -832,8 +900,16 @@ def pascal_standins(library: str) -> str:
             out.append(f"  {name} = {value};" + (f"  {{ {meaning.replace('{', '(').replace('}', ')')} }}" if meaning else ""))
         out.append("")
     if library == "clocklink":
+        for name, value, meaning in defines():
+            out.append(f"  {name} = {value!r};" + (f"  {{ {meaning} }}" if meaning else ""))
+        out.append("")
         errs = consts["CLV_ERR_"]
-        out += ["type", "  TClvError = record", "    Code: LongInt;", "    Name: string;", "    Meaning: string;",
+        out += ["type"]
+        for name, fields in structs().items():
+            out += [f"  {name} = record"]
+            out += [f"    {f}: {PAS_STANDIN[t]};" + (f"  {{ {c} }}" if c else "") for f, t, c in fields]
+            out += ["  end;", f"  P{name} = ^{name};", ""]
+        out += ["  TClvError = record", "    Code: LongInt;", "    Name: string;", "    Meaning: string;",
                 "  end;", "", "const", "  { Every error code of the stand-ins. }",
                 f"  CLV_ERRORS: array[0..{len(errs) - 1}] of TClvError = ("]
         out += [f"    (Code: {v}; Name: {pas_string(n)}; Meaning: {pas_string(m)})" + ("," if k < len(errs) - 1 else "")
@@ -843,7 +919,7 @@ def pascal_standins(library: str) -> str:
     for f in standins:
         if f["library"] != library:
             continue
-        params = "; ".join(f"{pas_name(a['name'])}: {PAS_STANDIN[a['type']]}" for a in f["args"])
+        params = "; ".join(f"{pas_name(a['name'])}: {pas_standin_type(a['type'])}" for a in f["args"])
         head = "procedure" if f["result"] == "void" else "function"
         res = "" if f["result"] == "void" else f": {PAS_STANDIN[f['result']]}"
         out.append(f"{{ {f['doc']} Result: {f['rule']}. }}")
@@ -1042,15 +1118,20 @@ VBA_STANDIN = {
 VBA_STANDIN_RESULT = {"SK_ULONG": "Long", "CLV_ULONG": "Long", "RRV_HANDLE": "Long", "int": "Long"}
 
 
+def vba_standin_param(a: dict) -> str:
+    n = a["name"] + ("Value" if a["name"].lower() in VBA_RESERVED | {"err"} else "")
+    if struct_of(a["type"]):
+        return f"ByRef {n} As {struct_of(a['type'])}"
+    return VBA_STANDIN[a["type"]].format(n)
+
+
 def vba_standin_declare(f: dict, vba7: bool) -> str:
     kind = "Sub" if f["result"] == "void" else "Function"
     if f["result"] == "const char*":
         res = " As LongPtr" if vba7 else " As Long"
     else:
         res = "" if f["result"] == "void" else f" As {VBA_STANDIN_RESULT[f['result']]}"
-    params = ", ".join(VBA_STANDIN[a["type"]].format(a["name"] + ("Value" if a["name"].lower() in VBA_RESERVED | {"err"}
-                                                                   else ""))
-                       for a in f["args"])
+    params = ", ".join(vba_standin_param(a) for a in f["args"])
     dll = "ClockLink.dll" if f["library"] == "clocklink" else "RingReader.dll"
     return (f'Public Declare {"PtrSafe " if vba7 else ""}{kind} {f["name"]} Lib "{dll}" Alias "{f["name"]}" '
             f'({params}){res}')
@@ -1068,6 +1149,15 @@ def vba_standins(exports: list[dict]) -> str:
         for name, value, meaning in consts[prefix]:
             out.append(f"Public Const {name} As Long = {value}" + (f" ' {meaning}" if meaning else ""))
         out.append("")
+    for name, value, meaning in defines():
+        kind = "Double" if isinstance(value, float) else "Long"
+        out.append(f"Public Const {name} As {kind} = {value!r}" + (f" ' {meaning}" if meaning else ""))
+    vba_types = {"double": "Double", "CLV_ULONG": "Long", "int": "Long", "RRV_ULONG": "Long"}
+    for name, fields in structs().items():
+        out += ["", f"Public Type {name}"]
+        out += [f"    {f} As {vba_types[t]}" + (f" ' {c}" if c else "") for f, t, c in fields]
+        out += ["End Type"]
+    out.append("")
     for vba7 in (True, False):
         out.append("#If VBA7 Then" if vba7 else "#Else")
         out += [vba_standin_declare(f, vba7) for f in standins]

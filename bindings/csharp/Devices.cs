@@ -86,10 +86,16 @@ namespace Skylark
             Ok("CLV_SetCardData", ClockLink.CLV_SetCardData(Handle, Check.Hex("CLV_SetCardData", "cardHex", cardHex, 32)));
         }
 
-        /// <summary>Arms a fault (CLV_FAULT_) for the next exchange on the channel. (CLV_SetFault)</summary>
+        /// <summary>Arms a fault (CLV_FAULT_) on the channel: once (tamper, cut, delay, fail), until cleared (slow, down), or at once (lose the comm key). (CLV_SetFault)</summary>
         public void SetFault(long fault, long value)
         {
             Ok("CLV_SetFault", ClockLink.CLV_SetFault(Handle, (int)Check.Number("CLV_SetFault", "fault", fault, 31), Check.Number("CLV_SetFault", "value", value, 32)));
+        }
+
+        /// <summary>Arms the channel's failure rule: of the calls matching command (CLV_ON_), skip pass, then count fail (0: until cleared) with code. (CLV_SetFailure)</summary>
+        public void SetFailure(long command, long skip, long count, long code)
+        {
+            Ok("CLV_SetFailure", ClockLink.CLV_SetFailure(Handle, Check.Number("CLV_SetFailure", "command", command, 32), Check.Number("CLV_SetFailure", "skip", skip, 32), Check.Number("CLV_SetFailure", "count", count, 32), Check.Number("CLV_SetFailure", "code", code, 32)));
         }
 
         /// <summary>M clock: the number of the newest event-log entry (0 for none). (CLV_GetLogCount)</summary>

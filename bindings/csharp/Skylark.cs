@@ -129,6 +129,14 @@ namespace Skylark
             return value;
         }
 
+        /// <summary>A finite number (coordinates, velocities, shares).</summary>
+        public static double Real(string export, string name, double value)
+        {
+            if (double.IsNaN(value) || double.IsInfinity(value))
+                throw new SkylarkArgumentException(export, name, "must be a finite number, got " + value);
+            return value;
+        }
+
         /// <summary>Exactly size bytes (size -1: any).</summary>
         public static byte[] Bytes(string export, string name, byte[] value, int size)
         {

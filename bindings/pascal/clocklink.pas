@@ -87,6 +87,7 @@ const
   CLV_LOG_TRAIN_ARRIVAL = 52;  { ring number (6), training number (2) }
   CLV_LOG_SETTING_CHANGED = 64;  { command code (1), index or site number (1) }
 
+
 type
   TClvError = record
     Code: LongInt;

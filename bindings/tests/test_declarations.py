@@ -211,7 +211,8 @@ def test_python_standins(standins):
         library, restype, argtypes = _tables.STANDIN_SIGNATURES[f["name"]]
         assert library == f["library"], f["name"]
         assert restype == STANDIN_PY[f["result"]], f["name"]
-        assert list(argtypes) == [STANDIN_PY[a["type"]] for a in f["args"]], f["name"]
+        assert list(argtypes) == [ctypes.POINTER(getattr(_tables, a["type"][:-1])) if a["encoding"] == "struct"
+                                  else STANDIN_PY[a["type"]] for a in f["args"]], f["name"]
 
 
 CS_STANDIN = {"SK_ULONG": "uint", "CLV_ULONG": "uint", "RRV_HANDLE": "uint", "RRV_ULONG": "uint",
@@ -227,12 +228,13 @@ def test_csharp_standins(standins):
         entry, attrs, result, name, args = m.groups()
         assert entry == name and "CallingConvention.StdCall" in attrs, name
         found[name] = (result, [a.strip().rsplit(" ", 1)[0] for a in args.split(",") if a.strip()])
-    assert list(found) == [f["name"] for f in standins]
+    assert list(found) == [f["name"] for lib in ("clocklink", "ringreader") for f in standins if f["library"] == lib]
     for f in standins:
         result, args = found[f["name"]]
         assert result == ("IntPtr" if f["result"] == "const char*" else CS_STANDIN[f["result"]]), f["name"]
         want = [("out byte" if a["encoding"] == "number" else "[Out] byte[]") if a["type"] == "unsigned char*"
-                else CS_STANDIN[a["type"]] for a in f["args"]]
+                else "out " + a["type"][:-1] if a["encoding"] == "struct" else CS_STANDIN[a["type"]]
+                for a in f["args"]]
         assert args == want, f["name"]
 
 
@@ -251,11 +253,12 @@ def test_pascal_standins(standins):
             kind, name, params, result, lib, symbol = m.groups()
             assert symbol == name and lib == ("ClockLinkLib" if unit == "clocklink.pas" else "RingReaderLib"), name
             found[name] = (kind, [p.split(": ")[1] for p in params.split("; ") if p], result)
-    assert list(found) == [f["name"] for f in standins]
+    assert list(found) == [f["name"] for lib in ("clocklink", "ringreader") for f in standins if f["library"] == lib]
     for f in standins:
         kind, params, result = found[f["name"]]
         assert (kind == "procedure") == (f["result"] == "void") and result == PAS_STANDIN[f["result"]], f["name"]
-        assert params == [PAS_STANDIN[a["type"]] for a in f["args"]], f["name"]
+        assert params == ["P" + a["type"][:-1] if a["encoding"] == "struct" else PAS_STANDIN[a["type"]]
+                          for a in f["args"]], f["name"]
 
 
 @pytest.mark.parametrize("vba7,win64", [(True, True), (True, False), (False, False)],

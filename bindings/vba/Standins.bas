@@ -25,17 +25,34 @@ Public Const CLV_ERR_EXISTS As Long = 136 ' race key or ring number already pres
 Public Const CLV_ERR_UNKNOWN_COMMAND As Long = 137 ' a command this kind of clock does not know
 Public Const CLV_ERR_NO_COMM_KEY As Long = 138 ' no comm key installed on the channel
 Public Const CLV_ERR_STATE_DELIVERED As Long = 145 ' state read: byte delivered, channel not authenticated
+Public Const CLV_ERR_CHANNEL_DOWN As Long = 150 ' the channel is down (CLV_FAULT_DOWN)
 Public Const CLV_ERR_FILE_IO As Long = 160 ' the file cannot be read or written
 Public Const CLV_ERR_FILE_DAMAGED As Long = 161 ' not a saved clock, damaged or truncated
 Public Const CLV_ERR_FILE_VERSION As Long = 162 ' saved by a newer version
 Public Const CLV_ERR_BAD_ARGUMENT As Long = 163 ' an argument of a CLV_ function is unusable
 
 ' fault modes of CLV_SetFault
-Public Const CLV_FAULT_TAMPER As Long = 1 ' flip bit `value` (0 = lowest bit of byte 0) of the next reply
+Public Const CLV_FAULT_CLEAR As Long = 0 ' disarm every fault, the CLV_SetFailure rule too; the channel is up
+Public Const CLV_FAULT_TAMPER As Long = 1 ' flip bit `value` (0 = lowest bit of byte 0) of the next reply holding it
 Public Const CLV_FAULT_CUT As Long = 2 ' deliver the next reply `value` bytes short (at least 1)
-Public Const CLV_FAULT_DELAY As Long = 3 ' the next command answers after `value` milliseconds
-Public Const CLV_FAULT_FAIL As Long = 4 ' the next command fails with error code `value`, doing nothing
-Public Const CLV_FAULT_CLEAR As Long = 0 ' clear every pending fault
+Public Const CLV_FAULT_DELAY As Long = 3 ' the next call answers after `value` ms (at most CLV_MAX_DELAY_MS)
+Public Const CLV_FAULT_FAIL As Long = 4 ' the next call fails with error code `value` (not 0), doing nothing
+Public Const CLV_FAULT_LOSE_COMM_KEY As Long = 5 ' the channel loses its comm key now (value ignored)
+Public Const CLV_FAULT_DOWN As Long = 6 ' `value` non-zero: the channel goes down and stays down; 0: up again
+Public Const CLV_FAULT_SLOW As Long = 7 ' every call answers after `value` ms (at most CLV_MAX_DELAY_MS); 0 ends it
+
+' limits of the fault modes
+Public Const CLV_MAX_DELAY_MS As Long = 10000
+Public Const CLV_MAX_TAMPER_BIT As Long = 271
+
+' calls a CLV_SetFailure rule matches
+Public Const CLV_ON_ANY As Long = 0
+Public Const CLV_ON_SYSTEM As Long = 16777216
+Public Const CLV_ON_USER As Long = 33554432
+Public Const CLV_ON_GET_RND As Long = 50331648
+Public Const CLV_ON_GET_COMM_KEY_RND As Long = 67108864
+Public Const CLV_ON_SET_COMM_KEY As Long = 83886080
+Public Const CLV_ON_IS_COMM_KEY_VALID As Long = 100663296
 
 ' event-log entry types
 Public Const CLV_LOG_INITIALISED As Long = 1 ' none
@@ -63,6 +80,7 @@ Public Const CLV_LOG_SETTING_CHANGED As Long = 64 ' command code (1), index or s
 Public Const RRV_WRITE_REFUSED As Long = 1 ' the write reports failure; the page keeps its bytes
 Public Const RRV_WRITE_LOST As Long = 2 ' the write reports success but the page keeps its bytes
 
+
 #If VBA7 Then
 Public Declare PtrSafe Function IFD_GetErrCode Lib "ClockLink.dll" Alias "IFD_GetErrCode" (ByVal handle As Long) As Long
 Public Declare PtrSafe Function CLV_Open Lib "ClockLink.dll" Alias "CLV_Open" (ByVal kind As Long) As Long
@@ -81,6 +99,7 @@ Public Declare PtrSafe Function CLV_GetStoredRecord Lib "ClockLink.dll" Alias "C
 Public Declare PtrSafe Function CLV_GetMaskedRecord Lib "ClockLink.dll" Alias "CLV_GetMaskedRecord" (ByVal handle As Long, ByVal raceIndex As Long, ByVal recordIndex As Long, ByVal textValue As String) As Long
 Public Declare PtrSafe Function CLV_SetCardData Lib "ClockLink.dll" Alias "CLV_SetCardData" (ByVal handle As Long, ByVal cardHex As String) As Long
 Public Declare PtrSafe Function CLV_SetFault Lib "ClockLink.dll" Alias "CLV_SetFault" (ByVal handle As Long, ByVal fault As Long, ByVal value As Long) As Long
+Public Declare PtrSafe Function CLV_SetFailure Lib "ClockLink.dll" Alias "CLV_SetFailure" (ByVal handle As Long, ByVal command As Long, ByVal skip As Long, ByVal count As Long, ByVal code As Long) As Long
 Public Declare PtrSafe Function CLV_GetLogCount Lib "ClockLink.dll" Alias "CLV_GetLogCount" (ByVal handle As Long, ByRef maxLogNo As Long) As Long
 Public Declare PtrSafe Function CLV_GetLogEntry Lib "ClockLink.dll" Alias "CLV_GetLogEntry" (ByVal handle As Long, ByVal logNo As Long, ByRef typeValue As Byte, ByRef dateValue As Double, ByVal dataHex As String) As Long
 Public Declare PtrSafe Function CLV_ErrorText Lib "ClockLink.dll" Alias "CLV_ErrorText" (ByVal code As Long) As LongPtr
@@ -110,6 +129,7 @@ Public Declare Function CLV_GetStoredRecord Lib "ClockLink.dll" Alias "CLV_GetSt
 Public Declare Function CLV_GetMaskedRecord Lib "ClockLink.dll" Alias "CLV_GetMaskedRecord" (ByVal handle As Long, ByVal raceIndex As Long, ByVal recordIndex As Long, ByVal textValue As String) As Long
 Public Declare Function CLV_SetCardData Lib "ClockLink.dll" Alias "CLV_SetCardData" (ByVal handle As Long, ByVal cardHex As String) As Long
 Public Declare Function CLV_SetFault Lib "ClockLink.dll" Alias "CLV_SetFault" (ByVal handle As Long, ByVal fault As Long, ByVal value As Long) As Long
+Public Declare Function CLV_SetFailure Lib "ClockLink.dll" Alias "CLV_SetFailure" (ByVal handle As Long, ByVal command As Long, ByVal skip As Long, ByVal count As Long, ByVal code As Long) As Long
 Public Declare Function CLV_GetLogCount Lib "ClockLink.dll" Alias "CLV_GetLogCount" (ByVal handle As Long, ByRef maxLogNo As Long) As Long
 Public Declare Function CLV_GetLogEntry Lib "ClockLink.dll" Alias "CLV_GetLogEntry" (ByVal handle As Long, ByVal logNo As Long, ByRef typeValue As Byte, ByRef dateValue As Double, ByVal dataHex As String) As Long
 Public Declare Function CLV_ErrorText Lib "ClockLink.dll" Alias "CLV_ErrorText" (ByVal code As Long) As Long
@@ -138,6 +158,7 @@ Public Function ClvErrorName(ByVal code As Long) As String
     Case 137: ClvErrorName = "CLV_ERR_UNKNOWN_COMMAND"
     Case 138: ClvErrorName = "CLV_ERR_NO_COMM_KEY"
     Case 145: ClvErrorName = "CLV_ERR_STATE_DELIVERED"
+    Case 150: ClvErrorName = "CLV_ERR_CHANNEL_DOWN"
     Case 160: ClvErrorName = "CLV_ERR_FILE_IO"
     Case 161: ClvErrorName = "CLV_ERR_FILE_DAMAGED"
     Case 162: ClvErrorName = "CLV_ERR_FILE_VERSION"

@@ -87,6 +87,15 @@ def check_header(data, header, bad):
         for platform, symbol in e.get("decorated", {}).items():
             if symbol not in header:
                 bad.append(f"{n}: skylark.h does not name its {platform} symbol {symbol}")
+    # The comment above each declaration (or its group's) names every argument
+    # but the handle, with what it means.
+    for m in re.finditer(r"SKAPI\s+\w+\s+SKAPI_CALL\s+(\w+)\(", header):
+        comments = list(re.finditer(r"/\*(.*?)\*/", header[:m.start()], re.S))
+        comment = comments[-1].group(1) if comments else ""
+        e = listed.get(m.group(1))
+        for a in (e["args"] if e else []):
+            if a["encoding"] != "handle" and not re.search(rf"\b{a['name']}\b", comment):
+                bad.append(f"{m.group(1)}: the header's comment does not say what {a['name']} is")
     version = ".".join(re.search(rf"#define SKYLARK_VERSION_{p} (\d+)", header).group(1)
                        for p in ("MAJOR", "MINOR", "PATCH"))
     if version != data["version"] or f'#define SKYLARK_VERSION "{version}"' not in header:

@@ -9,8 +9,9 @@ import ctypes
 from datetime import datetime
 from typing import Optional, Tuple
 
+from . import _tables  # noqa: F401 (the structures some functions fill)
 from ._runtime import (Date, Hex, Text, _U32, _bytes_in, _hex_in, _number_in, _ole_in, _ole_out,
-                       _path_in, _text_in, PathLike)
+                       _path_in, _real_in, _text_in, PathLike)
 
 
 class ClockFunctions:
@@ -92,10 +93,18 @@ class ClockFunctions:
         self._check("CLV_SetCardData", self._lib.CLV_SetCardData(self.handle, card_hex))
 
     def set_fault(self, fault: int, value: int) -> None:
-        """Arms a fault (CLV_FAULT_) for the next exchange on the channel. (CLV_SetFault)"""
+        """Arms a fault (CLV_FAULT_) on the channel: once (tamper, cut, delay, fail), until cleared (slow, down), or at once (lose the comm key). (CLV_SetFault)"""
         fault = _number_in('CLV_SetFault', 'fault', fault, 31)
         value = _number_in('CLV_SetFault', 'value', value, 32)
         self._check("CLV_SetFault", self._lib.CLV_SetFault(self.handle, fault, value))
+
+    def set_failure(self, command: int, skip: int, count: int, code: int) -> None:
+        """Arms the channel's failure rule: of the calls matching command (CLV_ON_), skip pass, then count fail (0: until cleared) with code. (CLV_SetFailure)"""
+        command = _number_in('CLV_SetFailure', 'command', command, 32)
+        skip = _number_in('CLV_SetFailure', 'skip', skip, 32)
+        count = _number_in('CLV_SetFailure', 'count', count, 32)
+        code = _number_in('CLV_SetFailure', 'code', code, 32)
+        self._check("CLV_SetFailure", self._lib.CLV_SetFailure(self.handle, command, skip, count, code))
 
     def get_log_count(self) -> int:
         """M clock: the number of the newest event-log entry (0 for none). (CLV_GetLogCount)"""

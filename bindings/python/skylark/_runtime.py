@@ -237,6 +237,15 @@ def _path_in(function: str, path: PathLike) -> bytes:
     return raw
 
 
+def _real_in(export: str, name: str, value: float) -> float:
+    """A finite number (coordinates, velocities, shares)."""
+    if isinstance(value, bool) or not isinstance(value, (int, float)):
+        raise ArgumentError(export, name, f"must be a number, got {type(value).__name__}")
+    if not math.isfinite(value):
+        raise ArgumentError(export, name, f"must be a finite number, got {value}")
+    return float(value)
+
+
 # The dates a clock can hold: its BCD fields give the years 2000 to 2099.
 _FIRST_DATE = datetime(2000, 1, 1)
 _LAST_DATE = datetime(2099, 12, 31, 23, 59, 59)

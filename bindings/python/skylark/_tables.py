@@ -261,6 +261,7 @@ EXPORTS = {
     "SKM_GetRaceInfo2": ("race", "exact-length"),
 }
 
+
 # The stand-ins' functions: name: (library, result type, argument types)
 STANDIN_SIGNATURES = {
     "IFD_GetErrCode": ("clocklink", _U32, (_U32,)),
