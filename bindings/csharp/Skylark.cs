@@ -256,24 +256,28 @@ namespace Skylark
         /// <summary>Every arrival of the M clock's race at raceIndex, each proven by the clock.
         /// A reply the library refuses is asked again up to retries times (each with a fresh
         /// challenge), then given as a row with Verified false; a ClockLink failure throws.
-        /// progress(done, total) is called after each record.</summary>
-        public static List<Arrival> Download(uint handle, uint raceIndex, Action<int, int> progress = null, int retries = 0)
+        /// progress(done, total) is called after each record. How many: count, else SKM_GetRaceInfo's
+        /// race figure, which our virtual clocks give as the number of arrivals.</summary>
+        public static List<Arrival> Download(uint handle, uint raceIndex, Action<int, int> progress = null, int retries = 0,
+                                             int? count = null)
         {
-            string key; DateTime? first, second; uint figure;
-            Sk.SKM_GetRaceInfo(handle, raceIndex, out key, out first, out second, out figure);
-            return Rows((int)figure, progress, retries, i => {
+            string key; DateTime? first, second; uint figure = 0;
+            if (!count.HasValue) Sk.SKM_GetRaceInfo(handle, raceIndex, out key, out first, out second, out figure);
+            return Rows(count ?? (int)figure, progress, retries, i => {
                 string body, lead; DateTime? t;
                 Sk.SKM_GetRaceRecord(handle, raceIndex, i, out body, out t, out lead);
                 return new Arrival(i, lead, body, t, true);
             });
         }
 
-        /// <summary>Every arrival of an S or H clock's race, as Download.</summary>
-        public static List<Arrival> DownloadSingle(uint handle, Action<int, int> progress = null, int retries = 0)
+        /// <summary>Every arrival of an S or H clock's race, as Download; how many: count, else
+        /// SKS_QueryState's first counter (our virtual clocks: the number of arrivals).</summary>
+        public static List<Arrival> DownloadSingle(uint handle, Action<int, int> progress = null, int retries = 0,
+                                                   int? count = null)
         {
-            byte state; DateTime? t; uint count, second;
-            Sk.SKS_QueryState(handle, out state, out t, out count, out second);
-            return Rows((int)count, progress, retries, i => {
+            byte state; DateTime? t; uint first = 0, second;
+            if (!count.HasValue) Sk.SKS_QueryState(handle, out state, out t, out first, out second);
+            return Rows(count ?? (int)first, progress, retries, i => {
                 string body; DateTime? when;
                 Sk.SKS_GetRaceRecord(handle, i, out body, out when);
                 return new Arrival(i, null, body, when, true);

@@ -184,6 +184,17 @@ namespace Skylark.Tests
                     Check("a ClockLink failure throws", e != null && e.RefusedBy == Side.ClockLink && e.ErrorCode == Clv.ERR_BAD_STATE);
                 }
             });
+            Run("virtual clock: an S clock's race as rows", () => {
+                using (var vc = new VirtualClock(VirtualClock.KindS)) {
+                    Sk.SK_Connect(vc.Handle);
+                    Sk.SK_SetPigeon(vc.Handle, start);
+                    Sk.SKS_CreateRace(vc.Handle, key, start.AddHours(1), start.AddHours(9));
+                    vc.RecordArrival(0, ring, start.AddHours(2));
+                    var rows = Race.DownloadSingle(vc.Handle);
+                    Check("one verified row without a lead field", rows.Count == 1 && rows[0].Verified &&
+                          rows[0].Ring == ring && rows[0].Lead == null && rows[0].Time == start.AddHours(2));
+                }
+            });
             Run("virtual clock: saved and loaded", () => {
                 string path = System.IO.Path.Combine(System.IO.Path.GetTempPath(), "skylark-cs-" + Guid.NewGuid() + ".json");
                 try {

@@ -116,6 +116,7 @@ def test_race_downloads_as_rows_with_progress(sk, m_clock):
     # The refused record is fetched again, with a fresh challenge, when asked to.
     again = sk.download_race(m_clock.handle, 0, progress=progress, retries=1)
     assert all(r.verified and r.lead == rows[0].lead for r in again)
+    assert [r.index for r in sk.download_race(m_clock.handle, 0, count=2)] == [0, 1]
     # A ClockLink failure is not a row: it raises.
     m_clock.set_fault(virtual.FAULT_FAIL, virtual.CLV_ERR_BAD_STATE)
     with pytest.raises(skylark.SkylarkError):

@@ -239,34 +239,6 @@ BOOL16 VirtualClock::exchange(bool user, SK_ULONG number, unsigned char* params,
     return status;
 }
 
-// The commands a channel may send before it is authenticated.
-static bool openCommand(const Exchange& x) {
-    if (x.sys(0)) return x.code() == 0x00 || x.code() == 0x01 || x.code() == 0x10;
-    return x.sys(2) || x.sys(3) || x.sys(4);
-}
-
-int VirtualClock::run(Exchange& x) {
-    if (!x.user && x.number <= 1 && x.len == 0) return CLV_ERR_BAD_PARAM;
-    // In in-system programming the clock answers only its state, identity,
-    // authentication and the initialisation that ends it.
-    if (s_.isp && !(x.sys(2) || x.sys(3) || (x.sys(0) && (x.code() == 0x00 || x.code() == 0x01))))
-        return CLV_ERR_BAD_STATE;
-    if (!authenticated_ && !openCommand(x)) return CLV_ERR_NOT_AUTHENTICATED;
-    bool handled = false;
-    int err = common(x, handled);
-    if (handled) return err;
-    switch (s_.kind) {
-    case ClockKind::M:
-        err = mRaces(x, handled);
-        if (!handled) err = mTraining(x, handled);
-        if (!handled) err = mRegistry(x, handled);
-        break;
-    case ClockKind::S:
-    case ClockKind::H: err = singleRace(x, handled); break;
-    }
-    return handled ? err : CLV_ERR_UNKNOWN_COMMAND;
-}
-
 std::uint8_t VirtualClock::stateByte() const {
     std::uint8_t b = 0;
     if (s_.initialised) b |= 0x01;
@@ -283,34 +255,28 @@ std::uint8_t VirtualClock::stateByte() const {
     return b;
 }
 
-// State, device information and time; the security commands are in security.cpp.
-int VirtualClock::common(Exchange& x, bool& handled) {
-    handled = true;
-    if (x.sys(0) && x.code() == 0x00) {
-        if (x.len != 1) return CLV_ERR_BAD_PARAM;
-        x.put8(stateByte());
-        return authenticated_ ? CLV_OK : CLV_ERR_STATE_DELIVERED;
-    }
-    if (x.sys(0) && x.code() == 0x01) {
-        // 0 'V' | 1 kind | 2 firmware 2 | 4 serial 4 | 8 reserved 8
-        if (x.len != 1) return CLV_ERR_BAD_PARAM;
-        x.put8('V');
-        x.put8(s_.kind == ClockKind::M ? 'M' : s_.kind == ClockKind::S ? 'S' : 'H');
-        x.putBe16(0x0100);
-        x.putBe32(s_.serial);
-        x.putZeros(8);
-        return CLV_OK;
-    }
-    if (x.sys(0) && x.code() == 0x10) {
-        if (x.len != 1) return CLV_ERR_BAD_PARAM;
-        x.putTime(now());
-        return CLV_OK;
-    }
-    if (x.sys(2)) return initialise(x);
-    if (x.sys(3)) return authenticate(x);
-    if (x.sys(4)) return enterIsp(x);
-    if (x.user && x.number == 0) return setTimeCommand(x);
-    handled = false;
+// ---- State, device information and time (the security commands: security.cpp) --
+
+int VirtualClock::readState(Exchange& x) {
+    if (x.len != 1) return CLV_ERR_BAD_PARAM;
+    x.put8(stateByte());
+    return authenticated_ ? CLV_OK : CLV_ERR_STATE_DELIVERED;
+}
+
+int VirtualClock::readDeviceInfo(Exchange& x) {
+    // 0 'V' | 1 kind | 2 firmware 2 | 4 serial 4 | 8 reserved 8
+    if (x.len != 1) return CLV_ERR_BAD_PARAM;
+    x.put8('V');
+    x.put8(s_.kind == ClockKind::M ? 'M' : s_.kind == ClockKind::S ? 'S' : 'H');
+    x.putBe16(0x0100);
+    x.putBe32(s_.serial);
+    x.putZeros(8);
+    return CLV_OK;
+}
+
+int VirtualClock::readTime(Exchange& x) {
+    if (x.len != 1) return CLV_ERR_BAD_PARAM;
+    x.putTime(now());
     return CLV_OK;
 }
 

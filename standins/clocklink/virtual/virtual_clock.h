@@ -25,6 +25,23 @@ namespace standins::vclock {
 // Host steady-clock milliseconds, the base of a clock's running time.
 std::int64_t steadyMillis();
 
+// Which kinds answer a command (bits of the table's `kinds`).
+constexpr std::uint8_t kindBit(ClockKind k) { return static_cast<std::uint8_t>(1u << (static_cast<int>(k) - 1)); }
+constexpr std::uint8_t kKindM = kindBit(ClockKind::M), kKindS = kindBit(ClockKind::S),
+                       kKindH = kindBit(ClockKind::H), kAllKinds = kKindM | kKindS | kKindH;
+
+// When a clock answers a command.
+enum class Access : std::uint8_t {
+    Authenticated,  // on an authenticated channel, outside in-system programming
+    Open,           // also before authentication
+    OpenInIsp,      // also in in-system programming
+};
+
+// The code of a class-0 or class-1 command: its parameter byte 0. Other
+// classes and the user commands carry one command each (their byte 0, where
+// it picks a variant, is the handler's to judge).
+constexpr std::int16_t kNoCode = -1;
+
 class VirtualClock final : public ClockDevice {
 public:
     explicit VirtualClock(ClockState state);
@@ -81,8 +98,14 @@ private:
                     unsigned char* reply, SK_ULONG* replyLen);
     int run(Exchange& x);
 
-    // Commands every kind answers (security.cpp and virtual_clock.cpp).
-    int common(Exchange& x, bool& handled);
+    // ---- The command handlers, one per command (or per pair sharing a
+    // layout); which kinds answer each and when is the command table's
+    // (command_table.cpp). Each returns CLV_OK or the refusal's code.
+    // State, identity and time (virtual_clock.cpp); the security commands
+    // (security.cpp).
+    int readState(Exchange& x);
+    int readDeviceInfo(Exchange& x);
+    int readTime(Exchange& x);
     int initialise(Exchange& x);
     int authenticate(Exchange& x);
     int enterIsp(Exchange& x);
@@ -92,11 +115,73 @@ private:
     int matchRandom(Check check);
     std::uint8_t stateByte() const;
 
-    // One function per area of the command set.
-    int mRaces(Exchange& x, bool& handled);       // m_races.cpp
-    int mTraining(Exchange& x, bool& handled);    // m_training.cpp
-    int mRegistry(Exchange& x, bool& handled);    // m_registry.cpp: registry, log, settings
-    int singleRace(Exchange& x, bool& handled);   // sh_clocks.cpp: S and H clocks
+    // M clock races (m_races.cpp).
+    int raceIndex(Exchange& x);
+    int raceCount(Exchange& x);
+    int raceEntry(Exchange& x);  // the race's entry (0x18) or its figures (0x19)
+    int raceCard(Exchange& x);
+    int createRace(Exchange& x);
+    int addRaceCard(Exchange& x);
+    int confirmRace(Exchange& x);
+    int closeOrRemoveRace(Exchange& x);
+    int downloadRaceRecord(Exchange& x);
+    int deposeRaces(Exchange& x);
+    // M clock training flights (m_training.cpp).
+    int trainingIndex(Exchange& x);
+    int trainingCount(Exchange& x);
+    int trainingEntry(Exchange& x);
+    int trainingSite(Exchange& x);  // read (class 0) and write (class 1)
+    int trainingRecord(Exchange& x);
+    int createTraining(Exchange& x);
+    int addTrainingRing(Exchange& x);
+    int confirmTraining(Exchange& x);
+    int closeOrRemoveTraining(Exchange& x);
+    // M clock registry, log and settings (m_registry.cpp).
+    int cardIndex(Exchange& x);
+    int cardCount(Exchange& x);
+    int cardEntry(Exchange& x);
+    int maxLogNumber(Exchange& x);
+    int logEntry(Exchange& x);
+    int readIndexedSetting(Exchange& x);   // channel number, touch type
+    int readSettingField(Exchange& x);     // site, phone code, staff number
+    int writeIndexedSetting(Exchange& x);
+    int writeSettingField(Exchange& x);
+    int appendOrModifyCard(Exchange& x);
+    int removeCard(Exchange& x);
+    // S and H clocks (sh_clocks.cpp).
+    int readCardData(Exchange& x);
+    int singleState(Exchange& x);
+    int singleRaceInfo(Exchange& x);
+    int hCardCount(Exchange& x);
+    int hRaceCard(Exchange& x);
+    int createSingleRace(Exchange& x);
+    int hAddRaceCard(Exchange& x);
+    int hConfirmRace(Exchange& x);
+    int clearSingleRace(Exchange& x);
+    int downloadSingleRecord(Exchange& x);
+
+public:
+    // ---- The command table (command_table.cpp) ----
+    using Handler = int (VirtualClock::*)(Exchange&);
+    // One row of the table.
+    struct Command {
+        const char* name;     // what the command does, for messages
+        bool user;            // IFD_RunUserCmd, else IFD_RunSysCmd
+        std::uint8_t number;  // user command number or system class
+        std::int16_t code;    // class 0 and 1: the command code; else kNoCode
+        std::uint8_t kinds;   // kKind bits of the kinds that answer it
+        Access access;
+        Handler handler;
+    };
+    // The table, `count` rows.
+    static const Command* commandTable(std::size_t& count);
+    // The row that answers a command on a clock of a kind, or null.
+    static const Command* findCommand(ClockKind kind, bool user, std::uint32_t number,
+                                      std::int16_t code);
+
+private:
+    static const Command kCommands[];
+    static const std::size_t kCommandCount;
 
     std::mutex mutex_;
     ClockState s_;
