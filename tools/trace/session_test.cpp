@@ -1,7 +1,7 @@
-// Runs one recorded-session test of tests/traces/: the trace's export calls
-// replayed through the library against the replay devices, in the mode its
-// header names ("test": {"mode": ...}); exit 0 when every result and output
-// is as recorded.
+// The runner of the recorded-session tests of tests/traces/: a test's
+// export calls replayed through the library against the replay devices, in
+// the mode its header names ("test": {"mode": ...}); exit 0 when every
+// result and output is as recorded.
 #include <iostream>
 
 #include "tools/trace/replay.h"
