@@ -9,7 +9,7 @@
 #include <cmath>
 
 #include "base/calendar.h"
-#include "os/fp_env.h"
+#include "base/fp_env.h"
 #include "os/os.h"
 
 namespace skylark {

@@ -3,7 +3,7 @@
 against it:
 
     include/skylark/  the installed headers: each includes only its siblings
-    base/             value types and the calendar (the leaf)
+    base/             value types, the calendar, the floating-point mode (the leaf)
     os/               the operating system's services
     frame/            command index, frame, field helpers, codecs
     security/         DES, proofs, verified reads

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "base/fp_env.h"
+
 namespace standins::vclock {
 
 namespace {
@@ -20,6 +22,19 @@ int monthDays(int y, int m) {
 int bcdDigit(std::uint8_t b, bool& ok) {
     if ((b >> 4) > 9 || (b & 0x0F) > 9) ok = false;
     return (b >> 4) * 10 + (b & 0x0F);
+}
+
+SKYLARK_FP_OUTLINE bool secondsOfOle(double date, Seconds& s) {
+    if (!std::isfinite(date)) return false;
+    const double secs = std::round((date - kOle2000) * 86400.0);
+    if (secs < static_cast<double>(kFirstSecond) || secs > static_cast<double>(kLastSecond))
+        return false;
+    s = static_cast<Seconds>(secs);
+    return true;
+}
+
+SKYLARK_FP_OUTLINE void oleOfSeconds(Seconds s, double& date) {
+    date = kOle2000 + static_cast<double>(s / 86400) + static_cast<double>(s % 86400) / 86400.0;
 }
 
 }  // namespace
@@ -68,17 +83,18 @@ bool fromBcd(const std::uint8_t bcd[6], Seconds& s) {
     return ok && secondsOf(f, s);
 }
 
+// The conversions between OLE dates and seconds compute in doubles, in
+// round to nearest whatever mode the host set (base/fp_env.h).
 bool fromOle(double date, Seconds& s) {
-    if (!std::isfinite(date)) return false;
-    const double secs = std::round((date - kOle2000) * 86400.0);
-    if (secs < static_cast<double>(kFirstSecond) || secs > static_cast<double>(kLastSecond))
-        return false;
-    s = static_cast<Seconds>(secs);
-    return true;
+    const skylark::StandardFloatingPoint fp;
+    return secondsOfOle(date, s);
 }
 
 double toOle(Seconds s) {
-    return kOle2000 + static_cast<double>(s / 86400) + static_cast<double>(s % 86400) / 86400.0;
+    const skylark::StandardFloatingPoint fp;
+    double date = 0;
+    oleOfSeconds(s, date);
+    return date;
 }
 
 std::string toText(Seconds s) {

@@ -1,10 +1,10 @@
 #include "standins/clocklink/virtual/race_day.h"
 
 #include <algorithm>
-#include <cfenv>
 #include <cmath>
 #include <numeric>
 
+#include "base/fp_env.h"
 #include "standins/clocklink/virtual/geo/ellipsoid.h"
 #include "standins/clocklink/virtual/virtual_clock.h"
 
@@ -12,18 +12,10 @@ namespace standins::vclock {
 
 namespace {
 
-// Round-to-nearest for the duration of a computation: a host may have set
-// another mode, and the DLL shares it.
-class NearestRounding {
-public:
-    NearestRounding() : old_(std::fegetround()) { std::fesetround(FE_TONEAREST); }
-    ~NearestRounding() { std::fesetround(old_); }
-    NearestRounding(const NearestRounding&) = delete;
-    NearestRounding& operator=(const NearestRounding&) = delete;
-
-private:
-    int old_;
-};
+// Round to nearest, 53-bit x87 precision, for the duration of a
+// computation: a host may have set another mode, the DLL shares it, and on
+// i686 the runtime's sin, cos and atan2 compute in the x87.
+using NearestRounding = skylark::StandardFloatingPoint;
 
 // xoshiro256**, seeded through splitmix64: the same sequence everywhere.
 class Generator {
@@ -106,7 +98,7 @@ bool siteLoft(const ClockState& s, double& lat, double& lon) {
 }
 
 int planFlights(const ClockState& s, const FlyPlan& plan, FlyResult& out) {
-    NearestRounding nearest;
+    const NearestRounding nearest;
     // The birds: the race's cards.
     std::vector<Ring> birds;
     if (s.kind == ClockKind::M) {
@@ -193,7 +185,7 @@ int flyRace(VirtualClock& clock, const FlyPlan& plan, FlyResult& out) {
 }
 
 void summarise(const FlyResult& result, Seconds release, CLV_FlySummary& out) {
-    NearestRounding nearest;
+    const NearestRounding nearest;
     CLV_FlySummary sum{};
     sum.distance = result.distance;
     double total = 0;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/fp_env.h"
 #include "os/os.h"
 #include "standins/clocklink/virtual/clock_state.h"
 #include "standins/clocklink/virtual/clock_time.h"
@@ -199,6 +200,7 @@ std::string registryEntry(const Field& f) {
 
 // A coordinate DDD.FFFFFFFF as the clock holds it (6 bytes), from degrees.
 std::string coordinateHex(const Field& f, double min, double max) {
+    const skylark::StandardFloatingPoint fp;  // the bytes must not follow the host's mode
     if (!f.given() || !f.value->is_number()) bad(f.where, "not a number of degrees");
     double v = f.value->get<double>();
     if (!(v >= min && v <= max)) bad(f.where, "out of range");
