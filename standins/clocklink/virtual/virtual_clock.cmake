@@ -1,19 +1,23 @@
-# The virtual clocks inside ClockLink: the OS services they share with the
-# library (local time, random bytes), their file saving per platform, and
+# The virtual clocks inside ClockLink: their file saving per platform and
 # nlohmann-json (header-only) for the saved state. Only ClockLink uses these.
+find_package(nlohmann_json 3 REQUIRED)
 if(WIN32)
-  target_sources(clocklink PRIVATE os/os_win.cpp standins/clocklink/virtual/platform/save_win.cpp)
+  target_sources(clocklink PRIVATE ${SKYLARK_VIRTUAL_CLOCK_WINDOWS_SOURCES})
   target_link_libraries(clocklink PRIVATE oleaut32 bcrypt)
-  # The cross compiler must not search /usr/include: a folder holding only
-  # the json headers stands in for it.
+  # The package's include folder is the build machine's own (/usr/include on
+  # Debian), which the cross compiler must not search: a folder holding only
+  # the json headers, linked from where the package has them, stands in.
+  get_target_property(_json_includes nlohmann_json::nlohmann_json INTERFACE_INCLUDE_DIRECTORIES)
+  find_path(_json_headers nlohmann/json.hpp PATHS ${_json_includes} NO_DEFAULT_PATH
+            NO_CMAKE_FIND_ROOT_PATH REQUIRED)
   set(_json_root ${CMAKE_BINARY_DIR}/json-include)
-  if(NOT EXISTS ${_json_root}/nlohmann)
+  if(NOT EXISTS ${_json_root}/nlohmann/json.hpp)
     file(MAKE_DIRECTORY ${_json_root})
-    file(CREATE_LINK /usr/include/nlohmann ${_json_root}/nlohmann SYMBOLIC)
+    file(REMOVE ${_json_root}/nlohmann)
+    file(CREATE_LINK ${_json_headers}/nlohmann ${_json_root}/nlohmann SYMBOLIC)
   endif()
   target_include_directories(clocklink SYSTEM PRIVATE ${_json_root})
 else()
-  target_sources(clocklink PRIVATE os/os_posix.cpp standins/clocklink/virtual/platform/save_posix.cpp)
-  find_package(nlohmann_json 3 REQUIRED)
+  target_sources(clocklink PRIVATE ${SKYLARK_VIRTUAL_CLOCK_POSIX_SOURCES})
   target_link_libraries(clocklink PRIVATE nlohmann_json::nlohmann_json)
 endif()
