@@ -39,6 +39,13 @@ skylark_sources(SKYLARK_CORE_SOURCES
   os/services.cpp)
 skylark_sources(SKYLARK_OS_POSIX_SOURCES os/os_posix.cpp)
 skylark_sources(SKYLARK_OS_WINDOWS_SOURCES os/os_win.cpp)
+# The tracing build (cmake/trace_build.cmake): the trace writer, the traced
+# ClockLink and RingReader calls and the trace file per platform.
+skylark_sources(SKYLARK_TRACE_SOURCES
+  trace/links.cpp
+  trace/writer.cpp)
+skylark_sources(SKYLARK_TRACE_IO_POSIX_SOURCES os/trace_io_posix.cpp)
+skylark_sources(SKYLARK_TRACE_IO_WINDOWS_SOURCES os/trace_io_win.cpp)
 skylark_sources(SKYLARK_API_SOURCES
   api/codecs.cpp
   api/device.cpp
@@ -51,7 +58,8 @@ skylark_sources(SKYLARK_API_SOURCES
 # ---- The stand-ins ---------------------------------------------------------------
 skylark_sources(SKYLARK_CLOCKLINK_SOURCES
   standins/clocklink/clocklink.cpp
-  standins/clocklink/test_clock.cpp)
+  standins/clocklink/test_clock.cpp
+  standins/clocklink/replay/replay_clock.cpp)
 skylark_sources(SKYLARK_VIRTUAL_CLOCK_SOURCES
   standins/clocklink/virtual/api.cpp
   standins/clocklink/virtual/arrival_records.cpp
@@ -60,16 +68,25 @@ skylark_sources(SKYLARK_VIRTUAL_CLOCK_SOURCES
   standins/clocklink/virtual/m_races.cpp
   standins/clocklink/virtual/m_registry.cpp
   standins/clocklink/virtual/m_training.cpp
+  standins/clocklink/virtual/race_day.cpp
   standins/clocklink/virtual/saved_state.cpp
   standins/clocklink/virtual/security.cpp
+  standins/clocklink/virtual/seed.cpp
   standins/clocklink/virtual/sh_clocks.cpp
-  standins/clocklink/virtual/virtual_clock.cpp)
-skylark_sources(SKYLARK_VIRTUAL_CLOCK_POSIX_SOURCES standins/clocklink/virtual/platform/save_posix.cpp)
-skylark_sources(SKYLARK_VIRTUAL_CLOCK_WINDOWS_SOURCES standins/clocklink/virtual/platform/save_win.cpp)
+  standins/clocklink/virtual/state_rules.cpp
+  standins/clocklink/virtual/virtual_clock.cpp
+  standins/clocklink/virtual/geo/inverse.cpp)
+skylark_sources(SKYLARK_VIRTUAL_CLOCK_POSIX_SOURCES
+  standins/clocklink/virtual/platform/save_posix.cpp
+  standins/clocklink/virtual/geo/distance_geographiclib.cpp)
+skylark_sources(SKYLARK_VIRTUAL_CLOCK_WINDOWS_SOURCES
+  standins/clocklink/virtual/platform/save_win.cpp
+  standins/clocklink/virtual/geo/distance_own.cpp)
 skylark_sources(SKYLARK_RINGREADER_SOURCES
   standins/ringreader/ringreader.cpp
   standins/ringreader/test_reader.cpp
-  standins/ringreader/virtual_reader.cpp)
+  standins/ringreader/virtual_reader.cpp
+  standins/ringreader/replay_reader.cpp)
 
 # ---- Tools -------------------------------------------------------------------------
 skylark_sources(SKYLARK_HELLO_SOURCES tools/hello.cpp)
@@ -78,6 +95,14 @@ skylark_sources(SKYLARK_RECORDS_ENGINE_SOURCES tools/records/record_file.cpp)
 skylark_sources(SKYLARK_RECORDS_MAIN_SOURCES tools/records/main.cpp)
 skylark_sources(SKYLARK_RECORDS_TEST_SOURCES tools/records/record_file_test.cpp)
 skylark_sources(SKYLARK_RECORDS_BENCH_SOURCES tools/records/record_file_bench.cpp)
+skylark_sources(SKYLARK_TRACE_REPLAY_SOURCES
+  tools/trace/replay.cpp
+  tools/trace/values.cpp)
+skylark_sources(SKYLARK_TRACE_TOOL_SOURCES
+  tools/trace/main.cpp
+  tools/trace/redact.cpp
+  tools/trace/show.cpp)
+skylark_sources(SKYLARK_TRACE_SESSION_TEST_SOURCES tools/trace/session_test.cpp)
 
 # ---- Tests, benchmarks, fuzz targets -------------------------------------------------
 skylark_sources(SKYLARK_TEST_SOURCES
@@ -91,12 +116,15 @@ skylark_sources(SKYLARK_TEST_SOURCES
   tests/frame_test.cpp
   tests/hclock_test.cpp
   tests/os_seam_test.cpp
+  tests/race_day_test.cpp
   tests/race_record_test.cpp
   tests/race_test.cpp
   tests/record_test.cpp
   tests/registry_test.cpp
   tests/ring_tag_test.cpp
+  tests/saved_clock_test.cpp
   tests/sclock_test.cpp
+  tests/seeded_clock_test.cpp
   tests/settings_test.cpp
   tests/threads_test.cpp
   tests/training_test.cpp
@@ -115,6 +143,8 @@ skylark_sources(SKYLARK_E2E_TEST_SOURCES
   tests/e2e/threads_test.cpp)
 # The virtual clock's own side, built with the objects of our ClockLink.
 skylark_sources(SKYLARK_CLOCK_SIDE_TEST_SOURCES tests/clock_side/command_table_test.cpp)
+# Our own inverse on the ellipsoid against GeographicLib (native only).
+skylark_sources(SKYLARK_GEODESIC_TEST_SOURCES tests/geodesic/geographiclib_test.cpp)
 skylark_sources(SKYLARK_LONG_RUN_SOURCES tests/reliability/long_run.cpp)
 skylark_sources(SKYLARK_ABI_HOST_SOURCES tests/abi/host.c)
 skylark_sources(SKYLARK_CONSUMER_SOURCES dist/tests/consumer/consumer.c)
@@ -134,7 +164,7 @@ skylark_sources(SKYLARK_FUZZ_SOURCES ${_fuzz})
 # none of the lists above.
 function(skylark_check_sources_listed)
   set(_patterns)
-  foreach(_dir api base os frame security clock ring record standins tools tests bench fuzz dist)
+  foreach(_dir api base os frame security clock ring record trace standins tools tests bench fuzz dist)
     foreach(_ext c cc cpp)
       list(APPEND _patterns ${CMAKE_SOURCE_DIR}/${_dir}/*.${_ext})
     endforeach()

@@ -87,8 +87,24 @@ const
   CLV_LOG_TRAIN_ARRIVAL = 52;  { ring number (6), training number (2) }
   CLV_LOG_SETTING_CHANGED = 64;  { command code (1), index or site number (1) }
 
+  CLV_LOFT_FROM_SITE = 999.0;
 
 type
+  CLV_FlySummary = record
+    distance: Double;  { metres, liberation to loft }
+    firstArrival: Double;  { OLE date of the first bird recorded (0 when none) }
+    lastArrival: Double;  { OLE date of the last bird recorded (0 when none) }
+    fastest: Double;  { m/min, distance over whole seconds of flight }
+    slowest: Double;  { m/min }
+    meanVelocity: Double;  { m/min, over the birds recorded }
+    birds: SK_ULONG;  { birds of the race }
+    arrived: SK_ULONG;  { arrivals the clock recorded }
+    lost: SK_ULONG;  { birds that did not return }
+    refused: SK_ULONG;  { arrivals the clock refused }
+    refusal: SK_ULONG;  { the error code of the first refusal (0 when none) }
+  end;
+  PCLV_FlySummary = ^CLV_FlySummary;
+
   TClvError = record
     Code: LongInt;
     Name: string;
@@ -127,8 +143,12 @@ function IFD_GetErrCode(handle: SK_ULONG): SK_ULONG; stdcall; external ClockLink
 function CLV_Open(kind: LongInt): SK_ULONG; stdcall; external ClockLinkLib name 'CLV_Open';
 { Opens a virtual clock saved with CLV_Save; on failure *err gives the CLV_ERR_ code. Result: handle. }
 function CLV_Load(path: PAnsiChar; err: PLongInt): SK_ULONG; stdcall; external ClockLinkLib name 'CLV_Load';
+{ CLV_Load that also says why a file was refused: the field as a JSON pointer and what is wrong with it. Result: handle. }
+function CLV_LoadEx(path: PAnsiChar; err: PLongInt; why: PAnsiChar; whySize: SK_ULONG): SK_ULONG; stdcall; external ClockLinkLib name 'CLV_LoadEx';
 { Saves the clock's state to a file, atomically. Result: code. }
 function CLV_Save(handle: SK_ULONG; path: PAnsiChar): LongInt; stdcall; external ClockLinkLib name 'CLV_Save';
+{ Seeds the clock: serial number, card, time and device randoms follow from seed. Result: code. }
+function CLV_SetSeed(handle: SK_ULONG; seed: SK_ULONG): LongInt; stdcall; external ClockLinkLib name 'CLV_SetSeed';
 { Closes the clock; unsaved state is lost. Result: code. }
 function CLV_Close(handle: SK_ULONG): LongInt; stdcall; external ClockLinkLib name 'CLV_Close';
 { The clock's kind (CLV_KIND_). Result: code. }
@@ -163,6 +183,10 @@ function CLV_GetLogCount(handle: SK_ULONG; maxLogNo: PSK_ULONG): LongInt; stdcal
 function CLV_GetLogEntry(handle: SK_ULONG; logNo: SK_ULONG; &type: PByte; date: PDouble; dataHex: PAnsiChar): LongInt; stdcall; external ClockLinkLib name 'CLV_GetLogEntry';
 { A short English text for an error code. Result: text. }
 function CLV_ErrorText(code: LongInt): PAnsiChar; stdcall; external ClockLinkLib name 'CLV_ErrorText';
+{ One arrival of a race, in the order the clock recorded them: its ring number and time. Result: code. }
+function CLV_GetArrival(handle: SK_ULONG; raceIndex: SK_ULONG; recordIndex: SK_ULONG; ringText: PAnsiChar; date: PDouble): LongInt; stdcall; external ClockLinkLib name 'CLV_GetArrival';
+{ Race day: every bird of a confirmed race flies from the liberation to the loft (CLV_LOFT_FROM_SITE: the clock's site information) and is clocked in; summary may be null. Result: code. }
+function CLV_Fly(handle: SK_ULONG; raceIndex: SK_ULONG; libLat: Double; libLon: Double; release: Double; loftLat: Double; loftLon: Double; seed: SK_ULONG; meanVelocity: Double; spread: Double; lostShare: Double; summary: PCLV_FlySummary): LongInt; stdcall; external ClockLinkLib name 'CLV_Fly';
 
 implementation
 

@@ -97,8 +97,44 @@
  * unmasks it. On the S and H clocks the race key is theirs; the lead field is
  * not sent in their download.
  *
+ * Numbers that run out. Log numbers run from 1 to 4294967294; once the last
+ * is given the clock logs nothing more. Training numbers run from 1 to 65535
+ * and are never given twice, not even after a flight is removed; once 65535
+ * is given SKM_CreateTrain is refused with CLV_ERR_FULL. The record byte of a
+ * training record (SKM_GetTrainRecord) is the arrival's number in the flight
+ * from 0, and 255 for the 256th arrival and every later one.
+ *
  * Saved state: a JSON text (see CLV_Save) written atomically; the file format
- * is described in standins/clocklink/virtual/README.md.
+ * is described in standins/clocklink/virtual/README.md. CLV_Load accepts a
+ * file only when every field holds what a clock of its kind could have
+ * saved, and the state it describes keeps the clock's invariants:
+ *   - every kind: serial number not 0; password bytes are characters then
+ *     zeros; times of 2000 to 2099 in the form YYYY-MM-DDThh:mm:ss; saved_at
+ *     a whole number of seconds from 1970 to 2099; event-log entries numbered
+ *     one after the other up to the log's next number - 1 (from 1 unless the
+ *     log is full), each of a type the kind logs with that type's data length;
+ *   - M: race keys unique; each race's card rings unique; arrivals only in
+ *     races that were confirmed, only of rings among the race's cards, each
+ *     ring once, never marked downloaded; a race not yet confirmed has no
+ *     confirmation value or data; a confirmed race has cards; training
+ *     numbers rising, each below the next training number; flights' rings
+ *     unique, arrivals of their rings only; registry rings unique, the ring
+ *     field's bytes 6-7 zero; site coordinates and the dial string valid;
+ *   - S: one race or none, its arrivals' rings unique;
+ *   - H: one race or none; race cards' rings unique, bytes 6-7 zero, a real
+ *     card time; arrivals only once the race is confirmed, of its cards' rings;
+ *   - JSON: no key twice in an object, no field the clock does not write,
+ *     whole numbers written as digits (no fraction or exponent), hex digits
+ *     upper-case and of the field's exact length, sizes within the capacities.
+ * A refused file is left untouched; CLV_LoadEx says which field is wrong.
+ *
+ * Deterministic clocks. CLV_SetSeed makes a clock's serial number, card,
+ * starting time and device randoms (IFD_GetRnd) follow from a seed; frozen,
+ * its time moves only when a host or CLV_SetClockTime sets it. The comm-key
+ * random is the host's choice (IFD_SetCommKey) and the clock gives back what
+ * it was given. So two runs of a host that itself sends the same bytes see
+ * byte-identical replies. The seed and the position in its stream are saved
+ * with the clock; a loaded seeded clock goes on with the same stream.
  */
 #ifndef SKYLARK_VIRTUAL_CLOCK_H
 #define SKYLARK_VIRTUAL_CLOCK_H
@@ -197,10 +233,29 @@ CLV_API CLV_ULONG CLV_CALL CLV_Open(int kind);
  * to CLV_ERR_FILE_IO, CLV_ERR_FILE_DAMAGED or CLV_ERR_FILE_VERSION. */
 CLV_API CLV_ULONG CLV_CALL CLV_Load(const char* path, int* err);
 
-/* Saves the clock's state to path atomically: written to a temporary file
- * beside it, flushed to disk, then renamed over path. On failure path is left
- * as it was. */
+/* CLV_Load that also says why a file was refused: the field as a JSON
+ * pointer and what is wrong with it, e.g. "/races/1/cards/3: ring entered
+ * twice", into why (whySize characters at most, NUL included; cut short if
+ * needed; "" on success). why may be null. */
+CLV_API CLV_ULONG CLV_CALL CLV_LoadEx(const char* path, int* err, char* why, CLV_ULONG whySize);
+
+/* Saves the clock's state to path atomically: written to a temporary file of
+ * its own beside it (created new, never through a link), flushed to disk,
+ * renamed over path, and the folder flushed. On failure path is left as it
+ * was. Saves to one path from several threads or processes leave a whole
+ * file from one of the saves that reported CLV_OK, never from one that
+ * failed. CLV_ERR_FILE_IO when the file cannot be written; CLV_ERR_BAD_STATE
+ * if the clock's state broke one of its own invariants (a fault of the
+ * clock: it never writes a file it would refuse to load). */
 CLV_API int CLV_CALL CLV_Save(CLV_ULONG handle, const char* path);
+
+/* Seeds the clock: its serial number (and the card of an S or H clock that
+ * carries it) follows from seed, its time is set to 1 January 2026 00:00:00,
+ * and every later device random comes from a stream started at seed instead
+ * of the system's random source. Best called right after CLV_Open, before the
+ * host takes the serial number. Freeze the clock too (CLV_FreezeClock) for
+ * its time to stay where the host puts it. */
+CLV_API int CLV_CALL CLV_SetSeed(CLV_ULONG handle, CLV_ULONG seed);
 
 /* Closes the clock; the handle becomes invalid. Unsaved state is lost. */
 CLV_API int CLV_CALL CLV_Close(CLV_ULONG handle);
@@ -247,6 +302,12 @@ CLV_API int CLV_CALL CLV_GetArrivalCount(CLV_ULONG handle, CLV_ULONG raceIndex,
 CLV_API int CLV_CALL CLV_GetStoredRecord(CLV_ULONG handle, CLV_ULONG raceIndex,
                                          CLV_ULONG recordIndex, const unsigned char* vKey,
                                          char* text);
+
+/* Arrival recordIndex of the race at raceIndex (ignored on S and H), in the
+ * order the clock recorded them: its ring number as 12 hex digits and a NUL
+ * into ringText (at least 13 characters) and its time into *date. */
+CLV_API int CLV_CALL CLV_GetArrival(CLV_ULONG handle, CLV_ULONG raceIndex, CLV_ULONG recordIndex,
+                                    char* ringText, double* date);
 
 /* The same arrival as a 24-byte masked record: 48 hex digits and a NUL into
  * text (at least 49 characters). */
@@ -299,6 +360,55 @@ CLV_API int CLV_CALL CLV_GetLogCount(CLV_ULONG handle, CLV_ULONG* maxLogNo);
  * as hex text (at least 51 characters). */
 CLV_API int CLV_CALL CLV_GetLogEntry(CLV_ULONG handle, CLV_ULONG logNo, unsigned char* type,
                                      double* date, char* dataHex);
+
+/* ---- Race day ----------------------------------------------------------------
+ *
+ * CLV_Fly flies a confirmed race: every bird among its cards (M: the race at
+ * raceIndex; H: its race cards; an S clock keeps no list of birds and
+ * answers CLV_ERR_UNKNOWN_COMMAND) leaves the liberation point
+ * (libLat, libLon, degrees north and east) at the time release and flies to
+ * the loft at a velocity of its own. The distance is the shortest path on
+ * the WGS84 ellipsoid, to the millimetre. Velocities (m/min) come from a
+ * normal-like distribution (mean meanVelocity, standard deviation spread,
+ * bounded at six deviations and never below a tenth of the mean); a share
+ * lostShare (0 to 1) of the birds, chosen at random, does not return that
+ * day. Each other bird arrives at release + distance / velocity, rounded to
+ * whole seconds, and the clock records the arrivals in the order they come
+ * in, by its own rules (capacity, one arrival per ring, ...): what it
+ * refuses is counted in the summary, the rest stays recorded. The clock's
+ * time then stands past the last arrival (one second after it, unless it
+ * was later already); a frozen clock stays frozen there.
+ *   The same seed and arguments give the same arrivals, to the second: the
+ * generator and the distribution are the clock's own, and the arithmetic
+ * runs in round-to-nearest whatever the caller's floating-point mode.
+ *   Loft: loftLat, loftLon in degrees; CLV_LOFT_FROM_SITE (both) takes it
+ * from the M clock's site information (SKM_SetSiteInfo: the first
+ * coordinate the latitude north, the second the longitude east, 180 to 360
+ * for the west); CLV_ERR_BAD_STATE when the clock has none.
+ *   meanVelocity 0 or below: 1200 m/min; spread below 0: 60 m/min.
+ * Returns CLV_OK (then *summary, if not null, is filled), CLV_ERR_NOT_FOUND
+ * (no such race), CLV_ERR_BAD_STATE (not confirmed, no site information),
+ * CLV_ERR_BAD_ARGUMENT (coordinates, date or distribution unusable). */
+#define CLV_LOFT_FROM_SITE 999.0
+
+typedef struct CLV_FlySummary {
+    double distance;      /* metres, liberation to loft */
+    double firstArrival;  /* OLE date of the first bird recorded (0 when none) */
+    double lastArrival;   /* OLE date of the last bird recorded (0 when none) */
+    double fastest;       /* m/min, distance over whole seconds of flight */
+    double slowest;       /* m/min */
+    double meanVelocity;  /* m/min, over the birds recorded */
+    CLV_ULONG birds;      /* birds of the race */
+    CLV_ULONG arrived;    /* arrivals the clock recorded */
+    CLV_ULONG lost;       /* birds that did not return */
+    CLV_ULONG refused;    /* arrivals the clock refused */
+    CLV_ULONG refusal;    /* the error code of the first refusal (0 when none) */
+} CLV_FlySummary;
+
+CLV_API int CLV_CALL CLV_Fly(CLV_ULONG handle, CLV_ULONG raceIndex, double libLat, double libLon,
+                             double release, double loftLat, double loftLon, CLV_ULONG seed,
+                             double meanVelocity, double spread, double lostShare,
+                             CLV_FlySummary* summary);
 
 /* A short English text for an error code (never null). */
 CLV_API const char* CLV_CALL CLV_ErrorText(int code);

@@ -1,8 +1,13 @@
 // The virtual clocks' C API (include/skylark/virtual_clock.h): each call
 // finds the clock behind its handle and works under the clock's lock.
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <memory>
+#include <string>
 
+#include "standins/clocklink/virtual/race_day.h"
+#include "standins/clocklink/virtual/state_rules.h"
 #include "standins/clocklink/virtual/virtual_clock.h"
 
 using namespace standins;
@@ -87,26 +92,47 @@ CLV_API CLV_ULONG CLV_CALL CLV_Open(int kind) {
     }
 }
 
-CLV_API CLV_ULONG CLV_CALL CLV_Load(const char* path, int* err) {
+CLV_API CLV_ULONG CLV_CALL CLV_LoadEx(const char* path, int* err, char* why, CLV_ULONG whySize) {
     int code = CLV_ERR_BAD_ARGUMENT;
     CLV_ULONG handle = 0;
+    std::string reason;
     try {
         std::string text;
         ClockState state;
-        if (path == nullptr) code = CLV_ERR_BAD_ARGUMENT;
-        else if (!readFile(path, text)) code = CLV_ERR_FILE_IO;
-        else if ((code = loadText(text, state)) == CLV_OK) handle = addClock(std::move(state));
+        if (path == nullptr) reason = "no path";
+        else if (!readFile(path, text)) code = CLV_ERR_FILE_IO, reason = "the file cannot be read";
+        else if ((code = loadText(text, state, &reason)) == CLV_OK) handle = addClock(std::move(state));
     } catch (...) {
         code = CLV_ERR_FULL;
+        reason.clear();
     }
+    if (handle != 0) reason.clear();
     if (err != nullptr) *err = handle != 0 ? CLV_OK : code;
+    if (why != nullptr && whySize > 0) {
+        const std::size_t n = std::min<std::size_t>(reason.size(), whySize - 1);
+        std::memcpy(why, reason.data(), n);
+        why[n] = '\0';
+    }
     return handle;
+}
+
+CLV_API CLV_ULONG CLV_CALL CLV_Load(const char* path, int* err) {
+    return CLV_LoadEx(path, err, nullptr, 0);
 }
 
 CLV_API int CLV_CALL CLV_Save(CLV_ULONG handle, const char* path) {
     if (path == nullptr) return CLV_ERR_BAD_ARGUMENT;
     return onClock(handle, [&](VirtualClock& c) {
-        return replaceFile(path, saveText(c.state(), c.now())) ? CLV_OK : CLV_ERR_FILE_IO;
+        // Never a file the clock would refuse to load.
+        if (!checkState(c.state(), nullptr)) return int{CLV_ERR_BAD_STATE};
+        return replaceFile(path, saveText(c.state(), c.now())) ? int{CLV_OK} : int{CLV_ERR_FILE_IO};
+    });
+}
+
+CLV_API int CLV_CALL CLV_SetSeed(CLV_ULONG handle, CLV_ULONG seed) {
+    return onClock(handle, [&](VirtualClock& c) {
+        c.seed(static_cast<std::uint32_t>(seed));
+        return int{CLV_OK};
     });
 }
 
@@ -194,6 +220,20 @@ CLV_API int CLV_CALL CLV_GetStoredRecord(CLV_ULONG handle, CLV_ULONG raceIndex,
     });
 }
 
+CLV_API int CLV_CALL CLV_GetArrival(CLV_ULONG handle, CLV_ULONG raceIndex, CLV_ULONG recordIndex,
+                                    char* ringText, double* date) {
+    if (ringText == nullptr || date == nullptr) return CLV_ERR_BAD_ARGUMENT;
+    return onClock(handle, [&](VirtualClock& c) {
+        Key key{};
+        const std::vector<Arrival>* arrivals = c.arrivalsOf(raceIndex, key);
+        if (arrivals == nullptr || recordIndex >= arrivals->size()) return int{CLV_ERR_NOT_FOUND};
+        const Arrival& a = (*arrivals)[recordIndex];
+        toHex(a.ring.data(), a.ring.size(), ringText);
+        *date = toOle(a.time);
+        return int{CLV_OK};
+    });
+}
+
 CLV_API int CLV_CALL CLV_GetMaskedRecord(CLV_ULONG handle, CLV_ULONG raceIndex,
                                          CLV_ULONG recordIndex, char* text) {
     if (text == nullptr) return CLV_ERR_BAD_ARGUMENT;
@@ -245,6 +285,30 @@ CLV_API int CLV_CALL CLV_GetLogEntry(CLV_ULONG handle, CLV_ULONG logNo, unsigned
                 return int{CLV_OK};
             }
         return int{CLV_ERR_NOT_FOUND};
+    });
+}
+
+CLV_API int CLV_CALL CLV_Fly(CLV_ULONG handle, CLV_ULONG raceIndex, double libLat, double libLon,
+                             double release, double loftLat, double loftLon, CLV_ULONG seed,
+                             double meanVelocity, double spread, double lostShare,
+                             CLV_FlySummary* summary) {
+    FlyPlan plan;
+    plan.raceIndex = raceIndex;
+    plan.libLat = libLat;
+    plan.libLon = libLon;
+    if (!fromOle(release, plan.release)) return CLV_ERR_BAD_ARGUMENT;
+    plan.loftFromSite = loftLat == CLV_LOFT_FROM_SITE && loftLon == CLV_LOFT_FROM_SITE;
+    plan.loftLat = loftLat;
+    plan.loftLon = loftLon;
+    plan.seed = seed;
+    if (meanVelocity > 0 || std::isnan(meanVelocity)) plan.meanVelocity = meanVelocity;
+    if (spread >= 0 || std::isnan(spread)) plan.spread = spread;
+    plan.lostShare = lostShare;
+    return onClock(handle, [&](VirtualClock& c) {
+        FlyResult result;
+        const int err = flyRace(c, plan, result);
+        if (err == CLV_OK && summary != nullptr) summarise(result, plan.release, *summary);
+        return err;
     });
 }
 

@@ -1,8 +1,15 @@
-# The virtual clocks inside ClockLink: their file saving per platform and
-# nlohmann-json (header-only) for the saved state. Only ClockLink uses these.
+# The virtual clocks inside ClockLink: their file saving per platform,
+# nlohmann-json (header-only) for the saved state, and the race day's
+# distance on the ellipsoid (GeographicLib natively, our own inverse in the
+# DLLs). Only ClockLink uses these; the OS services they share with the
+# library are added with the stand-in's sources.
 find_package(nlohmann_json 3 REQUIRED)
 if(WIN32)
   target_sources(clocklink PRIVATE ${SKYLARK_VIRTUAL_CLOCK_WINDOWS_SOURCES})
+  if(SKYLARK_I686)
+    # IEEE double arithmetic in SSE registers, not the host's x87 precision.
+    target_compile_options(clocklink PRIVATE -msse2 -mfpmath=sse)
+  endif()
   target_link_libraries(clocklink PRIVATE oleaut32 bcrypt)
   # The package's include folder is the build machine's own (/usr/include on
   # Debian), which the cross compiler must not search: a folder holding only
@@ -19,5 +26,10 @@ if(WIN32)
   target_include_directories(clocklink SYSTEM PRIVATE ${_json_root})
 else()
   target_sources(clocklink PRIVATE ${SKYLARK_VIRTUAL_CLOCK_POSIX_SOURCES})
+  # Race-day distances natively from GeographicLib (Debian: libgeographiclib-dev).
+  find_path(GEOGRAPHICLIB_INCLUDE_DIR GeographicLib/Geodesic.hpp REQUIRED)
+  find_library(GEOGRAPHICLIB_LIBRARY GeographicLib REQUIRED)
+  target_include_directories(clocklink SYSTEM PRIVATE ${GEOGRAPHICLIB_INCLUDE_DIR})
+  target_link_libraries(clocklink PRIVATE ${GEOGRAPHICLIB_LIBRARY})
   target_link_libraries(clocklink PRIVATE nlohmann_json::nlohmann_json)
 endif()
