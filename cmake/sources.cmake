@@ -70,6 +70,7 @@ skylark_sources(SKYLARK_VIRTUAL_CLOCK_SOURCES
   standins/clocklink/virtual/m_training.cpp
   standins/clocklink/virtual/race_day.cpp
   standins/clocklink/virtual/saved_state.cpp
+  standins/clocklink/virtual/saved_state_v2.cpp
   standins/clocklink/virtual/security.cpp
   standins/clocklink/virtual/seed.cpp
   standins/clocklink/virtual/sh_clocks.cpp
@@ -95,6 +96,7 @@ skylark_sources(SKYLARK_RECORDS_ENGINE_SOURCES tools/records/record_file.cpp)
 skylark_sources(SKYLARK_RECORDS_MAIN_SOURCES tools/records/main.cpp)
 skylark_sources(SKYLARK_RECORDS_TEST_SOURCES tools/records/record_file_test.cpp)
 skylark_sources(SKYLARK_RECORDS_BENCH_SOURCES tools/records/record_file_bench.cpp)
+skylark_sources(SKYLARK_RECORDS_FUZZ_SOURCES tools/records/record_file_fuzz.cpp)
 skylark_sources(SKYLARK_TRACE_REPLAY_SOURCES
   tools/trace/replay.cpp
   tools/trace/values.cpp)
@@ -123,6 +125,7 @@ skylark_sources(SKYLARK_TEST_SOURCES
   tests/registry_test.cpp
   tests/ring_tag_test.cpp
   tests/saved_clock_test.cpp
+  tests/saved_v2_test.cpp
   tests/sclock_test.cpp
   tests/seeded_clock_test.cpp
   tests/settings_test.cpp
@@ -153,7 +156,7 @@ skylark_sources(SKYLARK_BENCH_SOURCES
   bench/download_bench.cpp
   bench/record_bench.cpp)
 # One program per target, fuzz/<name>_fuzz.cpp.
-set(SKYLARK_FUZZ_TARGETS codecs records reads texts ring)
+set(SKYLARK_FUZZ_TARGETS codecs records reads texts ring saved)
 set(_fuzz)
 foreach(_name IN LISTS SKYLARK_FUZZ_TARGETS)
   list(APPEND _fuzz fuzz/${_name}_fuzz.cpp)
