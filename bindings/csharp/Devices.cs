@@ -114,6 +114,22 @@ namespace Skylark
             dataHex = o_dataHex.ToString();
         }
 
+        /// <summary>One arrival of a race, in the order the clock recorded them: its ring number and time. (CLV_GetArrival)</summary>
+        public void GetArrival(long raceIndex, long recordIndex, out string ringText, out DateTime? date)
+        {
+            var o_ringText = new StringBuilder(13);
+            double o_date;
+            Ok("CLV_GetArrival", ClockLink.CLV_GetArrival(Handle, Check.Number("CLV_GetArrival", "raceIndex", raceIndex, 16), Check.Number("CLV_GetArrival", "recordIndex", recordIndex, 16), o_ringText, out o_date));
+            ringText = o_ringText.ToString();
+            date = OleDate.To(o_date);
+        }
+
+        /// <summary>Race day: every bird of a confirmed race flies from the liberation to the loft (CLV_LOFT_FROM_SITE: the clock's site information) and is clocked in; summary may be null. (CLV_Fly)</summary>
+        public void Fly(long raceIndex, double libLat, double libLon, DateTime release, double loftLat, double loftLon, long seed, double meanVelocity, double spread, double lostShare, out CLV_FlySummary summary)
+        {
+            Ok("CLV_Fly", ClockLink.CLV_Fly(Handle, Check.Number("CLV_Fly", "raceIndex", raceIndex, 16), Check.Real("CLV_Fly", "libLat", libLat), Check.Real("CLV_Fly", "libLon", libLon), Check.Date("CLV_Fly", "release", release), Check.Real("CLV_Fly", "loftLat", loftLat), Check.Real("CLV_Fly", "loftLon", loftLon), Check.Number("CLV_Fly", "seed", seed, 32), Check.Real("CLV_Fly", "meanVelocity", meanVelocity), Check.Real("CLV_Fly", "spread", spread), Check.Real("CLV_Fly", "lostShare", lostShare), out summary));
+        }
+
     }
 
     public sealed partial class VirtualReader

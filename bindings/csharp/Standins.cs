@@ -97,6 +97,14 @@ namespace Skylark
         [DllImport(Library, EntryPoint = "CLV_ErrorText", CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi, ExactSpelling = true)]
         public static extern IntPtr CLV_ErrorText(int code);
 
+        /// <summary>One arrival of a race, in the order the clock recorded them: its ring number and time. Result: code.</summary>
+        [DllImport(Library, EntryPoint = "CLV_GetArrival", CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi, ExactSpelling = true)]
+        public static extern int CLV_GetArrival(uint handle, uint raceIndex, uint recordIndex, StringBuilder ringText, out double date);
+
+        /// <summary>Race day: every bird of a confirmed race flies from the liberation to the loft (CLV_LOFT_FROM_SITE: the clock's site information) and is clocked in; summary may be null. Result: code.</summary>
+        [DllImport(Library, EntryPoint = "CLV_Fly", CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi, ExactSpelling = true)]
+        public static extern int CLV_Fly(uint handle, uint raceIndex, double libLat, double libLon, double release, double loftLat, double loftLon, uint seed, double meanVelocity, double spread, double lostShare, out CLV_FlySummary summary);
+
     }
 
     /// <summary>RingReader's functions a host calls itself (libraries ringreader / RingReader.dll).</summary>
@@ -130,9 +138,27 @@ namespace Skylark
 
     }
 
+    /// <summary>CLV_FlySummary of the stand-ins' headers.</summary>
+    [StructLayout(LayoutKind.Sequential)]
+    public struct CLV_FlySummary
+    {
+        public double distance;  // metres, liberation to loft
+        public double firstArrival;  // OLE date of the first bird recorded (0 when none)
+        public double lastArrival;  // OLE date of the last bird recorded (0 when none)
+        public double fastest;  // m/min, distance over whole seconds of flight
+        public double slowest;  // m/min
+        public double meanVelocity;  // m/min, over the birds recorded
+        public uint birds;  // birds of the race
+        public uint arrived;  // arrivals the clock recorded
+        public uint lost;  // birds that did not return
+        public uint refused;  // arrivals the clock refused
+        public uint refusal;  // the error code of the first refusal (0 when none)
+    }
+
     /// <summary>Constants of the virtual clocks and reader (virtual_clock.h, virtual_reader.h).</summary>
     public static class Clv
     {
+        public const double LOFT_FROM_SITE = 999.0;
         // kinds of virtual clock
         public const int KIND_M = 1;  // races, training flights, ring registry, log, settings
         public const int KIND_S = 2;  // one race

@@ -88,8 +88,24 @@ const
   CLV_LOG_TRAIN_ARRIVAL = 52;  { ring number (6), training number (2) }
   CLV_LOG_SETTING_CHANGED = 64;  { command code (1), index or site number (1) }
 
+  CLV_LOFT_FROM_SITE = 999.0;
 
 type
+  CLV_FlySummary = record
+    distance: Double;  { metres, liberation to loft }
+    firstArrival: Double;  { OLE date of the first bird recorded (0 when none) }
+    lastArrival: Double;  { OLE date of the last bird recorded (0 when none) }
+    fastest: Double;  { m/min, distance over whole seconds of flight }
+    slowest: Double;  { m/min }
+    meanVelocity: Double;  { m/min, over the birds recorded }
+    birds: SK_ULONG;  { birds of the race }
+    arrived: SK_ULONG;  { arrivals the clock recorded }
+    lost: SK_ULONG;  { birds that did not return }
+    refused: SK_ULONG;  { arrivals the clock refused }
+    refusal: SK_ULONG;  { the error code of the first refusal (0 when none) }
+  end;
+  PCLV_FlySummary = ^CLV_FlySummary;
+
   TClvError = record
     Code: LongInt;
     Name: string;
@@ -165,6 +181,10 @@ function CLV_GetLogCount(handle: SK_ULONG; maxLogNo: PSK_ULONG): LongInt; stdcal
 function CLV_GetLogEntry(handle: SK_ULONG; logNo: SK_ULONG; &type: PByte; date: PDouble; dataHex: PAnsiChar): LongInt; stdcall; external ClockLinkLib name 'CLV_GetLogEntry';
 { A short English text for an error code. Result: text. }
 function CLV_ErrorText(code: LongInt): PAnsiChar; stdcall; external ClockLinkLib name 'CLV_ErrorText';
+{ One arrival of a race, in the order the clock recorded them: its ring number and time. Result: code. }
+function CLV_GetArrival(handle: SK_ULONG; raceIndex: SK_ULONG; recordIndex: SK_ULONG; ringText: PAnsiChar; date: PDouble): LongInt; stdcall; external ClockLinkLib name 'CLV_GetArrival';
+{ Race day: every bird of a confirmed race flies from the liberation to the loft (CLV_LOFT_FROM_SITE: the clock's site information) and is clocked in; summary may be null. Result: code. }
+function CLV_Fly(handle: SK_ULONG; raceIndex: SK_ULONG; libLat: Double; libLon: Double; release: Double; loftLat: Double; loftLon: Double; seed: SK_ULONG; meanVelocity: Double; spread: Double; lostShare: Double; summary: PCLV_FlySummary): LongInt; stdcall; external ClockLinkLib name 'CLV_Fly';
 
 implementation
 

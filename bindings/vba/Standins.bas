@@ -81,6 +81,21 @@ Public Const CLV_LOG_SETTING_CHANGED As Long = 64 ' command code (1), index or s
 Public Const RRV_WRITE_REFUSED As Long = 1 ' the write reports failure; the page keeps its bytes
 Public Const RRV_WRITE_LOST As Long = 2 ' the write reports success but the page keeps its bytes
 
+Public Const CLV_LOFT_FROM_SITE As Double = 999.0
+
+Public Type CLV_FlySummary
+    distance As Double ' metres, liberation to loft
+    firstArrival As Double ' OLE date of the first bird recorded (0 when none)
+    lastArrival As Double ' OLE date of the last bird recorded (0 when none)
+    fastest As Double ' m/min, distance over whole seconds of flight
+    slowest As Double ' m/min
+    meanVelocity As Double ' m/min, over the birds recorded
+    birds As Long ' birds of the race
+    arrived As Long ' arrivals the clock recorded
+    lost As Long ' birds that did not return
+    refused As Long ' arrivals the clock refused
+    refusal As Long ' the error code of the first refusal (0 when none)
+End Type
 
 #If VBA7 Then
 Public Declare PtrSafe Function IFD_GetErrCode Lib "ClockLink.dll" Alias "IFD_GetErrCode" (ByVal handle As Long) As Long
@@ -104,6 +119,8 @@ Public Declare PtrSafe Function CLV_SetFailure Lib "ClockLink.dll" Alias "CLV_Se
 Public Declare PtrSafe Function CLV_GetLogCount Lib "ClockLink.dll" Alias "CLV_GetLogCount" (ByVal handle As Long, ByRef maxLogNo As Long) As Long
 Public Declare PtrSafe Function CLV_GetLogEntry Lib "ClockLink.dll" Alias "CLV_GetLogEntry" (ByVal handle As Long, ByVal logNo As Long, ByRef typeValue As Byte, ByRef dateValue As Double, ByVal dataHex As String) As Long
 Public Declare PtrSafe Function CLV_ErrorText Lib "ClockLink.dll" Alias "CLV_ErrorText" (ByVal code As Long) As LongPtr
+Public Declare PtrSafe Function CLV_GetArrival Lib "ClockLink.dll" Alias "CLV_GetArrival" (ByVal handle As Long, ByVal raceIndex As Long, ByVal recordIndex As Long, ByVal ringText As String, ByRef dateValue As Double) As Long
+Public Declare PtrSafe Function CLV_Fly Lib "ClockLink.dll" Alias "CLV_Fly" (ByVal handle As Long, ByVal raceIndex As Long, ByVal libLat As Double, ByVal libLon As Double, ByVal release As Double, ByVal loftLat As Double, ByVal loftLon As Double, ByVal seed As Long, ByVal meanVelocity As Double, ByVal spread As Double, ByVal lostShare As Double, ByRef summary As CLV_FlySummary) As Long
 Public Declare PtrSafe Function RRV_Open Lib "RingReader.dll" Alias "RRV_Open" () As Long
 Public Declare PtrSafe Sub RRV_Close Lib "RingReader.dll" Alias "RRV_Close" (ByVal reader As Long)
 Public Declare PtrSafe Function RRV_PutTag Lib "RingReader.dll" Alias "RRV_PutTag" (ByVal reader As Long, ByRef uid4 As Byte) As Long
@@ -134,6 +151,8 @@ Public Declare Function CLV_SetFailure Lib "ClockLink.dll" Alias "CLV_SetFailure
 Public Declare Function CLV_GetLogCount Lib "ClockLink.dll" Alias "CLV_GetLogCount" (ByVal handle As Long, ByRef maxLogNo As Long) As Long
 Public Declare Function CLV_GetLogEntry Lib "ClockLink.dll" Alias "CLV_GetLogEntry" (ByVal handle As Long, ByVal logNo As Long, ByRef typeValue As Byte, ByRef dateValue As Double, ByVal dataHex As String) As Long
 Public Declare Function CLV_ErrorText Lib "ClockLink.dll" Alias "CLV_ErrorText" (ByVal code As Long) As Long
+Public Declare Function CLV_GetArrival Lib "ClockLink.dll" Alias "CLV_GetArrival" (ByVal handle As Long, ByVal raceIndex As Long, ByVal recordIndex As Long, ByVal ringText As String, ByRef dateValue As Double) As Long
+Public Declare Function CLV_Fly Lib "ClockLink.dll" Alias "CLV_Fly" (ByVal handle As Long, ByVal raceIndex As Long, ByVal libLat As Double, ByVal libLon As Double, ByVal release As Double, ByVal loftLat As Double, ByVal loftLon As Double, ByVal seed As Long, ByVal meanVelocity As Double, ByVal spread As Double, ByVal lostShare As Double, ByRef summary As CLV_FlySummary) As Long
 Public Declare Function RRV_Open Lib "RingReader.dll" Alias "RRV_Open" () As Long
 Public Declare Sub RRV_Close Lib "RingReader.dll" Alias "RRV_Close" (ByVal reader As Long)
 Public Declare Function RRV_PutTag Lib "RingReader.dll" Alias "RRV_PutTag" (ByVal reader As Long, ByRef uid4 As Byte) As Long

@@ -285,6 +285,12 @@ CLV_API int CLV_CALL CLV_GetStoredRecord(CLV_ULONG handle, CLV_ULONG raceIndex,
                                          CLV_ULONG recordIndex, const unsigned char* vKey,
                                          char* text);
 
+/* Arrival recordIndex of the race at raceIndex (ignored on S and H), in the
+ * order the clock recorded them: its ring number as 12 hex digits and a NUL
+ * into ringText (at least 13 characters) and its time into *date. */
+CLV_API int CLV_CALL CLV_GetArrival(CLV_ULONG handle, CLV_ULONG raceIndex, CLV_ULONG recordIndex,
+                                    char* ringText, double* date);
+
 /* The same arrival as a 24-byte masked record: 48 hex digits and a NUL into
  * text (at least 49 characters). */
 CLV_API int CLV_CALL CLV_GetMaskedRecord(CLV_ULONG handle, CLV_ULONG raceIndex,
@@ -336,6 +342,55 @@ CLV_API int CLV_CALL CLV_GetLogCount(CLV_ULONG handle, CLV_ULONG* maxLogNo);
  * as hex text (at least 51 characters). */
 CLV_API int CLV_CALL CLV_GetLogEntry(CLV_ULONG handle, CLV_ULONG logNo, unsigned char* type,
                                      double* date, char* dataHex);
+
+/* ---- Race day ----------------------------------------------------------------
+ *
+ * CLV_Fly flies a confirmed race: every bird among its cards (M: the race at
+ * raceIndex; H: its race cards; an S clock keeps no list of birds and
+ * answers CLV_ERR_UNKNOWN_COMMAND) leaves the liberation point
+ * (libLat, libLon, degrees north and east) at the time release and flies to
+ * the loft at a velocity of its own. The distance is the shortest path on
+ * the WGS84 ellipsoid, to the millimetre. Velocities (m/min) come from a
+ * normal-like distribution (mean meanVelocity, standard deviation spread,
+ * bounded at six deviations and never below a tenth of the mean); a share
+ * lostShare (0 to 1) of the birds, chosen at random, does not return that
+ * day. Each other bird arrives at release + distance / velocity, rounded to
+ * whole seconds, and the clock records the arrivals in the order they come
+ * in, by its own rules (capacity, one arrival per ring, ...): what it
+ * refuses is counted in the summary, the rest stays recorded. The clock's
+ * time then stands past the last arrival (one second after it, unless it
+ * was later already); a frozen clock stays frozen there.
+ *   The same seed and arguments give the same arrivals, to the second: the
+ * generator and the distribution are the clock's own, and the arithmetic
+ * runs in round-to-nearest whatever the caller's floating-point mode.
+ *   Loft: loftLat, loftLon in degrees; CLV_LOFT_FROM_SITE (both) takes it
+ * from the M clock's site information (SKM_SetSiteInfo: the first
+ * coordinate the latitude north, the second the longitude east, 180 to 360
+ * for the west); CLV_ERR_BAD_STATE when the clock has none.
+ *   meanVelocity 0 or below: 1200 m/min; spread below 0: 60 m/min.
+ * Returns CLV_OK (then *summary, if not null, is filled), CLV_ERR_NOT_FOUND
+ * (no such race), CLV_ERR_BAD_STATE (not confirmed, no site information),
+ * CLV_ERR_BAD_ARGUMENT (coordinates, date or distribution unusable). */
+#define CLV_LOFT_FROM_SITE 999.0
+
+typedef struct CLV_FlySummary {
+    double distance;      /* metres, liberation to loft */
+    double firstArrival;  /* OLE date of the first bird recorded (0 when none) */
+    double lastArrival;   /* OLE date of the last bird recorded (0 when none) */
+    double fastest;       /* m/min, distance over whole seconds of flight */
+    double slowest;       /* m/min */
+    double meanVelocity;  /* m/min, over the birds recorded */
+    CLV_ULONG birds;      /* birds of the race */
+    CLV_ULONG arrived;    /* arrivals the clock recorded */
+    CLV_ULONG lost;       /* birds that did not return */
+    CLV_ULONG refused;    /* arrivals the clock refused */
+    CLV_ULONG refusal;    /* the error code of the first refusal (0 when none) */
+} CLV_FlySummary;
+
+CLV_API int CLV_CALL CLV_Fly(CLV_ULONG handle, CLV_ULONG raceIndex, double libLat, double libLon,
+                             double release, double loftLat, double loftLon, CLV_ULONG seed,
+                             double meanVelocity, double spread, double lostShare,
+                             CLV_FlySummary* summary);
 
 /* A short English text for an error code (never null). */
 CLV_API const char* CLV_CALL CLV_ErrorText(int code);

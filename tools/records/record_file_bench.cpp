@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "record_file.h"
-#include "sealer.h"
+#include "tests/record_sealer.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ const std::string& recordFile() {
         if (!std::filesystem::exists(p)) {
             const std::string tmp = p.string() + ".part";
             std::ofstream f(tmp);
-            for (std::uint32_t n = 0; n < kRecords; ++n) f << records::testing::recordLine(n) << '\n';
+            for (std::uint32_t n = 0; n < kRecords; ++n) f << test::recordLine(n) << '\n';
             f.close();
             std::filesystem::rename(tmp, p);
         }

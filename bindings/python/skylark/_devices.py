@@ -121,6 +121,31 @@ class ClockFunctions:
         self._check("CLV_GetLogEntry", self._lib.CLV_GetLogEntry(self.handle, log_no, ctypes.byref(type_), ctypes.byref(date), data_hex))
         return (type_.value, _ole_out(date.value), data_hex.value.decode('latin-1'))
 
+    def get_arrival(self, race_index: int, record_index: int) -> Tuple[str, Optional[datetime]]:
+        """One arrival of a race, in the order the clock recorded them: its ring number and time. (CLV_GetArrival)"""
+        race_index = _number_in('CLV_GetArrival', 'raceIndex', race_index, 16)
+        record_index = _number_in('CLV_GetArrival', 'recordIndex', record_index, 16)
+        ring_text = ctypes.create_string_buffer(13)
+        date = ctypes.c_double()
+        self._check("CLV_GetArrival", self._lib.CLV_GetArrival(self.handle, race_index, record_index, ring_text, ctypes.byref(date)))
+        return (ring_text.value.decode('latin-1'), _ole_out(date.value))
+
+    def fly(self, race_index: int, lib_lat: float, lib_lon: float, release: Date, loft_lat: float, loft_lon: float, seed: int, mean_velocity: float, spread: float, lost_share: float) -> _tables.CLV_FlySummary:
+        """Race day: every bird of a confirmed race flies from the liberation to the loft (CLV_LOFT_FROM_SITE: the clock's site information) and is clocked in; summary may be null. (CLV_Fly)"""
+        race_index = _number_in('CLV_Fly', 'raceIndex', race_index, 16)
+        lib_lat = _real_in('CLV_Fly', 'libLat', lib_lat)
+        lib_lon = _real_in('CLV_Fly', 'libLon', lib_lon)
+        release = _ole_in('CLV_Fly', 'release', release)
+        loft_lat = _real_in('CLV_Fly', 'loftLat', loft_lat)
+        loft_lon = _real_in('CLV_Fly', 'loftLon', loft_lon)
+        seed = _number_in('CLV_Fly', 'seed', seed, 32)
+        mean_velocity = _real_in('CLV_Fly', 'meanVelocity', mean_velocity)
+        spread = _real_in('CLV_Fly', 'spread', spread)
+        lost_share = _real_in('CLV_Fly', 'lostShare', lost_share)
+        summary = _tables.CLV_FlySummary()
+        self._check("CLV_Fly", self._lib.CLV_Fly(self.handle, race_index, lib_lat, lib_lon, release, loft_lat, loft_lon, seed, mean_velocity, spread, lost_share, ctypes.byref(summary)))
+        return summary
+
 
 class ReaderFunctions:
     """The virtual reader's functions on self.handle; self._lib is the library, self._check(name, result) raises."""

@@ -262,6 +262,23 @@ EXPORTS = {
 }
 
 
+class CLV_FlySummary(ctypes.Structure):
+    """CLV_FlySummary of the stand-ins' headers."""
+    _fields_ = [
+        ("distance", ctypes.c_double),  # metres, liberation to loft
+        ("firstArrival", ctypes.c_double),  # OLE date of the first bird recorded (0 when none)
+        ("lastArrival", ctypes.c_double),  # OLE date of the last bird recorded (0 when none)
+        ("fastest", ctypes.c_double),  # m/min, distance over whole seconds of flight
+        ("slowest", ctypes.c_double),  # m/min
+        ("meanVelocity", ctypes.c_double),  # m/min, over the birds recorded
+        ("birds", _U32),  # birds of the race
+        ("arrived", _U32),  # arrivals the clock recorded
+        ("lost", _U32),  # birds that did not return
+        ("refused", _U32),  # arrivals the clock refused
+        ("refusal", _U32),  # the error code of the first refusal (0 when none)
+    ]
+
+
 # The stand-ins' functions: name: (library, result type, argument types)
 STANDIN_SIGNATURES = {
     "IFD_GetErrCode": ("clocklink", _U32, (_U32,)),
@@ -285,6 +302,8 @@ STANDIN_SIGNATURES = {
     "CLV_GetLogCount": ("clocklink", ctypes.c_int, (_U32, ctypes.POINTER(_U32))),
     "CLV_GetLogEntry": ("clocklink", ctypes.c_int, (_U32, _U32, ctypes.POINTER(ctypes.c_ubyte), ctypes.POINTER(ctypes.c_double), ctypes.POINTER(ctypes.c_char))),
     "CLV_ErrorText": ("clocklink", ctypes.c_char_p, (ctypes.c_int,)),
+    "CLV_GetArrival": ("clocklink", ctypes.c_int, (_U32, _U32, _U32, ctypes.POINTER(ctypes.c_char), ctypes.POINTER(ctypes.c_double))),
+    "CLV_Fly": ("clocklink", ctypes.c_int, (_U32, _U32, ctypes.c_double, ctypes.c_double, ctypes.c_double, ctypes.c_double, ctypes.c_double, _U32, ctypes.c_double, ctypes.c_double, ctypes.c_double, ctypes.POINTER(CLV_FlySummary))),
     "RRV_Open": ("ringreader", _U32, ()),
     "RRV_Close": ("ringreader", None, (_U32,)),
     "RRV_PutTag": ("ringreader", ctypes.c_int, (_U32, ctypes.c_char_p)),
@@ -367,6 +386,9 @@ CLV_LOG_SETTING_CHANGED = 64
 # Write faults of RRV_FailNextWrite (virtual_reader.h)
 RRV_WRITE_REFUSED = 1
 RRV_WRITE_LOST = 2
+
+# Other constants of the headers
+CLV_LOFT_FROM_SITE = 999.0
 
 # Every error code of the stand-ins: code: (name, meaning)
 ERRORS = {

@@ -1,8 +1,10 @@
 // The virtual clocks' C API (include/skylark/virtual_clock.h): each call
 // finds the clock behind its handle and works under the clock's lock.
+#include <cmath>
 #include <cstring>
 #include <memory>
 
+#include "standins/clocklink/virtual/race_day.h"
 #include "standins/clocklink/virtual/virtual_clock.h"
 
 using namespace standins;
@@ -194,6 +196,20 @@ CLV_API int CLV_CALL CLV_GetStoredRecord(CLV_ULONG handle, CLV_ULONG raceIndex,
     });
 }
 
+CLV_API int CLV_CALL CLV_GetArrival(CLV_ULONG handle, CLV_ULONG raceIndex, CLV_ULONG recordIndex,
+                                    char* ringText, double* date) {
+    if (ringText == nullptr || date == nullptr) return CLV_ERR_BAD_ARGUMENT;
+    return onClock(handle, [&](VirtualClock& c) {
+        Key key{};
+        const std::vector<Arrival>* arrivals = c.arrivalsOf(raceIndex, key);
+        if (arrivals == nullptr || recordIndex >= arrivals->size()) return int{CLV_ERR_NOT_FOUND};
+        const Arrival& a = (*arrivals)[recordIndex];
+        toHex(a.ring.data(), a.ring.size(), ringText);
+        *date = toOle(a.time);
+        return int{CLV_OK};
+    });
+}
+
 CLV_API int CLV_CALL CLV_GetMaskedRecord(CLV_ULONG handle, CLV_ULONG raceIndex,
                                          CLV_ULONG recordIndex, char* text) {
     if (text == nullptr) return CLV_ERR_BAD_ARGUMENT;
@@ -245,6 +261,30 @@ CLV_API int CLV_CALL CLV_GetLogEntry(CLV_ULONG handle, CLV_ULONG logNo, unsigned
                 return int{CLV_OK};
             }
         return int{CLV_ERR_NOT_FOUND};
+    });
+}
+
+CLV_API int CLV_CALL CLV_Fly(CLV_ULONG handle, CLV_ULONG raceIndex, double libLat, double libLon,
+                             double release, double loftLat, double loftLon, CLV_ULONG seed,
+                             double meanVelocity, double spread, double lostShare,
+                             CLV_FlySummary* summary) {
+    FlyPlan plan;
+    plan.raceIndex = raceIndex;
+    plan.libLat = libLat;
+    plan.libLon = libLon;
+    if (!fromOle(release, plan.release)) return CLV_ERR_BAD_ARGUMENT;
+    plan.loftFromSite = loftLat == CLV_LOFT_FROM_SITE && loftLon == CLV_LOFT_FROM_SITE;
+    plan.loftLat = loftLat;
+    plan.loftLon = loftLon;
+    plan.seed = seed;
+    if (meanVelocity > 0 || std::isnan(meanVelocity)) plan.meanVelocity = meanVelocity;
+    if (spread >= 0 || std::isnan(spread)) plan.spread = spread;
+    plan.lostShare = lostShare;
+    return onClock(handle, [&](VirtualClock& c) {
+        FlyResult result;
+        const int err = flyRace(c, plan, result);
+        if (err == CLV_OK && summary != nullptr) summarise(result, plan.release, *summary);
+        return err;
     });
 }
 
