@@ -55,3 +55,18 @@ foreach(_words "SKM_GetRaceRecord\\(handle 1, raceIndex 0, recordIndex 0\\) -> -
     message(FATAL_ERROR "show does not say \"${_words}\"")
   endif()
 endforeach()
+
+# Redacted: no ring number, race key or password of the session is left,
+# and the trace replays in tolerant mode (strict compares the zeroed
+# password blocks and fails).
+set(_redacted ${WORK}/demo.redacted.jsonl)
+run(0 ${TOOL} redact ${_trace} -o ${_redacted})
+file(READ ${_redacted} _text)
+foreach(_secret "2026A00100(0[1-9]|1[0-2])" "2026A0012345" "1999FF000001" "5241434532303236"
+                "5352414345303031" "4852414345303031" "pigeon42" "letmein")
+  if(_text MATCHES "${_secret}")
+    message(FATAL_ERROR "the redacted trace still holds ${CMAKE_MATCH_0}")
+  endif()
+endforeach()
+run(0 ${TOOL} replay ${_redacted})
+run(1 ${TOOL} replay --strict ${_redacted})
