@@ -64,6 +64,7 @@ skylark_sources(SKYLARK_VIRTUAL_CLOCK_SOURCES
   standins/clocklink/virtual/api.cpp
   standins/clocklink/virtual/arrival_records.cpp
   standins/clocklink/virtual/clock_time.cpp
+  standins/clocklink/virtual/entry_rules.cpp
   standins/clocklink/virtual/command_table.cpp
   standins/clocklink/virtual/m_races.cpp
   standins/clocklink/virtual/m_registry.cpp
@@ -132,7 +133,8 @@ skylark_sources(SKYLARK_TEST_SOURCES
   tests/threads_test.cpp
   tests/training_test.cpp
   tests/virtual_clock_test.cpp
-  tests/virtual_faults_test.cpp)
+  tests/virtual_faults_test.cpp
+  tests/virtual_rules_test.cpp)
 # Suites that use OpenSSL as an oracle: native only.
 skylark_sources(SKYLARK_OPENSSL_TEST_SOURCES
   tests/des_openssl_test.cpp
