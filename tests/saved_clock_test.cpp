@@ -284,7 +284,7 @@ TEST(SavedClock, RunningClockRunsOnByTheTimeAway) {
     const std::string path = folder.path("clock.json");
     {
         Clock c(mClock());
-        ASSERT_EQ(CLV_Save(c.h, path.c_str()), CLV_OK);
+        ASSERT_EQ(CLV_SaveVersion(c.h, path.c_str(), 1), CLV_OK);
     }
     json j = parsed(path);
     j["frozen"] = false;
@@ -364,7 +364,7 @@ std::vector<Refusal> refusals() {
         {"field of another kind", 'S', set("/registry", json::array()), "/registry"},
         {"missing field", 'M', [](json& j) { j.erase("isp"); return j.dump(); }, "/isp"},
         {"version with a fraction", 'M', set("/version", 1.5), "/version"},
-        {"newer version", 'M', set("/version", 2), "/version", CLV_ERR_FILE_VERSION},
+        {"newer version", 'M', set("/version", 3), "/version", CLV_ERR_FILE_VERSION},
         {"serial with a fraction", 'M', set("/serial", 1.9), "/serial"},
         {"serial 1e300", 'M', raw("serial", "1e300"), "/serial"},
         {"serial 1.0", 'M', raw("serial", "1.0"), "/serial"},
@@ -391,7 +391,22 @@ std::vector<Refusal> refusals() {
         {"log entry of an unknown type", 'M', set("/log/entries/0/type", 0x99), "/log/entries/0/type"},
         {"log entry of an M type on an S clock", 'S', set("/log/entries/0/type", 0x10), "/log/entries/0/type"},
         {"log data of the wrong length", 'M', set("/log/entries/0/data", "00"), "/log/entries/0/data"},
+        {"empty log with a later next", 'M', [](json& j) { j["log"]["entries"] = json::array(); j["log"]["next"] = 5; return j.dump(); }, "/log/next"},
+        {"log not from 1 though not full", 'M', [](json& j) { j["log"]["entries"].erase(0); return j.dump(); }, "/log/next"},
+        {"log longer than it keeps", 'M', [](json& j) {
+             json entries = json::array();
+             for (int i = 1; i <= 2001; ++i) entries.push_back({{"number", i}, {"type", 2}, {"time", "2026-03-14T09:00:00"}, {"data", ""}});
+             j["log"] = {{"next", 2002}, {"entries", entries}};
+             return j.dump(); }, "/log/entries"},
+        {"time setting entry without a previous time", 'S', [](json& j) {
+             j["log"]["entries"][0]["type"] = 4;
+             j["log"]["entries"][0]["data"] = "99999999999900";
+             return j.dump(); }, "/log/entries/0/data"},
+        {"seed stream short", 'M', set("/seed", json{{"value", 1}, {"stream", "00"}}), "/seed/stream"},
+        {"seed with another field", 'M', set("/seed", json{{"value", 1}, {"stream", "0000000000000001"}, {"x", 1}}), "/seed/x"},
         // Races
+        {"confirmed race without cards", 'M', set("/races/0/cards", json::array()), "/races/0/cards"},
+        {"confirmation data of a race never confirmed", 'M', set("/races/1/confirm_data", "0000000000000001"), "/races/1/confirm_data"},
         {"race key twice", 'M', copy("/races/0/key", "/races/1/key"), "/races/1/key"},
         {"race key in lower case", 'M', set("/races/0/key", "0a02030405060708"), "/races/0/key"},
         {"race card ring twice", 'M', copy("/races/0/cards/0", "/races/0/cards/2"), "/races/0/cards/2"},
@@ -411,6 +426,12 @@ std::vector<Refusal> refusals() {
         {"next training number past the last", 'M', set("/next_training_number", 65537), "/next_training_number"},
         {"training ring twice", 'M', copy("/trainings/0/rings/0", "/trainings/0/rings/1"), "/trainings/0/rings/1"},
         {"training arrival twice", 'M', copy("/trainings/0/arrivals/0", "/trainings/0/arrivals/1"), "/trainings/0/arrivals/1/ring"},
+        {"confirmed flight without rings", 'M', [](json& j) {
+             j["trainings"][0]["rings"] = json::array();
+             j["trainings"][0]["arrivals"] = json::array();
+             return j.dump(); }, "/trainings/0/rings"},
+        {"confirmation of a flight never confirmed", 'M', set("/trainings/1/confirm_value", 4), "/trainings/1/confirm_value"},
+        {"training arrival of a ring not in the flight", 'M', set("/trainings/0/arrivals/0/ring", "FF0000000001"), "/trainings/0/arrivals/0/ring"},
         {"training arrival in a flight never confirmed", 'M', copy("/trainings/0/arrivals", "/trainings/1/arrivals"), "/trainings/1/arrivals"},
         // Registry and settings
         {"registry ring twice", 'M', copy("/registry/0", "/registry/2"), "/registry/2"},
@@ -427,6 +448,17 @@ std::vector<Refusal> refusals() {
         {"H card tail not zero", 'H', text("\"cards\"", "DE00000000010000", "DE00000000010001"), "/race/cards/0"},
         {"H card time invalid", 'H', text("\"cards\"", "C0DEC0DEC0DEC0DE2603", "C0DEC0DEC0DEC0DE2613"), "/race/cards/0"},
         {"H arrival of a ring not entered", 'H', set("/race/arrivals/0/ring", "FF0000000001"), "/race/arrivals/0/ring"},
+        {"H confirmation value before confirmation", 'H', [](json& j) {
+             j["race"]["confirmed"] = false;
+             j["race"]["confirm_value"] = 3;
+             return j.dump(); }, "/race/confirm_value"},
+        {"H race with an S clock's times", 'H', set("/race/time1", "2026-03-14T09:00:00"), "/race/time1"},
+        {"H confirmed race without cards", 'H', [](json& j) {
+             j["race"]["cards"] = json::array();
+             j["race"]["arrivals"] = json::array();
+             return j.dump(); }, "/race/cards"},
+        {"S race without its times", 'S', [](json& j) { j["race"].erase("time2"); return j.dump(); }, "/race/time2"},
+        {"S race as a number", 'S', set("/race", 5), "/race"},
         {"H arrival before confirmation", 'H', set("/race/confirmed", false), "/race/arrivals"},
     };
 }
@@ -438,7 +470,7 @@ TEST(SavedClock, ImpossibleClocksAreRefusedNamingTheField) {
     for (int k = 0; k < 3; ++k) {
         Clock c(makes[k]());
         const std::string path = folder.path("good.json");
-        ASSERT_EQ(CLV_Save(c.h, path.c_str()), CLV_OK);
+        ASSERT_EQ(CLV_SaveVersion(c.h, path.c_str(), 1), CLV_OK);
         saved[k] = readAll(path);
     }
     for (const Refusal& r : refusals()) {

@@ -37,6 +37,10 @@ namespace Skylark
         [DllImport(Library, EntryPoint = "CLV_SetSeed", CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi, ExactSpelling = true)]
         public static extern int CLV_SetSeed(uint handle, uint seed);
 
+        /// <summary>CLV_Save in a given version of the file: 2 (the readable form) or 1 (every field in bytes). Result: code.</summary>
+        [DllImport(Library, EntryPoint = "CLV_SaveVersion", CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi, ExactSpelling = true)]
+        public static extern int CLV_SaveVersion(uint handle, string path, int version);
+
         /// <summary>Closes the clock; unsaved state is lost. Result: code.</summary>
         [DllImport(Library, EntryPoint = "CLV_Close", CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi, ExactSpelling = true)]
         public static extern int CLV_Close(uint handle);

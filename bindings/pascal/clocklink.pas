@@ -149,6 +149,8 @@ function CLV_LoadEx(path: PAnsiChar; err: PLongInt; why: PAnsiChar; whySize: SK_
 function CLV_Save(handle: SK_ULONG; path: PAnsiChar): LongInt; stdcall; external ClockLinkLib name 'CLV_Save';
 { Seeds the clock: serial number, card, time and device randoms follow from seed. Result: code. }
 function CLV_SetSeed(handle: SK_ULONG; seed: SK_ULONG): LongInt; stdcall; external ClockLinkLib name 'CLV_SetSeed';
+{ CLV_Save in a given version of the file: 2 (the readable form) or 1 (every field in bytes). Result: code. }
+function CLV_SaveVersion(handle: SK_ULONG; path: PAnsiChar; version: LongInt): LongInt; stdcall; external ClockLinkLib name 'CLV_SaveVersion';
 { Closes the clock; unsaved state is lost. Result: code. }
 function CLV_Close(handle: SK_ULONG): LongInt; stdcall; external ClockLinkLib name 'CLV_Close';
 { The clock's kind (CLV_KIND_). Result: code. }

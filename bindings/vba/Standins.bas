@@ -103,6 +103,7 @@ Public Declare PtrSafe Function CLV_Load Lib "ClockLink.dll" Alias "CLV_Load" (B
 Public Declare PtrSafe Function CLV_LoadEx Lib "ClockLink.dll" Alias "CLV_LoadEx" (ByVal path As String, ByRef errValue As Long, ByVal why As String, ByVal whySize As Long) As Long
 Public Declare PtrSafe Function CLV_Save Lib "ClockLink.dll" Alias "CLV_Save" (ByVal handle As Long, ByVal path As String) As Long
 Public Declare PtrSafe Function CLV_SetSeed Lib "ClockLink.dll" Alias "CLV_SetSeed" (ByVal handle As Long, ByVal seed As Long) As Long
+Public Declare PtrSafe Function CLV_SaveVersion Lib "ClockLink.dll" Alias "CLV_SaveVersion" (ByVal handle As Long, ByVal path As String, ByVal version As Long) As Long
 Public Declare PtrSafe Function CLV_Close Lib "ClockLink.dll" Alias "CLV_Close" (ByVal handle As Long) As Long
 Public Declare PtrSafe Function CLV_GetKind Lib "ClockLink.dll" Alias "CLV_GetKind" (ByVal handle As Long, ByRef kind As Long) As Long
 Public Declare PtrSafe Function CLV_SetPassword Lib "ClockLink.dll" Alias "CLV_SetPassword" (ByVal handle As Long, ByVal password As String) As Long
@@ -137,6 +138,7 @@ Public Declare Function CLV_Load Lib "ClockLink.dll" Alias "CLV_Load" (ByVal pat
 Public Declare Function CLV_LoadEx Lib "ClockLink.dll" Alias "CLV_LoadEx" (ByVal path As String, ByRef errValue As Long, ByVal why As String, ByVal whySize As Long) As Long
 Public Declare Function CLV_Save Lib "ClockLink.dll" Alias "CLV_Save" (ByVal handle As Long, ByVal path As String) As Long
 Public Declare Function CLV_SetSeed Lib "ClockLink.dll" Alias "CLV_SetSeed" (ByVal handle As Long, ByVal seed As Long) As Long
+Public Declare Function CLV_SaveVersion Lib "ClockLink.dll" Alias "CLV_SaveVersion" (ByVal handle As Long, ByVal path As String, ByVal version As Long) As Long
 Public Declare Function CLV_Close Lib "ClockLink.dll" Alias "CLV_Close" (ByVal handle As Long) As Long
 Public Declare Function CLV_GetKind Lib "ClockLink.dll" Alias "CLV_GetKind" (ByVal handle As Long, ByRef kind As Long) As Long
 Public Declare Function CLV_SetPassword Lib "ClockLink.dll" Alias "CLV_SetPassword" (ByVal handle As Long, ByVal password As String) As Long

@@ -249,6 +249,11 @@ CLV_API CLV_ULONG CLV_CALL CLV_LoadEx(const char* path, int* err, char* why, CLV
  * clock: it never writes a file it would refuse to load). */
 CLV_API int CLV_CALL CLV_Save(CLV_ULONG handle, const char* path);
 
+/* CLV_Save in a given version of the file: 2 (what CLV_Save writes, the
+ * readable form) or 1 (the complete form every field spelt out in bytes,
+ * for readers that know only it). CLV_ERR_BAD_ARGUMENT for another version. */
+CLV_API int CLV_CALL CLV_SaveVersion(CLV_ULONG handle, const char* path, int version);
+
 /* Seeds the clock: its serial number (and the card of an S or H clock that
  * carries it) follows from seed, its time is set to 1 January 2026 00:00:00,
  * and every later device random comes from a stream started at seed instead

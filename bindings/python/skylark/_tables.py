@@ -287,6 +287,7 @@ STANDIN_SIGNATURES = {
     "CLV_LoadEx": ("clocklink", _U32, (ctypes.c_char_p, ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_char), _U32)),
     "CLV_Save": ("clocklink", ctypes.c_int, (_U32, ctypes.c_char_p)),
     "CLV_SetSeed": ("clocklink", ctypes.c_int, (_U32, _U32)),
+    "CLV_SaveVersion": ("clocklink", ctypes.c_int, (_U32, ctypes.c_char_p, ctypes.c_int)),
     "CLV_Close": ("clocklink", ctypes.c_int, (_U32,)),
     "CLV_GetKind": ("clocklink", ctypes.c_int, (_U32, ctypes.POINTER(ctypes.c_int))),
     "CLV_SetPassword": ("clocklink", ctypes.c_int, (_U32, ctypes.c_char_p)),

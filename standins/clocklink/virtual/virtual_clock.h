@@ -277,7 +277,8 @@ void verifyEncrypt(std::uint8_t block[8]);
 void verifyDecrypt(std::uint8_t block[8]);
 
 // Saved state (saved_state.cpp).
-std::string saveText(const ClockState& s, Seconds clockNow);
+// The saved text: version 2, the readable form, unless version is 1.
+std::string saveText(const ClockState& s, Seconds clockNow, int version = 2);
 // Reads a saved clock into out (untouched unless CLV_OK); *why (if given)
 // names the refused field as a JSON pointer and says what is wrong with it.
 int loadText(const std::string& text, ClockState& out, std::string* why = nullptr);
