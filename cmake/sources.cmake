@@ -158,7 +158,7 @@ skylark_sources(SKYLARK_BENCH_SOURCES
   bench/download_bench.cpp
   bench/record_bench.cpp)
 # One program per target, fuzz/<name>_fuzz.cpp.
-set(SKYLARK_FUZZ_TARGETS codecs records reads texts ring saved)
+set(SKYLARK_FUZZ_TARGETS codecs records reads texts ring saved clock_side reader)
 set(_fuzz)
 foreach(_name IN LISTS SKYLARK_FUZZ_TARGETS)
   list(APPEND _fuzz fuzz/${_name}_fuzz.cpp)

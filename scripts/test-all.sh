@@ -24,8 +24,8 @@ configure() {  # preset (CMakePresets.json; builds in build/<preset>), extra cma
 
 configure native -DSKYLARK_BENCH=ON
 configure sanitize
-configure win64
-configure win32
+configure win64 -DSKYLARK_TRACE_TOOL="$root/build/native/bin/skylark-trace"
+configure win32 -DSKYLARK_TRACE_TOOL="$root/build/native/bin/skylark-trace"
 
 status=0
 passed=0
