@@ -24,8 +24,10 @@ configure() {  # dir, extra cmake arguments...
 
 configure native -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSKYLARK_BENCH=ON
 configure sanitize -DCMAKE_BUILD_TYPE=Debug -DSKYLARK_SANITIZE=ON -DSKYLARK_TOOLS=OFF
-configure win64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo
-configure win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+configure win64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DSKYLARK_TRACE_TOOL="$root/build/native/bin/skylark-trace"
+configure win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DSKYLARK_TRACE_TOOL="$root/build/native/bin/skylark-trace"
 
 status=0
 passed=0
