@@ -188,6 +188,7 @@ namespace Skylark
         public const int ERR_EXISTS = 136;  // race key or ring number already present
         public const int ERR_UNKNOWN_COMMAND = 137;  // a command this kind of clock does not know
         public const int ERR_NO_COMM_KEY = 138;  // no comm key installed on the channel
+        public const int ERR_TIME_ORDER = 139;  // a closing time before liberation, an arrival before its start
         public const int ERR_STATE_DELIVERED = 145;  // state read: byte delivered, channel not authenticated
         public const int ERR_CHANNEL_DOWN = 150;  // the channel is down (CLV_FAULT_DOWN)
         public const int ERR_FILE_IO = 160;  // the file cannot be read or written
@@ -258,6 +259,7 @@ namespace Skylark
                 { 136, new KeyValuePair<string, string>("CLV_ERR_EXISTS", "race key or ring number already present") },
                 { 137, new KeyValuePair<string, string>("CLV_ERR_UNKNOWN_COMMAND", "a command this kind of clock does not know") },
                 { 138, new KeyValuePair<string, string>("CLV_ERR_NO_COMM_KEY", "no comm key installed on the channel") },
+                { 139, new KeyValuePair<string, string>("CLV_ERR_TIME_ORDER", "a closing time before liberation, an arrival before its start") },
                 { 145, new KeyValuePair<string, string>("CLV_ERR_STATE_DELIVERED", "state read: byte delivered, channel not authenticated") },
                 { 150, new KeyValuePair<string, string>("CLV_ERR_CHANNEL_DOWN", "the channel is down (CLV_FAULT_DOWN)") },
                 { 160, new KeyValuePair<string, string>("CLV_ERR_FILE_IO", "the file cannot be read or written") },

@@ -24,6 +24,7 @@ Public Const CLV_ERR_BAD_STATE As Long = 135 ' not allowed in the entry's or the
 Public Const CLV_ERR_EXISTS As Long = 136 ' race key or ring number already present
 Public Const CLV_ERR_UNKNOWN_COMMAND As Long = 137 ' a command this kind of clock does not know
 Public Const CLV_ERR_NO_COMM_KEY As Long = 138 ' no comm key installed on the channel
+Public Const CLV_ERR_TIME_ORDER As Long = 139 ' a closing time before liberation, an arrival before its start
 Public Const CLV_ERR_STATE_DELIVERED As Long = 145 ' state read: byte delivered, channel not authenticated
 Public Const CLV_ERR_CHANNEL_DOWN As Long = 150 ' the channel is down (CLV_FAULT_DOWN)
 Public Const CLV_ERR_FILE_IO As Long = 160 ' the file cannot be read or written
@@ -182,6 +183,7 @@ Public Function ClvErrorName(ByVal code As Long) As String
     Case 136: ClvErrorName = "CLV_ERR_EXISTS"
     Case 137: ClvErrorName = "CLV_ERR_UNKNOWN_COMMAND"
     Case 138: ClvErrorName = "CLV_ERR_NO_COMM_KEY"
+    Case 139: ClvErrorName = "CLV_ERR_TIME_ORDER"
     Case 145: ClvErrorName = "CLV_ERR_STATE_DELIVERED"
     Case 150: ClvErrorName = "CLV_ERR_CHANNEL_DOWN"
     Case 160: ClvErrorName = "CLV_ERR_FILE_IO"

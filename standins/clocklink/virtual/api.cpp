@@ -326,6 +326,9 @@ CLV_API const char* CLV_CALL CLV_ErrorText(int code) {
     case CLV_ERR_BAD_PARAM: return "wrong parameter length, value or date";
     case CLV_ERR_BAD_STATE: return "not allowed in the current state";
     case CLV_ERR_EXISTS: return "race key or ring number already present";
+    case CLV_ERR_TIME_ORDER:
+        return "a time out of order: closing before liberation, or an arrival before its race's "
+               "liberation, its flight's release or its race card's time";
     case CLV_ERR_UNKNOWN_COMMAND: return "command unknown to this kind of clock";
     case CLV_ERR_NO_COMM_KEY: return "no comm key installed on the channel";
     case CLV_ERR_STATE_DELIVERED: return "state delivered; the channel is not authenticated";

@@ -82,6 +82,7 @@ public:
     bool drawRandom(std::uint8_t* out, std::size_t n);
     int recordArrival(std::uint32_t raceIndex, const Ring& ring, Seconds time);
     int recordTrainArrival(std::uint32_t trainIndex, const Ring& ring, Seconds time);
+    void arriveAt(Seconds time);
     // The arrivals of a race (M: by index; S and H: their race), or null.
     std::vector<Arrival>* arrivalsOf(std::uint32_t raceIndex, Key& key);
 
