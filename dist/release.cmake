@@ -1,6 +1,7 @@
 # Builds the release archives of one Windows architecture from the installed
 # tree: NAME.zip with the stripped DLLs, both import library formats, the
-# headers, the CMake and pkg-config files, the reference and the README; and
+# headers, the CMake and pkg-config files, the reference and the README, the
+# tracing build in bin/trace/; and
 # NAME-debug.zip with each DLL's debug information (NAME.dll.debug, linked
 # from the stripped DLL by .gnu_debuglink).
 #   cmake -DBUILD_DIR=... -DOBJCOPY=... -DNAME=... -DZIP=... -DDEBUG_ZIP=... -P release.cmake
@@ -14,10 +15,14 @@ if(NOT _rc EQUAL 0)
   message(FATAL_ERROR "install into ${_stage}/${NAME} failed")
 endif()
 
-file(GLOB _dlls "${_stage}/${NAME}/bin/*.dll")
-foreach(_dll IN LISTS _dlls)
+# The DLLs of bin/ and of the tracing build in bin/trace/.
+file(GLOB _dlls RELATIVE "${_stage}/${NAME}" "${_stage}/${NAME}/bin/*.dll" "${_stage}/${NAME}/bin/trace/*.dll")
+foreach(_rel IN LISTS _dlls)
+  set(_dll "${_stage}/${NAME}/${_rel}")
   get_filename_component(_file "${_dll}" NAME)
-  set(_debug "${_stage}/${NAME}-debug/bin/${_file}.debug")
+  set(_debug "${_stage}/${NAME}-debug/${_rel}.debug")
+  get_filename_component(_debug_dir "${_debug}" DIRECTORY)
+  file(MAKE_DIRECTORY "${_debug_dir}")
   execute_process(COMMAND ${OBJCOPY} --only-keep-debug "${_dll}" "${_debug}" RESULT_VARIABLE _rc1)
   execute_process(COMMAND ${OBJCOPY} --strip-all "--add-gnu-debuglink=${_debug}" "${_dll}"
                   RESULT_VARIABLE _rc2)

@@ -10,7 +10,7 @@ import struct
 import sys
 import zipfile
 
-DLLS = ("Skylark.dll", "ClockLink.dll", "RingReader.dll")
+DLLS = ("Skylark.dll", "ClockLink.dll", "RingReader.dll", "trace/Skylark.dll")
 
 
 def version_resource(pe):
@@ -71,7 +71,7 @@ def main(argv):
                 or any(m is None or m.group(1) != version for m in strings.values()):
             bad.append(f"{dll}: version resource says {fv}/{pv}, the project is {version}")
         size = len(pe)
-        dsize = debug.getinfo(next(n for n in debug.namelist() if n.endswith(f"{dll}.debug"))).file_size \
+        dsize = debug.getinfo(next(n for n in debug.namelist() if n.endswith(f"bin/{dll}.debug"))).file_size \
             if f"bin/{dll}.debug" in dnames else 0
         print(f"{dll}: {size} bytes stripped, debug information {dsize} bytes")
     if bad:

@@ -7,7 +7,7 @@ build=$1 work=$2 src=$3 version=$4 cc=$5
 rm -rf "$work"
 mkdir -p "$work"
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
-lib=$(dirname "$(find "$work/prefix" -name 'libskylark.so*' | head -n 1)")
+lib=$(dirname "$(find "$work/prefix" -name 'libskylark.so*' -not -path '*/trace/*' | head -n 1)")
 
 echo "== CMake package"
 cmake -S "$src" -B "$work/cmake" -DCMAKE_PREFIX_PATH="$work/prefix" -DCMAKE_C_COMPILER="$cc" >/dev/null
