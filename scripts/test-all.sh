@@ -14,12 +14,28 @@ if [ "${SKYLARK_SKIP_DEPS:-0}" != 1 ]; then
   bash scripts/deps.sh all
 fi
 
+status=0
+passed=0
+failed=0
+skipped=0
+stages=()  # "name: ok" or "name: FAILED (...)", one per build or stage, for the summary
+stage() {  # name, result text; a result other than "ok" fails the run
+  stages+=("$1: $2")
+  [ "$2" = ok ] || status=1
+}
+
 jobs=$(nproc)
-configure() {  # dir, extra cmake arguments...
+built=()
+configure() {  # dir, extra cmake arguments...; a build that fails is named and its tests skipped
   local dir=$1
   shift
-  cmake -S "$root" -B "$root/build/$dir" -G Ninja -DSKYLARK_WERROR=ON "$@" >/dev/null
-  cmake --build "$root/build/$dir" -j "$jobs"
+  echo "== build: $dir"
+  if cmake -S "$root" -B "$root/build/$dir" -G Ninja -DSKYLARK_WERROR=ON "$@" >/dev/null &&
+     cmake --build "$root/build/$dir" -j "$jobs"; then
+    built+=("$dir")
+  else
+    stage "build $dir" FAILED
+  fi
 }
 
 configure native -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSKYLARK_BENCH=ON
@@ -27,14 +43,13 @@ configure sanitize -DCMAKE_BUILD_TYPE=Debug -DSKYLARK_SANITIZE=ON -DSKYLARK_TOOL
 configure win64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 configure win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-status=0
-passed=0
-failed=0
-skipped=0
-for dir in native sanitize win64 win32; do
+failed_tests() {  # the names ctest lists under "The following tests FAILED:"
+  awk '/The following tests FAILED:/ {on = 1; next} on && $2 == "-" {print $3}' "$1" | paste -sd ' '
+}
+for dir in "${built[@]}"; do
   echo "== tests: $dir"
   log="build/$dir/ctest-summary.log"
-  (cd "build/$dir" && ctest --output-on-failure) | tee "$log" || status=1
+  (cd "build/$dir" && ctest --output-on-failure) | tee "$log" || true
   if summary=$(grep -Eo '[0-9]+ tests failed out of [0-9]+' "$log"); then
     read -r bad _ _ _ _ total <<<"$summary"
     # A test that could not run here (the i686 runs where the kernel runs no
@@ -43,11 +58,24 @@ for dir in native sanitize win64 win32; do
     passed=$((passed + total - bad - idle))
     failed=$((failed + bad))
     skipped=$((skipped + idle))
+    if [ "$bad" -eq 0 ]; then
+      stage "tests $dir" ok
+    else
+      stage "tests $dir" "FAILED ($bad of $total: $(failed_tests "$log"))"
+    fi
   else
-    status=1
+    stage "tests $dir" "FAILED (ctest gave no summary)"
   fi
 done
-bash scripts/test-bindings.sh build/native || status=1
-bash scripts/reliability.sh || status=1
+run_stage() {  # name, command...
+  local name=$1
+  shift
+  if "$@"; then stage "$name" ok; else stage "$name" FAILED; fi
+}
+run_stage bindings bash scripts/test-bindings.sh build/native
+run_stage reliability bash scripts/reliability.sh
+
+echo "== summary ($(( SECONDS / 60 )) min $(( SECONDS % 60 )) s)"
+printf '  %s\n' "${stages[@]}"
 echo "ctest: $passed passed, $failed failed, $skipped skipped"
 exit $status
