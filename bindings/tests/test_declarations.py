@@ -39,7 +39,7 @@ PY = {
 
 def test_python(exports):
     sys.path.insert(0, str(BINDINGS / "python"))
-    from skylark import _api
+    from skylark import _api, _tables
     assert list(_api.SIGNATURES) == [e["name"] for e in exports]
     source = (BINDINGS / "python" / "skylark" / "_api.py").read_text()
     for e in exports:

@@ -1,9 +1,12 @@
-"""Virtual race clocks of the stand-in ClockLink (its CLV_ functions), for
-tests and scripts that drive a clock without hardware.
+"""The stand-ins' virtual devices: race clocks behind our ClockLink (CLV_
+functions) and ring readers behind our RingReader (RRV_), for tests and
+scripts that drive a clock without hardware. Every stand-in function of
+api/standins.json is here, its arguments checked as the exports' are.
 
-    with VirtualClock(sk, KIND_M) as clock:
+    with VirtualClock(sk, KIND_M) as clock:          # or VirtualClock.load(sk, path)
         sk.sk_connect(clock.handle)
         print(sk.sk_get_time(clock.handle))
+        clock.save("clock.json")
 """
 from __future__ import annotations
 
@@ -11,67 +14,91 @@ import ctypes
 import os
 import sys
 from datetime import datetime
-from typing import Optional
+from typing import NamedTuple, Optional, Union
 
-from ._runtime import Binding, Date, Hex, _U32, _bytes_in, _hex_in, _ole_in, _ole_out
+from . import _tables
+from ._runtime import (ArgumentError, Binding, Date, Hex, _U32, _bytes_in, _hex_in, _number_in, _ole_in,
+                       _ole_out, _text_in)
+from ._tables import (CLV_ERR_BAD_PROOF as ERR_BAD_PROOF, CLV_ERR_BAD_STATE as ERR_BAD_STATE,  # noqa: F401
+                      CLV_ERR_NO_CHANNEL as ERR_NO_CHANNEL, CLV_ERR_NOT_AUTHENTICATED as ERR_NOT_AUTHENTICATED,
+                      CLV_ERR_NOT_FOUND as ERR_NOT_FOUND, CLV_ERR_REPLAY as ERR_REPLAY,
+                      CLV_FAULT_CLEAR as FAULT_CLEAR, CLV_FAULT_CUT as FAULT_CUT, CLV_FAULT_DELAY as FAULT_DELAY,
+                      CLV_FAULT_FAIL as FAULT_FAIL, CLV_FAULT_TAMPER as FAULT_TAMPER, CLV_KIND_H as KIND_H,
+                      CLV_KIND_M as KIND_M, CLV_KIND_S as KIND_S, ERRORS)
+from ._tables import *  # noqa: F401,F403 (every CLV_ and RRV_ constant)
 
-KIND_M, KIND_S, KIND_H = 1, 2, 3
-FAULT_CLEAR, FAULT_TAMPER, FAULT_CUT, FAULT_DELAY, FAULT_FAIL = 0, 1, 2, 3, 4
-
-ERR_NO_CHANNEL = 6
-ERR_NOT_AUTHENTICATED = 129
-ERR_BAD_PROOF = 130
-ERR_REPLAY = 131
-ERR_NOT_FOUND = 133
-ERR_BAD_STATE = 135
-
-_SIGNATURES = {
-    "CLV_Open": (_U32, (ctypes.c_int,)),
-    "CLV_Close": (ctypes.c_int, (_U32,)),
-    "CLV_SetPassword": (ctypes.c_int, (_U32, ctypes.c_char_p)),
-    "CLV_SetClockTime": (ctypes.c_int, (_U32, ctypes.c_double)),
-    "CLV_GetClockTime": (ctypes.c_int, (_U32, ctypes.POINTER(ctypes.c_double))),
-    "CLV_FreezeClock": (ctypes.c_int, (_U32, ctypes.c_int)),
-    "CLV_RecordArrival": (ctypes.c_int, (_U32, _U32, ctypes.c_char_p, ctypes.c_double)),
-    "CLV_GetArrivalCount": (ctypes.c_int, (_U32, _U32, ctypes.POINTER(_U32))),
-    "CLV_GetStoredRecord": (ctypes.c_int, (_U32, _U32, _U32, ctypes.c_char_p,
-                                           ctypes.POINTER(ctypes.c_char))),
-    "CLV_GetMaskedRecord": (ctypes.c_int, (_U32, _U32, _U32, ctypes.POINTER(ctypes.c_char))),
-    "CLV_SetFault": (ctypes.c_int, (_U32, ctypes.c_int, _U32)),
-    "CLV_ErrorText": (ctypes.c_char_p, (ctypes.c_int,)),
-}
+PathLike = Union[str, "os.PathLike[str]"]
 
 
 class VirtualClockError(Exception):
-    """A CLV_ function refused; code is its CLV_ERR_ code."""
+    """A CLV_ (or RRV_) function refused. code: its CLV_ERR_ code (0 for the
+    RRV_ functions, which give no code); name: the code's CLV_ERR_ name; text:
+    CLV_ErrorText's words for it."""
 
     def __init__(self, function: str, code: int, text: str):
-        self.function, self.code = function, code
-        super().__init__(f"{function}: {text} ({code})")
+        self.function, self.code, self.text = function, code, text
+        self.name = ERRORS.get(code, (None,))[0] if code else None
+        super().__init__(f"{function}: {text}" + (f" ({self.name}, {code})" if code else ""))
 
 
-def _functions(binding: Binding):
-    lib = binding.clocklink
-    if not getattr(lib, "_clv_ready", False):
-        for name, (restype, argtypes) in _SIGNATURES.items():
-            fn = getattr(lib, name)
-            fn.restype, fn.argtypes = restype, argtypes
-        lib._clv_ready = True
+def _declare(lib, library: str):
+    """Sets the ctypes signature of every stand-in function of one library."""
+    if not getattr(lib, "_standins_ready", False):
+        for name, (owner, restype, argtypes) in _tables.STANDIN_SIGNATURES.items():
+            if owner == library and hasattr(lib, name):
+                fn = getattr(lib, name)
+                fn.restype, fn.argtypes = restype, argtypes
+        lib._standins_ready = True
     return lib
 
 
-class VirtualClock:
-    """One virtual clock of a kind (KIND_M, KIND_S, KIND_H), closed on exit."""
+def _functions(binding: Binding):
+    return _declare(binding.clocklink, "clocklink")
 
-    def __init__(self, binding: Binding, kind: int = KIND_M):
+
+class LogEntry(NamedTuple):
+    """One event-log entry of an M clock."""
+    number: int
+    type: int
+    """its CLV_LOG_ type"""
+    time: Optional[datetime]
+    data: str
+    """its data as hex text"""
+
+
+class VirtualClock:
+    """One virtual clock of a kind (KIND_M, KIND_S, KIND_H), closed on exit.
+    VirtualClock.load(sk, path) opens one saved with save()."""
+
+    def __init__(self, binding: Binding, kind: int = KIND_M, *, _handle: Optional[int] = None):
         self._lib = _functions(binding)
-        self.handle: int = self._lib.CLV_Open(kind)
+        if _handle is not None:
+            self.handle: int = _handle
+            return
+        if kind not in (KIND_M, KIND_S, KIND_H):
+            raise ArgumentError("CLV_Open", "kind", f"must be KIND_M, KIND_S or KIND_H (1, 2, 3), got {kind!r}")
+        self.handle = self._lib.CLV_Open(kind)
         if self.handle == 0:
             raise VirtualClockError("CLV_Open", ERR_NO_CHANNEL, "no virtual clock opened")
 
+    @classmethod
+    def load(cls, binding: Binding, path: PathLike) -> "VirtualClock":
+        """The clock saved at path, its time run on by the time away (unless frozen);
+        raises VirtualClockError (CLV_ERR_FILE_IO, _FILE_DAMAGED, _FILE_VERSION)."""
+        lib = _functions(binding)
+        err = ctypes.c_int(0)
+        handle = lib.CLV_Load(_path_in("CLV_Load", path), ctypes.byref(err))
+        if handle == 0:
+            raise VirtualClockError("CLV_Load", err.value, lib.CLV_ErrorText(err.value).decode("latin-1"))
+        return cls(binding, _handle=handle)
+
     def _check(self, function: str, code: int) -> None:
         if code != 0:
-            raise VirtualClockError(function, code, self._lib.CLV_ErrorText(code).decode())
+            raise VirtualClockError(function, code, self._lib.CLV_ErrorText(code).decode("latin-1"))
+
+    def save(self, path: PathLike) -> None:
+        """Saves the clock's whole state to path, atomically (path is left as it was on failure)."""
+        self._check("CLV_Save", self._lib.CLV_Save(self.handle, _path_in("CLV_Save", path)))
 
     def close(self) -> None:
         if self.handle:
@@ -84,10 +111,16 @@ class VirtualClock:
     def __exit__(self, *exc) -> None:
         self.close()
 
+    @property
+    def kind(self) -> int:
+        kind = ctypes.c_int()
+        self._check("CLV_GetKind", self._lib.CLV_GetKind(self.handle, ctypes.byref(kind)))
+        return kind.value
+
     def set_password(self, password: Optional[str]) -> None:
-        """The password the clock checks at authentication (None: none)."""
+        """The password the clock checks at authentication (None: none; at most 8 characters)."""
         self._check("CLV_SetPassword", self._lib.CLV_SetPassword(
-            self.handle, None if password is None else password.encode("latin-1")))
+            self.handle, _text_in("CLV_SetPassword", "password", password, max_chars=8, optional=True)))
 
     @property
     def time(self) -> Optional[datetime]:
@@ -98,45 +131,97 @@ class VirtualClock:
 
     @time.setter
     def time(self, value: Date) -> None:
-        self._check("CLV_SetClockTime", self._lib.CLV_SetClockTime(self.handle, _ole_in(value)))
+        self._check("CLV_SetClockTime",
+                    self._lib.CLV_SetClockTime(self.handle, _ole_in("CLV_SetClockTime", "date", value)))
 
     def freeze(self, frozen: bool = True) -> None:
         """Stops (or restarts) the clock's own time."""
-        self._check("CLV_FreezeClock", self._lib.CLV_FreezeClock(self.handle, int(frozen)))
+        self._check("CLV_FreezeClock", self._lib.CLV_FreezeClock(self.handle, int(bool(frozen))))
 
     def record_arrival(self, race_index: int, ring: Hex, date: Date) -> None:
-        """A bird with ring number ring arrived at date."""
-        self._check("CLV_RecordArrival",
-                    self._lib.CLV_RecordArrival(self.handle, race_index, _hex_in(ring), _ole_in(date)))
+        """A bird with ring number ring (12 hex digits) arrived at date (M: into the race at race_index)."""
+        f = "CLV_RecordArrival"
+        self._check(f, self._lib.CLV_RecordArrival(self.handle, _number_in(f, "raceIndex", race_index, 16),
+                                                   _hex_in(f, "ringHex", ring, 12), _ole_in(f, "date", date)))
+
+    def record_train_arrival(self, train_index: int, ring: Hex, date: Date) -> None:
+        """M clock: a bird of the training flight at train_index arrived at date."""
+        f = "CLV_RecordTrainArrival"
+        self._check(f, self._lib.CLV_RecordTrainArrival(self.handle, _number_in(f, "trainIndex", train_index, 16),
+                                                        _hex_in(f, "ringHex", ring, 12), _ole_in(f, "date", date)))
 
     def arrival_count(self, race_index: int = 0) -> int:
         count = _U32()
-        self._check("CLV_GetArrivalCount",
-                    self._lib.CLV_GetArrivalCount(self.handle, race_index, ctypes.byref(count)))
+        f = "CLV_GetArrivalCount"
+        self._check(f, self._lib.CLV_GetArrivalCount(self.handle, _number_in(f, "raceIndex", race_index, 16),
+                                                     ctypes.byref(count)))
         return count.value
 
     def stored_record(self, race_index: int, record_index: int, v_key: bytes) -> str:
         """The arrival as the host stores it: 96 hex digits, sealed over v_key (8 bytes)."""
         text = ctypes.create_string_buffer(97)
-        self._check("CLV_GetStoredRecord", self._lib.CLV_GetStoredRecord(
-            self.handle, race_index, record_index, _bytes_in(v_key, 8, "v_key"), text))
+        f = "CLV_GetStoredRecord"
+        self._check(f, self._lib.CLV_GetStoredRecord(
+            self.handle, _number_in(f, "raceIndex", race_index, 16), _number_in(f, "recordIndex", record_index, 16),
+            _bytes_in(f, "vKey", v_key, 8), text))
         return text.value.decode("ascii")
 
     def masked_record(self, race_index: int, record_index: int) -> str:
         """The arrival as a 24-byte masked record: 48 hex digits."""
         text = ctypes.create_string_buffer(49)
-        self._check("CLV_GetMaskedRecord",
-                    self._lib.CLV_GetMaskedRecord(self.handle, race_index, record_index, text))
+        f = "CLV_GetMaskedRecord"
+        self._check(f, self._lib.CLV_GetMaskedRecord(
+            self.handle, _number_in(f, "raceIndex", race_index, 16), _number_in(f, "recordIndex", record_index, 16),
+            text))
         return text.value.decode("ascii")
+
+    def set_card_data(self, card: Hex) -> None:
+        """S and H clocks: the 16 card bytes SKS_ReadCard reads (32 hex digits or 16 bytes)."""
+        self._check("CLV_SetCardData",
+                    self._lib.CLV_SetCardData(self.handle, _hex_in("CLV_SetCardData", "cardHex", card, 32)))
 
     def set_fault(self, fault: int, value: int = 0) -> None:
         """Arms a fault (FAULT_) for the next exchange."""
-        self._check("CLV_SetFault", self._lib.CLV_SetFault(self.handle, fault, value))
+        f = "CLV_SetFault"
+        self._check(f, self._lib.CLV_SetFault(self.handle, _number_in(f, "fault", fault, 31),
+                                              _number_in(f, "value", value, 32)))
+
+    def log_count(self) -> int:
+        """M clock: the number of the newest event-log entry (0 for none)."""
+        count = _U32()
+        self._check("CLV_GetLogCount", self._lib.CLV_GetLogCount(self.handle, ctypes.byref(count)))
+        return count.value
+
+    def log_entry(self, log_no: int) -> LogEntry:
+        """M clock: event-log entry log_no (from 1)."""
+        kind, date, data = ctypes.c_ubyte(), ctypes.c_double(), ctypes.create_string_buffer(51)
+        f = "CLV_GetLogEntry"
+        self._check(f, self._lib.CLV_GetLogEntry(self.handle, _number_in(f, "logNo", log_no, 32), ctypes.byref(kind),
+                                                 ctypes.byref(date), data))
+        return LogEntry(log_no, kind.value, _ole_out(date.value), data.value.decode("ascii"))
+
+
+def _path_in(function: str, path: PathLike) -> bytes:
+    try:
+        raw = os.fsencode(path)
+    except TypeError:
+        raise ArgumentError(function, "path", f"must be a path, got {type(path).__name__}") from None
+    if b"\0" in raw or not raw:
+        raise ArgumentError(function, "path", "must be a non-empty path without NUL characters")
+    return raw
+
+
+def error_text(binding: Binding, code: int) -> str:
+    """CLV_ErrorText: the stand-in's words for an error code."""
+    return _functions(binding).CLV_ErrorText(_number_in("CLV_ErrorText", "code", code, 31)).decode("latin-1")
 
 
 def available(binding: Binding) -> bool:
     """Whether this ClockLink opens virtual clocks."""
-    lib = _functions(binding)
+    lib = binding.clocklink
+    if not hasattr(lib, "CLV_Open"):
+        return False
+    _functions(binding)
     handle = lib.CLV_Open(KIND_M)
     if handle:
         lib.CLV_Close(handle)
@@ -145,14 +230,6 @@ def available(binding: Binding) -> bool:
 
 # ---- Virtual ring reader (the stand-in RingReader's RRV_ functions) ------------
 
-_READER_SIGNATURES = {
-    "RRV_Open": (_U32, ()),
-    "RRV_Close": (None, (_U32,)),
-    "RRV_PutTag": (ctypes.c_int, (_U32, ctypes.c_char_p)),
-    "RRV_TakeTag": (ctypes.c_int, (_U32,)),
-}
-
-
 def _reader_functions(binding: Binding):
     lib = getattr(binding, "_ringreader", None)
     if lib is None:
@@ -160,9 +237,7 @@ def _reader_functions(binding: Binding):
         folder = os.path.dirname(binding.library_path)
         path = os.environ.get("SKYLARK_RINGREADER") or (os.path.join(folder, name) if folder else name)
         lib = ctypes.WinDLL(path) if sys.platform == "win32" else ctypes.CDLL(path)
-        for fname, (restype, argtypes) in _READER_SIGNATURES.items():
-            fn = getattr(lib, fname)
-            fn.restype, fn.argtypes = restype, argtypes
+        _declare(lib, "ringreader")
         binding._ringreader = lib
     return lib
 
@@ -176,12 +251,26 @@ class VirtualReader:
 
     def put_tag(self, uid: bytes) -> None:
         """Puts the tag with this 4-byte UID into the field."""
-        if not self._lib.RRV_PutTag(self.handle, _bytes_in(uid, 4, "uid")):
+        if not self._lib.RRV_PutTag(self.handle, _bytes_in("RRV_PutTag", "uid4", uid, 4)):
             raise VirtualClockError("RRV_PutTag", 0, "the field already holds a tag")
 
     def take_tag(self) -> None:
         if not self._lib.RRV_TakeTag(self.handle):
             raise VirtualClockError("RRV_TakeTag", 0, "the field is empty")
+
+    def read_tag_page(self, page: int, uid: Optional[bytes] = None) -> bytes:
+        """What page (0 to 15) of a tag holds, read directly (uid None: the tag in the field)."""
+        data = (ctypes.c_ubyte * 4)()
+        f = "RRV_ReadTagPage"
+        if not self._lib.RRV_ReadTagPage(self.handle, None if uid is None else _bytes_in(f, "uid4", uid, 4),
+                                         _number_in(f, "page", page, 32), data):
+            raise VirtualClockError(f, 0, "no such tag or page")
+        return bytes(data)
+
+    def fail_next_write(self, fault: int) -> None:
+        """The tag's next page write fails (RRV_WRITE_REFUSED) or is lost (RRV_WRITE_LOST)."""
+        if not self._lib.RRV_FailNextWrite(self.handle, _number_in("RRV_FailNextWrite", "fault", fault, 31)):
+            raise VirtualClockError("RRV_FailNextWrite", 0, "no tag in the field, or an unknown fault")
 
     def close(self) -> None:
         if self.handle:
