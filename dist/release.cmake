@@ -10,14 +10,22 @@ file(REMOVE_RECURSE "${_stage}")
 file(MAKE_DIRECTORY "${_stage}/${NAME}-debug/bin")
 execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${_stage}/${NAME}"
                 OUTPUT_QUIET RESULT_VARIABLE _rc)
-if(NOT _rc EQUAL 0)
+# The stand-ins come along in their own folder, lib/skylark/standins/, so
+# that copying bin/ never puts them where the real DLLs belong.
+execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${_stage}/${NAME}"
+                --component standins OUTPUT_QUIET RESULT_VARIABLE _rc2)
+if(NOT _rc EQUAL 0 OR NOT _rc2 EQUAL 0)
   message(FATAL_ERROR "install into ${_stage}/${NAME} failed")
 endif()
 
-file(GLOB _dlls "${_stage}/${NAME}/bin/*.dll")
-foreach(_dll IN LISTS _dlls)
+# Each DLL's debug information at the same place in the debug archive.
+file(GLOB_RECURSE _dlls RELATIVE "${_stage}/${NAME}" "${_stage}/${NAME}/*.dll")
+foreach(_rel IN LISTS _dlls)
+  set(_dll "${_stage}/${NAME}/${_rel}")
   get_filename_component(_file "${_dll}" NAME)
-  set(_debug "${_stage}/${NAME}-debug/bin/${_file}.debug")
+  set(_debug "${_stage}/${NAME}-debug/${_rel}.debug")
+  get_filename_component(_debugdir "${_debug}" DIRECTORY)
+  file(MAKE_DIRECTORY "${_debugdir}")
   execute_process(COMMAND ${OBJCOPY} --only-keep-debug "${_dll}" "${_debug}" RESULT_VARIABLE _rc1)
   execute_process(COMMAND ${OBJCOPY} --strip-all "--add-gnu-debuglink=${_debug}" "${_dll}"
                   RESULT_VARIABLE _rc2)
