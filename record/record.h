@@ -21,6 +21,20 @@ struct DesSchedule;
 // The record key's DES schedule, packed for the rounds; built once.
 const DesSchedule& recordKey();
 
+// Which check a stored record passed or failed: the chain check runs first,
+// the body check only after it has passed.
+enum class RecordCheck { passed, chainFailed, bodyFailed };
+
+// The checks on a record's 48 bytes: decrypts bytes 0..39 in place under the
+// record key and proves them with the chain check (seeded with vKey) and
+// the body check under verify, ClockLink's verification key packed once.
+RecordCheck checkRecordBytes(const std::uint8_t vKey[8], std::uint8_t rec[kRecordSize],
+                             const DesSchedule& verify);
+
+// parseRecord, saying which check failed.
+RecordCheck checkRecord(const std::uint8_t vKey[8], const char* recordText, const CDesKey& verifyKey,
+                        char* outText);
+
 // Decrypts the record in recordText (hex) under the record key and proves it
 // with the chain check (seeded with vKey, under verifyKey) and the body
 // check. On success writes the 40 plain bytes as 80 hex digits and a NUL into
