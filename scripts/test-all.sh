@@ -3,7 +3,10 @@
 # x86-64 and for Windows i686, and runs every test: native, sanitizer, Wine
 # (x86-64 and, where the kernel runs 32-bit programs, i686), the binary
 # interface checks and hosts of both import library formats, the installed
-# tree's consumers and the release archives.
+# tree's consumers and the release archives; then the bindings, the
+# reliability stages and the packages (wheels, NuGet, Debian), each built,
+# installed and used. The summary at the end names every build and stage and
+# whether it passed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -74,6 +77,7 @@ run_stage() {  # name, command...
 }
 run_stage bindings bash scripts/test-bindings.sh build/native
 run_stage reliability bash scripts/reliability.sh
+run_stage packages bash scripts/test-packages.sh
 
 echo "== summary ($(( SECONDS / 60 )) min $(( SECONDS % 60 )) s)"
 printf '  %s\n' "${stages[@]}"

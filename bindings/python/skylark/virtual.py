@@ -233,9 +233,7 @@ def available(binding: Binding) -> bool:
 def _reader_functions(binding: Binding):
     lib = getattr(binding, "_ringreader", None)
     if lib is None:
-        name = "RingReader.dll" if sys.platform == "win32" else "libringreader.so"
-        folder = os.path.dirname(binding.library_path)
-        path = os.environ.get("SKYLARK_RINGREADER") or (os.path.join(folder, name) if folder else name)
+        path = binding.ringreader_path  # the RingReader loaded under the library
         lib = ctypes.WinDLL(path) if sys.platform == "win32" else ctypes.CDLL(path)
         _declare(lib, "ringreader")
         binding._ringreader = lib
