@@ -1,5 +1,5 @@
 // Exports: the hex and BCD date codecs.
-#include "api/skylark.h"
+#include "skylark/skylark.h"
 #include "frame/codec.h"
 
 extern "C" {

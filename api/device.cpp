@@ -1,5 +1,5 @@
 // Exports: device, security and record decoding (SK_).
-#include "api/skylark.h"
+#include "skylark/skylark.h"
 #include "record/record.h"
 #include "security/auth.h"
 #include "security/device_control.h"

@@ -1,6 +1,6 @@
 // Exports: the H clock (SKH_). Four run the S clock's functions under
 // another name.
-#include "api/skylark.h"
+#include "skylark/skylark.h"
 #include "clock/hclock.h"
 #include "clock/sclock.h"
 

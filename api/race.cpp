@@ -1,5 +1,5 @@
 // Exports: M clock races and training flights (SKM_).
-#include "api/skylark.h"
+#include "skylark/skylark.h"
 #include "clock/race.h"
 #include "clock/race_query.h"
 #include "clock/race_record.h"

@@ -1,5 +1,5 @@
 // Exports: the M clock's ring registry, event log and settings (SKM_).
-#include "api/skylark.h"
+#include "skylark/skylark.h"
 #include "clock/event_log.h"
 #include "clock/registry.h"
 #include "clock/settings.h"

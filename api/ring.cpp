@@ -1,5 +1,5 @@
 // Exports: ring tags (SKR_).
-#include "api/skylark.h"
+#include "skylark/skylark.h"
 #include "ring/ring_tag.h"
 
 extern "C" {

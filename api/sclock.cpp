@@ -1,5 +1,5 @@
 // Exports: the S clock (SKS_).
-#include "api/skylark.h"
+#include "skylark/skylark.h"
 #include "clock/sclock.h"
 
 extern "C" {

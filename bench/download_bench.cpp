@@ -11,11 +11,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "api/skylark.h"
+#include "skylark/skylark.h"
 #include "frame/clocklink.h"
 #include "frame/commands.h"
 #include "security/download.h"
-#include "standins/include/virtual_clock.h"
+#include "skylark/virtual_clock.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "api/skylark.h"
+#include "skylark/skylark.h"
 #include "standins/clocklink/verify_key.h"
 #include "security/constants.h"
 

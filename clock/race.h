@@ -2,7 +2,7 @@
 // and remove races, and the depose command. One user command each, no reply.
 #pragma once
 
-#include "api/skylark_types.h"
+#include "skylark/skylark_types.h"
 
 namespace skylark {
 

@@ -2,7 +2,7 @@
 // figures, one card of a race. Each is one class-0 read of exact length.
 #pragma once
 
-#include "api/skylark_types.h"
+#include "skylark/skylark_types.h"
 
 namespace skylark {
 

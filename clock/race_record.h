@@ -1,7 +1,7 @@
 // The verified download of one arrival record of a race.
 #pragma once
 
-#include "api/skylark_types.h"
+#include "skylark/skylark_types.h"
 
 namespace skylark {
 

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "api/skylark_types.h"
+#include "skylark/skylark_types.h"
 
 namespace skylark {
 

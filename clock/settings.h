@@ -3,7 +3,7 @@
 // command and written with the class-1 command of the same code.
 #pragma once
 
-#include "api/skylark_types.h"
+#include "skylark/skylark_types.h"
 
 namespace skylark {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "api/skylark_types.h"
+#include "skylark/skylark_types.h"
 
 namespace skylark {
 

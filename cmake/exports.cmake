@@ -81,7 +81,7 @@ foreach(_i RANGE ${_last})
 endforeach()
 
 # The header's version macros and the list carry the project version.
-file(STRINGS "${CMAKE_SOURCE_DIR}/api/skylark.h" _macros REGEX "^#define SKYLARK_VERSION")
+file(STRINGS "${CMAKE_SOURCE_DIR}/include/skylark/skylark.h" _macros REGEX "^#define SKYLARK_VERSION")
 set(_header_version "")
 foreach(_part MAJOR MINOR PATCH)
   string(REGEX MATCH "SKYLARK_VERSION_${_part} ([0-9]+)" _m "${_macros}")
@@ -90,10 +90,10 @@ endforeach()
 list(JOIN _header_version "." _header_version)
 string(REGEX MATCH "SKYLARK_VERSION \"([^\"]*)\"" _m "${_macros}")
 if(NOT _header_version STREQUAL PROJECT_VERSION OR NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
-  message(FATAL_ERROR "api/skylark.h gives version ${_header_version} (\"${CMAKE_MATCH_1}\"), "
+  message(FATAL_ERROR "include/skylark/skylark.h gives version ${_header_version} (\"${CMAKE_MATCH_1}\"), "
                       "the project is ${PROJECT_VERSION}")
 endif()
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/api/skylark.h")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/include/skylark/skylark.h")
 if(NOT SKYLARK_LIST_VERSION STREQUAL PROJECT_VERSION)
   message(FATAL_ERROR "api/exports.json is for version ${SKYLARK_LIST_VERSION}, "
                       "the project is ${PROJECT_VERSION}")

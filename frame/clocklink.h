@@ -1,19 +1,18 @@
 // ClockLink, the closed library that owns the channel to a clock: only what
 // this library uses, with the exact names and calling convention it exports.
+// IFD_GetErrCode, which hosts call too, is in the installed clocklink.h.
 #pragma once
 
-#include "api/skylark_types.h"
+#include "skylark/clocklink.h"
+#include "skylark/skylark_types.h"
 
 #if defined(_WIN32)
 #  if defined(CLOCKLINK_BUILDING)
-#    define CLOCKLINK_FUNC __declspec(dllexport)
 #    define CLOCKLINK_DATA
 #  else
-#    define CLOCKLINK_FUNC
 #    define CLOCKLINK_DATA __declspec(dllimport)
 #  endif
 #else
-#  define CLOCKLINK_FUNC __attribute__((visibility("default")))
 #  define CLOCKLINK_DATA __attribute__((visibility("default")))
 #endif
 
@@ -43,9 +42,6 @@ CLOCKLINK_FUNC BOOL16 SKAPI_CALL IFD_SetCommKey(SK_ULONG handle, unsigned char* 
 
 // Non-zero while the channel holds a usable comm key.
 CLOCKLINK_FUNC BOOL16 SKAPI_CALL IFD_IsCommKeyValid(SK_ULONG handle);
-
-// The code of the last failure on the channel.
-CLOCKLINK_FUNC SK_ULONG SKAPI_CALL IFD_GetErrCode(SK_ULONG handle);
 
 }  // extern "C"
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "frame/calendar.h"
+#include "base/calendar.h"
 #include "os/os.h"
 
 namespace skylark {

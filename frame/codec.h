@@ -5,9 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace skylark {
+#include "base/calendar.h"
 
-struct DateTime;
+namespace skylark {
 
 // Width of a BCD date-time field: YY MM DD hh mm ss.
 inline constexpr std::size_t kBcdDateSize = 6;

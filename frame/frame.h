@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <type_traits>
 
-#include "api/skylark_types.h"
+#include "skylark/skylark_types.h"
 #include "frame/commands.h"
 #include "frame/fields.h"
 

@@ -8,7 +8,7 @@
 //    range that encodes back to them.
 #include <cmath>
 
-#include "api/skylark.h"
+#include "skylark/skylark.h"
 #include "fuzz_support.h"
 
 namespace {

@@ -5,7 +5,7 @@
 //    race key once its first command succeeded).
 //  - Non-zero: hex outputs upper case, NUL at their stated length, nothing
 //    written beyond; other texts NUL-terminated within their size.
-#include "api/skylark.h"
+#include "skylark/skylark.h"
 #include "clock_answers.h"
 
 namespace {

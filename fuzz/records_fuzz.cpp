@@ -6,49 +6,22 @@
 //  - A genuine record is accepted with its plain bytes; with any one bit of
 //    its 48 bytes changed it is refused.
 //  - SK_ParseRecordInfo2 and 3 always give -1 and the same 48 digits.
-#include "api/skylark.h"
-#include "frame/clocklink.h"
+#include "skylark/skylark.h"
 #include "fuzz_support.h"
 #include "security/constants.h"
 #include "security/des.h"
+#include "tests/record_sealer.h"
 
 namespace {
 
-using skylark::desDecrypt;
 using skylark::desEncrypt;
-
-std::string hexOf(const std::uint8_t* b, std::size_t n) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string s;
-    for (std::size_t i = 0; i < n; ++i) {
-        s += digits[b[i] >> 4];
-        s += digits[b[i] & 15];
-    }
-    return s;
-}
+using test::hexText;
 
 // The stored form of 40 plain bytes under vKey: body check value written
 // into bytes 8-11, five blocks encrypted, the chain check value behind them.
 void makeGenuine(std::uint8_t plain[40], const std::uint8_t vKey[8], std::uint8_t rec[48]) {
-    std::uint8_t b[8] = {plain[0], plain[1], plain[2], plain[3], plain[4], plain[5],
-                         std::uint8_t(plain[12] ^ plain[22]), std::uint8_t(plain[13] ^ plain[23])};
-    desEncrypt(b, b, s_verifykey);
-    b[0] ^= plain[14] ^ plain[24];
-    b[1] ^= plain[15] ^ plain[25];
-    for (int i = 0; i < 6; ++i) b[2 + i] ^= plain[16 + i];
-    desEncrypt(b, b, s_verifykey);
-    std::memcpy(plain + 8, b, 4);
-
-    std::uint8_t chain[8];
-    for (int i = 0; i < 8; ++i) chain[i] = plain[i] ^ std::uint8_t(vKey[i] << 1);
-    desDecrypt(chain, chain, s_verifykey);
-    for (int at = 8; at < 40; at += 8) {
-        for (int i = 0; i < 8; ++i) chain[i] ^= plain[at + i];
-        desDecrypt(chain, chain, s_verifykey);
-    }
-    const CDesKey recordKey(skylark::kRecordKey);
-    for (int at = 0; at < 40; at += 8) desEncrypt(plain + at, rec + at, recordKey);
-    std::memcpy(rec + 40, chain, 8);
+    test::setBodyCheck(plain);
+    test::seal(plain, vKey, rec);
 }
 
 void arbitrary(fuzz::Input& in) {
@@ -90,12 +63,12 @@ void genuine(fuzz::Input& in) {
     if (flip < 384) rec[flip / 8] ^= std::uint8_t(0x80 >> (flip % 8));
 
     fuzz::Out<81> out;
-    const BOOL16 r = SK_ParseRecordInfo(vKey, hexOf(rec, 48).c_str(), out.text());
+    const BOOL16 r = SK_ParseRecordInfo(vKey, hexText(rec, 48).c_str(), out.text());
     if (flip < 384) {
         fuzz::check(r == 0 && out.untouched(), "one changed bit: refused, output untouched");
     } else {
         fuzz::check(r == -1 && out.isHex(80), "genuine record accepted");
-        fuzz::check(hexOf(plain, 40) == out.text(), "genuine record gives its plain bytes");
+        fuzz::check(hexText(plain, 40) == out.text(), "genuine record gives its plain bytes");
     }
 }
 

@@ -3,7 +3,7 @@
 //  - Result 0: outputs untouched; -1: hex outputs of their stated length.
 //  - On an undisturbed reader, a ring and race number that SKR_FormatCard
 //    accepted read back unchanged with SKR_ReadCard.
-#include "api/skylark.h"
+#include "skylark/skylark.h"
 #include "fuzz_support.h"
 #include "standins/ringreader/test_reader.h"
 

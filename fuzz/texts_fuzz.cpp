@@ -8,7 +8,7 @@
 //  - A lookup that fails leaves its output untouched.
 #include <map>
 
-#include "api/skylark.h"
+#include "skylark/skylark.h"
 #include "fuzz_support.h"
 #include "standins/clocklink/test_clock.h"
 #include "standins/ringreader/test_reader.h"

@@ -6,17 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace skylark {
+#include "base/calendar.h"
 
-// A calendar date and time of day in whole seconds.
-struct DateTime {
-    int year;
-    int month;   // 1..12
-    int day;     // 1..31
-    int hour;    // 0..23
-    int minute;  // 0..59
-    int second;  // 0..59
-};
+namespace skylark {
 
 // Splits an OLE Automation date into its fields, rounded to whole seconds.
 // False when the date lies outside the convertible range.

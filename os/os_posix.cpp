@@ -11,7 +11,7 @@
 #include <ctime>
 #include <mutex>
 
-#include "frame/calendar.h"
+#include "base/calendar.h"
 #include "os/os.h"
 
 namespace skylark {

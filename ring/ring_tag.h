@@ -3,7 +3,7 @@
 // Results are -1 on success and 0 on failure.
 #pragma once
 
-#include "api/skylark_types.h"
+#include "skylark/skylark_types.h"
 
 namespace skylark {
 

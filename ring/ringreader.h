@@ -3,7 +3,7 @@
 // Every result is judged on all 32 bits: non-zero is success.
 #pragma once
 
-#include "api/skylark_types.h"
+#include "skylark/skylark_types.h"
 
 #if defined(_WIN32)
 #  if defined(RINGREADER_BUILDING)

@@ -5,7 +5,9 @@ set -euo pipefail
 
 native=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev libssl-dev nlohmann-json3-dev
         python3 pkgconf)
-native+=(libcli11-dev)  # skylark-records' command line
+native+=(libcli11-dev)  # skylark-records' and skylark-vclock's command line
+native+=(libgeographiclib-dev)  # the virtual clocks' race-day distances
+native+=(python3-jsonschema)  # checks the clock file examples against their schema
 # clang, lld and llvm: the Microsoft-format import libraries and the host
 # linked with lld-link; wine32 runs the i686 build where the kernel can.
 windows=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 wine32:i386 clang lld llvm)

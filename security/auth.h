@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "api/skylark_types.h"
+#include "skylark/skylark_types.h"
 
 class CDesKey;
 

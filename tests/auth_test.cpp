@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "api/skylark.h"
+#include "skylark/skylark.h"
 #include "security/auth.h"
 #include "security/des.h"
 #include "support.h"

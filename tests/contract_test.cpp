@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "api/skylark.h"
+#include "skylark/skylark.h"
 #include "support.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <functional>
 
-#include "api/skylark.h"
+#include "skylark/skylark.h"
 #include "frame/codec.h"
 #include "os/os.h"
 #include "standins/clocklink/verify_key.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "api/skylark.h"
+#include "skylark/skylark.h"
 #include "support.h"
 
 namespace {

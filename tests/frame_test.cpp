@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "api/skylark.h"
+#include "skylark/skylark.h"
 #include "frame/clocklink.h"
 #include "frame/frame.h"
 #include "support.h"

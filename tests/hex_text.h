@@ -3,6 +3,7 @@
 // the end-to-end suites, which see nothing else of the library's insides.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -32,15 +33,17 @@ inline Bytes hex(const std::string& text) {
     return out;
 }
 
-// Upper-case hex text of bytes.
-inline std::string hexText(const Bytes& bytes) {
+// Upper-case hex text of len bytes.
+inline std::string hexText(const std::uint8_t* data, std::size_t len) {
     static const char kDigits[] = "0123456789ABCDEF";
     std::string out;
-    for (const std::uint8_t b : bytes) {
-        out += kDigits[b >> 4];
-        out += kDigits[b & 15];
+    for (std::size_t i = 0; i < len; ++i) {
+        out += kDigits[data[i] >> 4];
+        out += kDigits[data[i] & 15];
     }
     return out;
 }
+
+inline std::string hexText(const Bytes& bytes) { return hexText(bytes.data(), bytes.size()); }
 
 }  // namespace test

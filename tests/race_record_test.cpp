@@ -5,7 +5,7 @@
 #include <cstring>
 #include <set>
 
-#include "api/skylark.h"
+#include "skylark/skylark.h"
 #include "support.h"
 #include "frame/clocklink.h"
 

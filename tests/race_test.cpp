@@ -1,7 +1,7 @@
 // M clock races: the commands that change the race table and the reads of it.
 #include <gtest/gtest.h>
 
-#include "api/skylark.h"
+#include "skylark/skylark.h"
 #include "export_names.h"
 #include "support.h"
 

@@ -7,7 +7,8 @@
 #include <cstring>
 #include <string>
 
-#include "api/skylark.h"
+#include "skylark/skylark.h"
+#include "record_sealer.h"
 #include "security/des.h"
 #include "support.h"
 
@@ -19,36 +20,18 @@ using test::hexText;
 using test::Outputs;
 
 using test::kTestVerifyKey;
-const Bytes kRecordKey = hex("A4 1F 6B D2 37 8E C5 49");  // = the comm key constant
+const std::uint8_t kRecordKey[8] = {0xA4, 0x1F, 0x6B, 0xD2, 0x37, 0x8E, 0xC5, 0x49};  // = the comm key constant
 
-// Sets plain bytes 8..11 to the body check value of the others.
+// 40 plain bytes with their body check value (test::setBodyCheck).
 Bytes withBodyCheck(Bytes p, const CDesKey& verify) {
-    std::uint8_t v[8] = {p[0], p[1], p[2], p[3], p[4], p[5],
-                         std::uint8_t(p[12] ^ p[22]), std::uint8_t(p[13] ^ p[23])};
-    skylark::desEncrypt(v, v, verify);
-    v[0] ^= std::uint8_t(p[14] ^ p[24]);
-    v[1] ^= std::uint8_t(p[15] ^ p[25]);
-    for (int i = 0; i < 6; ++i) v[2 + i] ^= p[16 + i];
-    skylark::desEncrypt(v, v, verify);
-    std::memcpy(&p[8], v, 4);
+    test::setBodyCheck(p.data(), verify);
     return p;
 }
 
-// The stored record of 40 plain bytes: each block encrypted under the record
-// key, followed by the decryption chain over the plain blocks, the first
-// carrying vKey shifted left by one bit.
+// The stored record of 40 plain bytes (test::seal).
 Bytes seal(const Bytes& plain, const Bytes& vKey, const CDesKey& verify) {
-    std::uint8_t chain[8];
-    for (int i = 0; i < 8; ++i) chain[i] = std::uint8_t(plain[i] ^ std::uint8_t(vKey[i] << 1));
-    skylark::desDecrypt(chain, chain, verify);
-    for (int at = 8; at < 40; at += 8) {
-        for (int i = 0; i < 8; ++i) chain[i] ^= plain[at + i];
-        skylark::desDecrypt(chain, chain, verify);
-    }
-    const CDesKey recordKey(kRecordKey.data());
     Bytes record(48);
-    for (int at = 0; at < 40; at += 8) skylark::desEncrypt(&plain[at], &record[at], recordKey);
-    std::memcpy(&record[40], chain, 8);
+    test::seal(plain.data(), vKey.data(), record.data(), verify, kRecordKey);
     return record;
 }
 

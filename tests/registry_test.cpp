@@ -2,7 +2,7 @@
 // failures, against the test clock.
 #include <gtest/gtest.h>
 
-#include "api/skylark.h"
+#include "skylark/skylark.h"
 #include "support.h"
 
 namespace {

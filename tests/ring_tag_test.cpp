@@ -6,7 +6,7 @@
 #include <ostream>
 #include <string>
 
-#include "api/skylark.h"
+#include "skylark/skylark.h"
 #include "ring/crc8.h"
 #include "ring/tag_frame.h"
 #include "support.h"

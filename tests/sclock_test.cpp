@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "api/skylark.h"
+#include "skylark/skylark.h"
 #include "support.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "api/skylark.h"
+#include "skylark/skylark.h"
 #include "clock/setting_texts.h"
 #include "support.h"
 

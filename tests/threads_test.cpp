@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "api/skylark.h"
-#include "standins/include/virtual_clock.h"
+#include "skylark/skylark.h"
+#include "skylark/virtual_clock.h"
 #include "standins/ringreader/test_reader.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // M clock training flights: the commands, the reads, the site values.
 #include <gtest/gtest.h>
 
-#include "api/skylark.h"
+#include "skylark/skylark.h"
 #include "support.h"
 
 namespace {

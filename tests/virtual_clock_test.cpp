@@ -9,10 +9,10 @@
 #include <sstream>
 #include <string>
 
-#include "api/skylark.h"
+#include "skylark/skylark.h"
 #include "frame/clocklink.h"
 #include "security/constants.h"
-#include "standins/include/virtual_clock.h"
+#include "skylark/virtual_clock.h"
 
 namespace {
 

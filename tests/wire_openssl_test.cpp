@@ -14,7 +14,7 @@
 #include <ctime>
 #include <string>
 
-#include "api/skylark.h"
+#include "skylark/skylark.h"
 #include "clock/race_record.h"
 #include "clock/sclock.h"
 #include "os/os.h"

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "api/skylark.h"
+#include "skylark/skylark.h"
 #include "standins/clocklink/test_clock.h"
 
 int main() {

@@ -1,66 +1,141 @@
-// The virtual clocks of the stand-in ClockLink (CLV_ functions), for tests
-// and demonstrations without hardware.
+// The stand-ins' virtual devices (Standins.cs declares their C API): a
+// virtual clock behind our ClockLink and a virtual ring reader behind our
+// RingReader, each IDisposable, their arguments checked as the exports' are.
 using System;
 using System.Runtime.InteropServices;
 using System.Text;
 
 namespace Skylark
 {
-    public sealed class VirtualClock : IDisposable
+    /// <summary>A CLV_ or RRV_ function refused; Code is its CLV_ERR_ code (0 for RRV_).</summary>
+    public class VirtualClockException : Exception
     {
-        public const int KindM = 1, KindS = 2, KindH = 3;
-        public const int FaultTamper = 1;
-        public const uint ErrBadProof = 130, ErrNotAuthenticated = 129;
+        public string Function { get; }
+        public int Code { get; }
+        public string Name { get; }
 
-        const string Lib = ClockLink.Library;
-        const CallingConvention Std = CallingConvention.StdCall;
+        public VirtualClockException(string function, int code, string text)
+            : base(function + ": " + text + (code != 0 ? " (" + Check.ErrorName((uint)code) + ", " + code + ")" : ""))
+        {
+            Function = function;
+            Code = code;
+            Name = code != 0 ? Check.ErrorName((uint)code) : null;
+        }
+    }
 
-        [DllImport(Lib, CallingConvention = Std)] static extern uint CLV_Open(int kind);
-        [DllImport(Lib, CallingConvention = Std)] static extern int CLV_Close(uint h);
-        [DllImport(Lib, CallingConvention = Std, CharSet = CharSet.Ansi)] static extern int CLV_SetPassword(uint h, string password);
-        [DllImport(Lib, CallingConvention = Std)] static extern int CLV_FreezeClock(uint h, int frozen);
-        [DllImport(Lib, CallingConvention = Std, CharSet = CharSet.Ansi)] static extern int CLV_RecordArrival(uint h, uint race, string ring, double date);
-        [DllImport(Lib, CallingConvention = Std, CharSet = CharSet.Ansi)] static extern int CLV_GetStoredRecord(uint h, uint race, uint record, byte[] vKey, StringBuilder text);
-        [DllImport(Lib, CallingConvention = Std)] static extern int CLV_SetFault(uint h, int fault, uint value);
+    /// <summary>A virtual clock of our ClockLink; every CLV_ function on an open clock is a method
+    /// (Devices.cs: CLV_SetSeed -> SetSeed); the members here read more naturally.</summary>
+    public sealed partial class VirtualClock : IDisposable
+    {
+        public const int KindM = Clv.KIND_M, KindS = Clv.KIND_S, KindH = Clv.KIND_H;
 
         public uint Handle { get; private set; }
 
+        VirtualClock(uint handle) { Handle = handle; }
+
+        /// <summary>A fresh clock of a kind (KindM, KindS, KindH).</summary>
         public VirtualClock(int kind)
         {
-            Handle = CLV_Open(kind);
-            if (Handle == 0) throw new InvalidOperationException("this ClockLink opens no virtual clocks");
+            if (kind != KindM && kind != KindS && kind != KindH)
+                throw new SkylarkArgumentException("CLV_Open", "kind", "must be KindM, KindS or KindH (1, 2, 3), got " + kind);
+            Handle = ClockLink.CLV_Open(kind);
+            if (Handle == 0) throw new VirtualClockException("CLV_Open", Clv.ERR_NO_CHANNEL, "no virtual clock opened");
+        }
+
+        /// <summary>The clock saved at path, its time run on by the time away (unless frozen).</summary>
+        public static VirtualClock Load(string path)
+        {
+            int err;
+            uint h = ClockLink.CLV_Load(CheckPath("CLV_Load", path), out err);
+            if (h == 0) throw new VirtualClockException("CLV_Load", err, Text(err));
+            return new VirtualClock(h);
         }
 
         /// <summary>Whether this ClockLink opens virtual clocks.</summary>
         public static bool Available()
         {
-            uint h = CLV_Open(KindM);
-            if (h != 0) CLV_Close(h);
-            return h != 0;
+            try
+            {
+                uint h = ClockLink.CLV_Open(KindM);
+                if (h != 0) ClockLink.CLV_Close(h);
+                return h != 0;
+            }
+            catch (EntryPointNotFoundException) { return false; }
         }
 
-        static void Check(string function, int code)
+        public static string Text(int code) { return Marshal.PtrToStringAnsi(ClockLink.CLV_ErrorText(code)); }
+
+        static string CheckPath(string function, string path)
         {
-            if (code != 0) throw new InvalidOperationException(function + " refused: " + code);
+            if (string.IsNullOrEmpty(path) || path.IndexOf('\0') >= 0)
+                throw new SkylarkArgumentException(function, "path", "must be a non-empty path without NUL characters");
+            return path;
         }
 
-        public void SetPassword(string password) { Check("CLV_SetPassword", CLV_SetPassword(Handle, password)); }
-        public void Freeze() { Check("CLV_FreezeClock", CLV_FreezeClock(Handle, 1)); }
-        public void RecordArrival(uint race, string ring, DateTime t)
+        static void Ok(string function, int code)
         {
-            Check("CLV_RecordArrival", CLV_RecordArrival(Handle, race, ring, t.ToOADate()));
+            if (code != 0) throw new VirtualClockException(function, code, Text(code));
         }
-        public string StoredRecord(uint race, uint record, byte[] vKey)
+
+        public int Kind { get { int k; Ok("CLV_GetKind", ClockLink.CLV_GetKind(Handle, out k)); return k; } }
+
+        public DateTime? Time
         {
+            get { double d; Ok("CLV_GetClockTime", ClockLink.CLV_GetClockTime(Handle, out d)); return OleDate.To(d); }
+            set { Ok("CLV_SetClockTime", ClockLink.CLV_SetClockTime(Handle, Check.Date("CLV_SetClockTime", "date", value.Value))); }
+        }
+
+        public void Freeze(bool frozen = true) { Ok("CLV_FreezeClock", ClockLink.CLV_FreezeClock(Handle, frozen ? 1 : 0)); }
+
+        public uint ArrivalCount(long race = 0)
+        {
+            uint n;
+            Ok("CLV_GetArrivalCount", ClockLink.CLV_GetArrivalCount(Handle, Check.Number("CLV_GetArrivalCount", "raceIndex", race, 16), out n));
+            return n;
+        }
+
+        public string StoredRecord(long race, long record, byte[] vKey)
+        {
+            const string f = "CLV_GetStoredRecord";
             var text = new StringBuilder(97);
-            Check("CLV_GetStoredRecord", CLV_GetStoredRecord(Handle, race, record, vKey, text));
+            Ok(f, ClockLink.CLV_GetStoredRecord(Handle, Check.Number(f, "raceIndex", race, 16), Check.Number(f, "recordIndex", record, 16),
+                                                Check.Bytes(f, "vKey", vKey, 8), text));
             return text.ToString();
         }
-        public void SetFault(int fault, uint value) { Check("CLV_SetFault", CLV_SetFault(Handle, fault, value)); }
+
+        public string MaskedRecord(long race, long record)
+        {
+            const string f = "CLV_GetMaskedRecord";
+            var text = new StringBuilder(49);
+            Ok(f, ClockLink.CLV_GetMaskedRecord(Handle, Check.Number(f, "raceIndex", race, 16), Check.Number(f, "recordIndex", record, 16), text));
+            return text.ToString();
+        }
+
+        public uint LogCount { get { uint n; Ok("CLV_GetLogCount", ClockLink.CLV_GetLogCount(Handle, out n)); return n; } }
 
         public void Dispose()
         {
-            if (Handle != 0) CLV_Close(Handle);
+            if (Handle != 0) ClockLink.CLV_Close(Handle);
+            Handle = 0;
+        }
+    }
+
+    /// <summary>A virtual ring reader; Handle is the reader argument of the SKR_ exports.</summary>
+    public sealed partial class VirtualReader : IDisposable
+    {
+        public uint Handle { get; private set; }
+
+        public VirtualReader() { Handle = RingReader.RRV_Open(); }
+
+        static void Ok(string function, int result)
+        {
+            if (result == 0)
+                throw new VirtualClockException(function, 0, "refused (unknown reader, no tag in the field, or no such tag, page or fault)");
+        }
+
+        public void Dispose()
+        {
+            if (Handle != 0) RingReader.RRV_Close(Handle);
             Handle = 0;
         }
     }

@@ -188,3 +188,121 @@ def test_vba(exports, vba7, win64, platform):
     for e in exports:
         for name, size in out_buffers(e):
             assert f"Public Const {e['name']}_{name}_Size As Long = {size}" in text
+
+
+# ---- The stand-ins' C API (api/standins.json) -------------------------------
+
+@pytest.fixture(scope="module")
+def standins():
+    import json
+    return json.loads((BINDINGS.parent / "api" / "standins.json").read_text())["functions"]
+
+
+STANDIN_PY = dict(PY, **{"CLV_ULONG": ctypes.c_uint32, "RRV_HANDLE": ctypes.c_uint32, "RRV_ULONG": ctypes.c_uint32,
+                         "CLV_ULONG*": ctypes.POINTER(ctypes.c_uint32), "int": ctypes.c_int,
+                         "int*": ctypes.POINTER(ctypes.c_int), "const char*": ctypes.c_char_p})
+
+
+def test_python_standins(standins):
+    sys.path.insert(0, str(BINDINGS / "python"))
+    from skylark import _tables
+    assert list(_tables.STANDIN_SIGNATURES) == [f["name"] for f in standins]
+    for f in standins:
+        library, restype, argtypes = _tables.STANDIN_SIGNATURES[f["name"]]
+        assert library == f["library"], f["name"]
+        assert restype == STANDIN_PY[f["result"]], f["name"]
+        assert list(argtypes) == [ctypes.POINTER(getattr(_tables, a["type"][:-1])) if a["encoding"] == "struct"
+                                  else STANDIN_PY[a["type"]] for a in f["args"]], f["name"]
+
+
+CS_STANDIN = {"SK_ULONG": "uint", "CLV_ULONG": "uint", "RRV_HANDLE": "uint", "RRV_ULONG": "uint",
+              "CLV_ULONG*": "out uint", "int": "int", "int*": "out int", "double": "double", "double*": "out double",
+              "const char*": "string", "char*": "StringBuilder", "const unsigned char*": "byte[]", "void": "void"}
+
+
+def test_csharp_standins(standins):
+    text = (BINDINGS / "csharp" / "Standins.cs").read_text()
+    found = {}
+    for m in re.finditer(r'\[DllImport\(Library, EntryPoint = "([^"]+)", ([^\]]*)\)\]\s*'
+                         r'public static extern (\w+(?:\[\])?) (\w+)\(([^)]*)\);', text):
+        entry, attrs, result, name, args = m.groups()
+        assert entry == name and "CallingConvention.StdCall" in attrs, name
+        found[name] = (result, [a.strip().rsplit(" ", 1)[0] for a in args.split(",") if a.strip()])
+    assert list(found) == [f["name"] for lib in ("clocklink", "ringreader") for f in standins if f["library"] == lib]
+    for f in standins:
+        result, args = found[f["name"]]
+        assert result == ("IntPtr" if f["result"] == "const char*" else CS_STANDIN[f["result"]]), f["name"]
+        want = [("out byte" if a["encoding"] == "number" else "[Out] byte[]") if a["type"] == "unsigned char*"
+                else "out " + a["type"][:-1] if a["encoding"] == "struct" else CS_STANDIN[a["type"]]
+                for a in f["args"]]
+        assert args == want, f["name"]
+
+
+PAS_STANDIN = {"SK_ULONG": "SK_ULONG", "CLV_ULONG": "SK_ULONG", "RRV_HANDLE": "SK_ULONG", "RRV_ULONG": "SK_ULONG",
+               "CLV_ULONG*": "PSK_ULONG", "int": "LongInt", "int*": "PLongInt", "double": "Double",
+               "double*": "PDouble", "const char*": "PAnsiChar", "char*": "PAnsiChar",
+               "const unsigned char*": "PByte", "unsigned char*": "PByte", "void": None}
+
+
+def test_pascal_standins(standins):
+    found = {}
+    for unit in ("clocklink.pas", "ringreader.pas"):
+        text = (BINDINGS / "pascal" / unit).read_text()
+        for m in re.finditer(r"(function|procedure) (\w+)\(([^)]*)\)(?:: (\w+))?; stdcall; "
+                             r"external (\w+) name '(\w+)';", text):
+            kind, name, params, result, lib, symbol = m.groups()
+            assert symbol == name and lib == ("ClockLinkLib" if unit == "clocklink.pas" else "RingReaderLib"), name
+            found[name] = (kind, [p.split(": ")[1] for p in params.split("; ") if p], result)
+    assert list(found) == [f["name"] for lib in ("clocklink", "ringreader") for f in standins if f["library"] == lib]
+    for f in standins:
+        kind, params, result = found[f["name"]]
+        assert (kind == "procedure") == (f["result"] == "void") and result == PAS_STANDIN[f["result"]], f["name"]
+        assert params == ["P" + a["type"][:-1] if a["encoding"] == "struct" else PAS_STANDIN[a["type"]]
+                          for a in f["args"]], f["name"]
+
+
+@pytest.mark.parametrize("vba7,win64", [(True, True), (True, False), (False, False)],
+                         ids=["VBA7 64-bit", "VBA7 32-bit", "VB6"])
+def test_vba_standins(standins, vba7, win64):
+    text = (BINDINGS / "vba" / "Standins.bas").read_text()
+    declared = {}
+    for line in vba_declarations(text, vba7, win64):
+        m = re.fullmatch(r'Public Declare (PtrSafe )?(Function|Sub) (\w+) Lib "(\w+\.dll)" Alias "(\w+)" '
+                         r'\((.*)\)(?: As (\w+))?', line)
+        assert m, line
+        ptrsafe, kind, name, dll, alias, params, result = m.groups()
+        assert bool(ptrsafe) == vba7 and alias == name and name not in declared, line
+        declared[name] = (kind, dll, [re.sub(r" \w+ As ", " ", p.strip()) for p in params.split(",") if p.strip()],
+                          result)
+    assert sorted(declared) == sorted(f["name"] for f in standins)
+    for f in standins:
+        kind, dll, params, result = declared[f["name"]]
+        assert dll == ("ClockLink.dll" if f["library"] == "clocklink" else "RingReader.dll"), f["name"]
+        assert (kind == "Sub") == (f["result"] == "void"), f["name"]
+        if f["result"] == "const char*":
+            assert result == ("LongPtr" if vba7 else "Long"), f["name"]
+        elif f["result"] != "void":
+            assert result == "Long", f["name"]
+        assert len(params) == len(f["args"]), f["name"]
+        for p, a in zip(params, f["args"]):
+            by = "ByRef" if a["type"].endswith("*") and a["type"] not in ("const char*", "char*") else "ByVal"
+            assert p.split()[0] == by, (f["name"], a["name"])
+
+
+def test_every_device_function_has_a_checked_method(standins):
+    """The Python and C# virtual devices reach every stand-in function: a generated
+    method for each one on an open device, the hand-written classes the rest."""
+    sys.path.insert(0, str(BINDINGS / "python"))
+    from skylark import virtual
+    cs = (BINDINGS / "csharp" / "Devices.cs").read_text() + (BINDINGS / "csharp" / "VirtualClock.cs").read_text()
+    hand = (BINDINGS / "python" / "skylark" / "virtual.py").read_text()
+    for f in standins:
+        if f["name"] == "IFD_GetErrCode":
+            continue
+        if not f["args"] or f["args"][0]["encoding"] != "handle" or f["name"] in ("CLV_Close", "RRV_Close"):
+            assert f'{f["name"]}' in hand, f"{f['name']}: used nowhere in skylark/virtual.py"
+            continue
+        cls = virtual.VirtualClock if f["library"] == "clocklink" else virtual.VirtualReader
+        method = re.sub(r"(?<=[a-z0-9])(?=[A-Z])", "_", f["name"].split("_", 1)[1]).lower()
+        assert callable(getattr(cls, method, None)), (f["name"], method)
+        assert f"{f['name']}(" in cs, f["name"]

@@ -34,3 +34,17 @@ Public Function ParseStoredRecord(vKey() As Byte, ByVal recordHex As String) As 
         ParseStoredRecord = Left$(plain, 80)
     End If
 End Function
+
+' Registers a bird with its arguments checked first (SkylarkCheck): a ring
+' number of 13 digits, a word field of 70000 or a date before 2000 raise
+' SK_ERR_ARGUMENT naming the argument, and a refused command raises an error
+' that says whether ClockLink or the library refused.
+Public Sub RegisterBird(ByVal handle As Long, ByVal ring As String, ByVal year As Long, ByVal birdNo As Long)
+    Const E As String = "SKM_AppendCard"
+    Dim before As Long
+    ring = SkHex(E, "ringText", ring, 12)
+    before = SkBefore(handle)
+    SkJudge E, "normalised", handle, before, SKM_AppendCard(handle, ring, SkNumber(E, "byteField", 0, 8), _
+            SkNumber(E, "wordField1", year, 16), SkNumber(E, "wordField2", birdNo, 16), SkNumber(E, "wordField3", 0, 16), _
+            SkNumber(E, "longField", 0, 32), SkHex(E, "dataField", String$(24, "0"), 24))
+End Sub

@@ -46,6 +46,7 @@ def main(argv):
         "lib/skylark/standins/libRingReader.dll.a", "lib/skylark/standins/RingReader.lib",
         "include/skylark/skylark.h", "include/skylark/skylark_types.h",
         "include/skylark/virtual_clock.h", "include/skylark/virtual_reader.h",
+        "include/skylark/clocklink.h",
         "share/doc/Skylark/reference.md", "share/doc/Skylark/README.md",
         "lib/cmake/Skylark/SkylarkConfig.cmake", "lib/cmake/Skylark/SkylarkConfigVersion.cmake",
         "lib/pkgconfig/skylark.pc", "lib/pkgconfig/skylark-standins.pc",

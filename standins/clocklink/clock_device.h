@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "api/skylark_types.h"
+#include "skylark/skylark_types.h"
 #include "standins/registry.h"
 
 namespace standins {

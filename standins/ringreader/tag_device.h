@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "api/skylark_types.h"
+#include "skylark/skylark_types.h"
 #include "standins/registry.h"
 
 namespace standins {

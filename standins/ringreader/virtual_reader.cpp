@@ -1,7 +1,7 @@
 // The virtual reader behind RRV_Open: a field holding at most one tag, tags
 // that keep their memory between visits, activation before page access, and
 // a page write that can be made to fail.
-#include "standins/include/virtual_reader.h"
+#include "skylark/virtual_reader.h"
 
 #include <array>
 #include <cstring>

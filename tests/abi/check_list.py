@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """Checks api/exports.json against what is written by hand beside it: the
 header (names, argument names, decorated names, version), the reference
-(one entry per export, its argument table and result rule), the decorated
+(one entry per export, its argument table with each argument's width and
+meaning, its result rule, the stand-ins' error-code table), the decorated
 names the README quotes, and a built export file (the Windows .def or the
-Linux version script).
+Linux version script). The list itself must say what every argument means
+and how wide every input is.
 
   check_list.py SOURCE_DIR [EXPORT_FILE]
 """
@@ -37,6 +39,32 @@ def check_list(data, bad):
                 bad.append(f"{n}.{a['name']}: unknown direction {a['dir']}")
             if a["dir"] != "in" and "size" not in a:
                 bad.append(f"{n}.{a['name']}: an output needs its size")
+            if not a.get("meaning"):
+                bad.append(f"{n}.{a['name']}: the list does not say what it means")
+            if a["dir"] == "in" and a["encoding"] in WIDTH_KEYS and n not in UNBOUNDED_TEXT \
+                    and not any(k in a for k in WIDTH_KEYS[a["encoding"]]):
+                bad.append(f"{n}.{a['name']}: the list gives no width ({' or '.join(WIDTH_KEYS[a['encoding']])})")
+
+
+# What an input of each encoding must state of its width.
+WIDTH_KEYS = {"hex": ("digits",), "number": ("bits",), "handle": ("bits",), "text": ("max", "form")}
+# The codecs read hex text of any length.
+UNBOUNDED_TEXT = {"HexToBin"}
+
+
+def width_text(a):
+    """The reference's width column for an argument."""
+    if "digits" in a:
+        return f"{a['digits']} hex digits"
+    if "bits" in a:
+        return f"{a['bits']} bits"
+    if "form" in a:
+        return a["form"]
+    if "max" in a:
+        return f"at most {a['max']} characters" + (f" of {' '.join(a['chars'])}" if "chars" in a else "")
+    if a["encoding"] == "oledate" and a["dir"] == "in":
+        return "2000 to 2099, local time"
+    return ""
 
 
 def declarations(header):
@@ -59,6 +87,15 @@ def check_header(data, header, bad):
         for platform, symbol in e.get("decorated", {}).items():
             if symbol not in header:
                 bad.append(f"{n}: skylark.h does not name its {platform} symbol {symbol}")
+    # The comment above each declaration (or its group's) names every argument
+    # but the handle, with what it means.
+    for m in re.finditer(r"SKAPI\s+\w+\s+SKAPI_CALL\s+(\w+)\(", header):
+        comments = list(re.finditer(r"/\*(.*?)\*/", header[:m.start()], re.S))
+        comment = comments[-1].group(1) if comments else ""
+        e = listed.get(m.group(1))
+        for a in (e["args"] if e else []):
+            if a["encoding"] != "handle" and not re.search(rf"\b{a['name']}\b", comment):
+                bad.append(f"{m.group(1)}: the header's comment does not say what {a['name']} is")
     version = ".".join(re.search(rf"#define SKYLARK_VERSION_{p} (\d+)", header).group(1)
                        for p in ("MAJOR", "MINOR", "PATCH"))
     if version != data["version"] or f'#define SKYLARK_VERSION "{version}"' not in header:
@@ -76,8 +113,10 @@ def check_reference(data, text, bad):
         body = sections.get(n)
         if body is None:
             continue
-        rows = re.findall(r"^\| `(\w+)` \| `([^`]+)` \| (\w+) \| (\w+) \| ([^|]*?) *\|$", body, re.M)
-        want = [(a["name"], a["type"], a["dir"], a["encoding"], str(a.get("size", ""))) for a in e["args"]]
+        rows = re.findall(r"^\| `(\w+)` \| `([^`]+)` \| (\w+) \| (\w+) \| ([^|]*?) *\| ([^|]*?) *\| ([^|]*?) *\|$",
+                          body, re.M)
+        want = [(a["name"], a["type"], a["dir"], a["encoding"], str(a.get("size", "")), width_text(a),
+                 a.get("meaning", "")) for a in e["args"]]
         if rows != want:
             bad.append(f"{n}: reference arguments {rows} differ from the list {want}")
         if f"**Result:** `{e['rule']}`" not in body:
@@ -88,6 +127,19 @@ def check_reference(data, text, bad):
         for symbol in e.get("decorated", {}).values():
             if symbol not in body:
                 bad.append(f"{n}: reference does not name {symbol}")
+
+
+def check_error_table(root, text, bad):
+    """The reference's table of the stand-ins' error codes is the header's list."""
+    header = open(os.path.join(root, "include", "skylark", "virtual_clock.h")).read()
+    codes = re.findall(r"\b(CLV_OK|CLV_ERR_\w+)\s*=\s*(\d+)", header)
+    table = set(re.findall(r"^\| (\d+) \| `(CLV_\w+)` \| [^|]+ \|$", text, re.M))
+    for name, value in codes:
+        if (value, name) not in table:
+            bad.append(f"docs/reference.md: the error-code table lacks {name} = {value} "
+                       "(run bindings/generate.py)")
+    for value, name in sorted(table - {(v, n) for n, v in codes}):
+        bad.append(f"docs/reference.md: the error-code table has {name} = {value}, which virtual_clock.h does not")
 
 
 def check_export_file(data, path, bad):
@@ -113,8 +165,9 @@ def main(argv):
     data = json.load(open(os.path.join(root, "api", "exports.json")))
     bad = []
     check_list(data, bad)
-    check_header(data, open(os.path.join(root, "api", "skylark.h")).read(), bad)
+    check_header(data, open(os.path.join(root, "include", "skylark", "skylark.h")).read(), bad)
     check_reference(data, open(os.path.join(root, "docs", "reference.md")).read(), bad)
+    check_error_table(root, open(os.path.join(root, "docs", "reference.md")).read(), bad)
     # Decorated names quoted in the README are the list's.
     known = {s for e in data["exports"] for s in e.get("decorated", {}).values()}
     for symbol in re.findall(r"`(_Z\w+|\?\w+@@\w+)`", open(os.path.join(root, "README.md")).read()):

@@ -13,11 +13,11 @@ import re
 import subprocess
 import sys
 
-# Where each header lives (the installed-header folder first).
+# The installed headers that declare the list's functions.
 HEADERS = {
-    "virtual_clock.h": ["include/skylark/virtual_clock.h", "standins/include/virtual_clock.h"],
-    "virtual_reader.h": ["include/skylark/virtual_reader.h", "standins/include/virtual_reader.h"],
-    "clocklink.h": ["include/skylark/clocklink.h", "frame/clocklink.h"],
+    "virtual_clock.h": ["include/skylark/virtual_clock.h"],
+    "virtual_reader.h": ["include/skylark/virtual_reader.h"],
+    "clocklink.h": ["include/skylark/clocklink.h"],
 }
 DECL = re.compile(r"(?:CLV_API|RRV_API|CLOCKLINK_FUNC)\s+([\w\s\*]+?)\s*\b(?:CLV_CALL|RRV_CALL|SKAPI_CALL)\s+"
                   r"(\w+)\s*\(([^)]*)\)\s*;")

@@ -8,7 +8,7 @@
  * freestanding against Skylark.lib with lld-link (SKYLARK_FREESTANDING: no C
  * runtime, an entry point that ends in ExitProcess).
  */
-#include "api/skylark.h"
+#include "skylark.h"
 
 static int same(const char* a, const char* b) {
     while (*a && *a == *b) {

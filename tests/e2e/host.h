@@ -7,9 +7,10 @@
 #include <string>
 #include <vector>
 
-// ClockLink's own calls (the error code of a refusal) and the stand-in's
+// ClockLink's own call for the error code of a refusal, and the stand-in's
 // test hooks (another verification key, a relay channel).
 #include "../hex_text.h"
+#include "clocklink.h"
 #include "standins/clocklink/test_clock.h"
 #include "skylark.h"
 #include "virtual_clock.h"

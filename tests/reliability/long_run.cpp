@@ -15,8 +15,8 @@
 #include <cstring>
 #include <string>
 
-#include "api/skylark.h"
-#include "standins/include/virtual_clock.h"
+#include "skylark/skylark.h"
+#include "skylark/virtual_clock.h"
 
 namespace {
 

@@ -18,9 +18,9 @@
 #include <chrono>
 #include <vector>
 
-#include "api/skylark.h"
+#include "skylark/skylark.h"
 #include "record_file.h"
-#include "sealer.h"
+#include "tests/record_sealer.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ const std::string& recordFile() {
         if (!std::filesystem::exists(p)) {
             const std::string tmp = p.string() + ".part";
             std::ofstream f(tmp);
-            for (std::uint32_t n = 0; n < kRecords; ++n) f << records::testing::recordLine(n) << '\n';
+            for (std::uint32_t n = 0; n < kRecords; ++n) f << test::recordLine(n) << '\n';
             f.close();
             std::filesystem::rename(tmp, p);
         }
@@ -60,8 +60,8 @@ DecodeRate decodeAlone(unsigned threads) {
     std::vector<std::uint8_t> keys(kSample * 8);
     std::vector<std::string> texts(kSample);
     for (std::uint32_t n = 0; n < kSample; ++n) {
-        records::testing::recordKeyOf(n, &keys[n * 8]);
-        texts[n] = records::testing::recordLine(n).substr(17);
+        test::recordKeyOf(n, &keys[n * 8]);
+        texts[n] = test::recordLine(n).substr(17);
     }
     std::vector<std::uint64_t> ok(threads);
     const auto decode = [&](unsigned t) {

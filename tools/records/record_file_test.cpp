@@ -15,15 +15,19 @@
 #include <vector>
 
 #include "record_file.h"
-#include "sealer.h"
-#include "api/skylark.h"
-#include "standins/include/virtual_clock.h"
+#include "tests/record_sealer.h"
+#include "skylark/skylark.h"
+#include "skylark/virtual_clock.h"
 
 namespace {
 
 using records::Outcome;
 using records::Verdict;
-using namespace records::testing;
+using test::hexText;
+using test::plainRecord;
+using test::recordLine;
+using test::seal;
+using test::setBodyCheck;
 
 Outcome check(const std::string& line) {
     Outcome o;
@@ -35,7 +39,7 @@ Outcome check(const std::string& line) {
 TEST(RecordLine, ValidRecordDecodesItsFields) {
     std::uint8_t p[40];
     plainRecord(3725, p);  // 01:02:05
-    const std::string plain = hexOf(p, 40);
+    const std::string plain = hexText(p, 40);
     const Outcome o = check(recordLine(3725));
     EXPECT_EQ(o.verdict, Verdict::ok);
     EXPECT_EQ(o.body, plain.substr(0, 32));
@@ -82,7 +86,7 @@ TEST(RecordLine, WrongBodyCheckValueSaysBodyCheck) {
     plainRecord(77, p);
     p[9] ^= 0x40;  // inside the body check value, bytes 8..11
     seal(p, key, rec);
-    const Outcome o = check(hexOf(key, 8) + "," + hexOf(rec, 48));
+    const Outcome o = check(hexText(key, 8) + "," + hexText(rec, 48));
     EXPECT_EQ(o.verdict, Verdict::failed);
     EXPECT_EQ(o.reason, records::kBodyCheckFailed);
 }
@@ -93,7 +97,7 @@ TEST(RecordLine, TimeThatIsNoDateStillPassesWithoutArrival) {
     p[17] = 0x13;  // month 13
     setBodyCheck(p);
     seal(p, key, rec);
-    const Outcome o = check(hexOf(key, 8) + "," + hexOf(rec, 48));
+    const Outcome o = check(hexText(key, 8) + "," + hexText(rec, 48));
     EXPECT_EQ(o.verdict, Verdict::ok);
     EXPECT_EQ(o.arrival, "");
 }
@@ -142,13 +146,13 @@ TEST(RecordLine, VirtualClockRecordsPass) {
     ASSERT_EQ(CLV_GetStoredRecord(h, 0, 0, vKey, stored), CLV_OK);
     CLV_Close(h);
 
-    const Outcome o = check(hexOf(vKey, 8) + "," + stored);
+    const Outcome o = check(hexText(vKey, 8) + "," + stored);
     EXPECT_EQ(o.verdict, Verdict::ok);
     EXPECT_EQ(o.body.substr(0, 12), ring);
     EXPECT_EQ(o.arrival, "2010-03-14T10:30:00");
     std::string tampered = stored;
     tampered[0] = tampered[0] == '0' ? '1' : '0';
-    EXPECT_EQ(check(hexOf(vKey, 8) + "," + tampered).verdict, Verdict::failed);
+    EXPECT_EQ(check(hexText(vKey, 8) + "," + tampered).verdict, Verdict::failed);
 }
 
 // A file of valid, tampered and malformed lines with a header, a comment
@@ -222,7 +226,7 @@ TEST(RecordFile, CsvHasOneRowPerRecordAndEmptyInputIsValidJson) {
     records::run(in, out, opts);
     std::uint8_t p[40];
     plainRecord(1, p);
-    const std::string plain = hexOf(p, 40);
+    const std::string plain = hexText(p, 40);
     EXPECT_EQ(out.str(), "file,line,verdict,body,arrival,lead,further,reason\n"
                          "-,1,ok," + plain.substr(0, 32) + ",2010-03-14T00:00:01," +
                              plain.substr(44, 8) + "," + plain.substr(52) + ",\n"

@@ -30,14 +30,14 @@ class Skylark(Api):
     """The library: every export as a checked method, and the road's helpers."""
 
     def download_race(self, handle: int, race_index: int = 0, progress: Optional[Progress] = None,
-                      retries: int = 0) -> List[Arrival]:
+                      retries: int = 0, count: Optional[int] = None) -> List[Arrival]:
         """Every arrival of an M clock's race as rows; see skylark.road.download_race."""
-        return download_race(self, handle, race_index, progress, retries)
+        return download_race(self, handle, race_index, progress, retries, count)
 
     def download_single_race(self, handle: int, progress: Optional[Progress] = None,
-                             retries: int = 0) -> List[Arrival]:
+                             retries: int = 0, count: Optional[int] = None) -> List[Arrival]:
         """Every arrival of an S or H clock's race as rows; see skylark.road.download_single_race."""
-        return download_single_race(self, handle, progress, retries)
+        return download_single_race(self, handle, progress, retries, count)
 
 
 __all__ = ["Skylark", "SkylarkError", "ArgumentError", "Arrival", "ERRORS", "RULES", "SIGNATURES",

@@ -214,7 +214,7 @@ class Api(Binding):
     def date_to_bcd(self, date: Date) -> bytes:
         """Packs a date as six BCD bytes YY MM DD hh mm ss.
 
-        date: the date-time to pack (whole seconds).
+        date: the date-time to pack (whole seconds) [2000 to 2099, local time].
 
         Export DateToBcd; result rule none (no result).
         """
@@ -363,7 +363,8 @@ class Api(Binding):
         """Sets the clock's time with an encrypted verification block.
 
         handle: the ClockLink channel to the clock (the DeviceHandle the host opened).
-        date: the clock's new time, local wall-clock time (whole seconds).
+        date: the clock's new time, local wall-clock time (whole seconds) [2000 to 2099, local
+            time].
 
         Export SK_SetPigeon; result rule pass-through (ClockLink's own 16-bit status: any
         non-zero value is success; do not compare with -1).
@@ -378,7 +379,8 @@ class Api(Binding):
         """Sets the clock's time with a verification block in clear.
 
         handle: the ClockLink channel to the clock (the DeviceHandle the host opened).
-        date: the clock's new time, local wall-clock time (whole seconds).
+        date: the clock's new time, local wall-clock time (whole seconds) [2000 to 2099, local
+            time].
 
         Export SK_SetTime; result rule pass-through (ClockLink's own 16-bit status: any non-zero
         value is success; do not compare with -1).
@@ -439,8 +441,9 @@ class Api(Binding):
         handle: the ClockLink channel to the clock (the DeviceHandle the host opened).
         race_key_hex: race key: the 8 bytes that name the race on the clock, as 16 hex digits.
         first_time: first race time: the liberation, when the birds are released at the race
-            point.
-        second_time: second race time: the closing time, when the race stops taking arrivals.
+            point [2000 to 2099, local time].
+        second_time: second race time: the closing time, when the race stops taking arrivals
+            [2000 to 2099, local time].
         race_param: race parameter: a 32-bit value the club software keeps with the race (for
             example the distance); our clocks give it back as SKM_GetRaceInfo2's figure32 [32
             bits].
@@ -640,8 +643,9 @@ class Api(Binding):
         """Creates a training flight and delivers its number.
 
         handle: the ClockLink channel to the clock (the DeviceHandle the host opened).
-        first_time: first training time: the liberation of the training flight.
-        second_time: second training time: the flight's closing time.
+        first_time: first training time: the liberation of the training flight [2000 to 2099,
+            local time].
+        second_time: second training time: the flight's closing time [2000 to 2099, local time].
         train_byte: training byte: one byte kept with the flight (for example the number of its
             release site) [8 bits].
 
@@ -1181,8 +1185,8 @@ class Api(Binding):
 
         handle: the ClockLink channel to the clock (the DeviceHandle the host opened).
         race_key_hex: race key: the 8 bytes that name the race on the clock, as 16 hex digits.
-        first_time: first race time: the liberation.
-        second_time: second race time: the closing time.
+        first_time: first race time: the liberation [2000 to 2099, local time].
+        second_time: second race time: the closing time [2000 to 2099, local time].
 
         Export SKS_CreateRace; result rule normalised (-1 on success, 0 on failure).
         Raises ArgumentError for a mistaken argument, SkylarkError when the result is 0.
@@ -1339,7 +1343,7 @@ class Api(Binding):
         card_code_hex: card code: 8 bytes kept with the card (for example the code of the rubber
             the bird carries), 16 hex digits.
         card_time: card time: a date-time kept with the card (for example when the bird was
-            basketed).
+            basketed) [2000 to 2099, local time].
 
         Export SKH_AddRaceCard; result rule pass-through (ClockLink's own 16-bit status: any
         non-zero value is success; do not compare with -1).

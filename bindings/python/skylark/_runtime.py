@@ -18,6 +18,7 @@ _U32 = ctypes.c_uint32
 Hex = Union[str, bytes, bytearray]
 """Identifiers: bytes (sent as hex text) or hex text as a str."""
 Text = Union[str, bytes]
+PathLike = Union[str, "os.PathLike[str]"]
 Date = Union[datetime, float]
 """A naive local date-time, or an OLE Automation date as a float."""
 
@@ -196,7 +197,8 @@ def _number_in(export: str, name: str, value: int, bits: Optional[int]) -> int:
         raise ArgumentError(export, name, f"must be an integer, got {type(value).__name__}") from None
     limit = (1 << (bits or 32)) - 1
     if not 0 <= value <= limit:
-        raise ArgumentError(export, name, f"must be 0 to {limit} (a {bits or 32}-bit field), got {value}")
+        article = "an" if bits == 8 else "a"
+        raise ArgumentError(export, name, f"must be 0 to {limit} ({article} {bits or 32}-bit field), got {value}")
     return value
 
 
@@ -243,6 +245,25 @@ def _bytes_in(export: str, name: str, value: bytes, size: Optional[int]) -> byte
     if size is not None and len(value) != size:
         raise ArgumentError(export, name, f"must be exactly {size} bytes, got {len(value)}")
     return value
+
+
+def _path_in(function: str, path: PathLike) -> bytes:
+    try:
+        raw = os.fsencode(path)
+    except TypeError:
+        raise ArgumentError(function, "path", f"must be a path, got {type(path).__name__}") from None
+    if b"\0" in raw or not raw:
+        raise ArgumentError(function, "path", "must be a non-empty path without NUL characters")
+    return raw
+
+
+def _real_in(export: str, name: str, value: float) -> float:
+    """A finite number (coordinates, velocities, shares)."""
+    if isinstance(value, bool) or not isinstance(value, (int, float)):
+        raise ArgumentError(export, name, f"must be a number, got {type(value).__name__}")
+    if not math.isfinite(value):
+        raise ArgumentError(export, name, f"must be a finite number, got {value}")
+    return float(value)
 
 
 # The dates a clock can hold: its BCD fields give the years 2000 to 2099.

@@ -261,6 +261,24 @@ EXPORTS = {
     "SKM_GetRaceInfo2": ("race", "exact-length"),
 }
 
+
+class CLV_FlySummary(ctypes.Structure):
+    """CLV_FlySummary of the stand-ins' headers."""
+    _fields_ = [
+        ("distance", ctypes.c_double),  # metres, liberation to loft
+        ("firstArrival", ctypes.c_double),  # OLE date of the first bird recorded (0 when none)
+        ("lastArrival", ctypes.c_double),  # OLE date of the last bird recorded (0 when none)
+        ("fastest", ctypes.c_double),  # m/min, distance over whole seconds of flight
+        ("slowest", ctypes.c_double),  # m/min
+        ("meanVelocity", ctypes.c_double),  # m/min, over the birds recorded
+        ("birds", _U32),  # birds of the race
+        ("arrived", _U32),  # arrivals the clock recorded
+        ("lost", _U32),  # birds that did not return
+        ("refused", _U32),  # arrivals the clock refused
+        ("refusal", _U32),  # the error code of the first refusal (0 when none)
+    ]
+
+
 # The stand-ins' functions: name: (library, result type, argument types)
 STANDIN_SIGNATURES = {
     "IFD_GetErrCode": ("clocklink", _U32, (_U32,)),
@@ -280,9 +298,12 @@ STANDIN_SIGNATURES = {
     "CLV_GetMaskedRecord": ("clocklink", ctypes.c_int, (_U32, _U32, _U32, ctypes.POINTER(ctypes.c_char))),
     "CLV_SetCardData": ("clocklink", ctypes.c_int, (_U32, ctypes.c_char_p)),
     "CLV_SetFault": ("clocklink", ctypes.c_int, (_U32, ctypes.c_int, _U32)),
+    "CLV_SetFailure": ("clocklink", ctypes.c_int, (_U32, _U32, _U32, _U32, _U32)),
     "CLV_GetLogCount": ("clocklink", ctypes.c_int, (_U32, ctypes.POINTER(_U32))),
     "CLV_GetLogEntry": ("clocklink", ctypes.c_int, (_U32, _U32, ctypes.POINTER(ctypes.c_ubyte), ctypes.POINTER(ctypes.c_double), ctypes.POINTER(ctypes.c_char))),
     "CLV_ErrorText": ("clocklink", ctypes.c_char_p, (ctypes.c_int,)),
+    "CLV_GetArrival": ("clocklink", ctypes.c_int, (_U32, _U32, _U32, ctypes.POINTER(ctypes.c_char), ctypes.POINTER(ctypes.c_double))),
+    "CLV_Fly": ("clocklink", ctypes.c_int, (_U32, _U32, ctypes.c_double, ctypes.c_double, ctypes.c_double, ctypes.c_double, ctypes.c_double, _U32, ctypes.c_double, ctypes.c_double, ctypes.c_double, ctypes.POINTER(CLV_FlySummary))),
     "RRV_Open": ("ringreader", _U32, ()),
     "RRV_Close": ("ringreader", None, (_U32,)),
     "RRV_PutTag": ("ringreader", ctypes.c_int, (_U32, ctypes.c_char_p)),
@@ -310,17 +331,34 @@ CLV_ERR_EXISTS = 136
 CLV_ERR_UNKNOWN_COMMAND = 137
 CLV_ERR_NO_COMM_KEY = 138
 CLV_ERR_STATE_DELIVERED = 145
+CLV_ERR_CHANNEL_DOWN = 150
 CLV_ERR_FILE_IO = 160
 CLV_ERR_FILE_DAMAGED = 161
 CLV_ERR_FILE_VERSION = 162
 CLV_ERR_BAD_ARGUMENT = 163
 
 # Fault modes of CLV_SetFault (virtual_clock.h)
+CLV_FAULT_CLEAR = 0
 CLV_FAULT_TAMPER = 1
 CLV_FAULT_CUT = 2
 CLV_FAULT_DELAY = 3
 CLV_FAULT_FAIL = 4
-CLV_FAULT_CLEAR = 0
+CLV_FAULT_LOSE_COMM_KEY = 5
+CLV_FAULT_DOWN = 6
+CLV_FAULT_SLOW = 7
+
+# Limits of the fault modes (virtual_clock.h)
+CLV_MAX_DELAY_MS = 10000
+CLV_MAX_TAMPER_BIT = 271
+
+# Calls a CLV_SetFailure rule matches (virtual_clock.h)
+CLV_ON_ANY = 0
+CLV_ON_SYSTEM = 16777216
+CLV_ON_USER = 33554432
+CLV_ON_GET_RND = 50331648
+CLV_ON_GET_COMM_KEY_RND = 67108864
+CLV_ON_SET_COMM_KEY = 83886080
+CLV_ON_IS_COMM_KEY_VALID = 100663296
 
 # Event-log entry types (virtual_clock.h)
 CLV_LOG_INITIALISED = 1
@@ -348,6 +386,9 @@ CLV_LOG_SETTING_CHANGED = 64
 RRV_WRITE_REFUSED = 1
 RRV_WRITE_LOST = 2
 
+# Other constants of the headers
+CLV_LOFT_FROM_SITE = 999.0
+
 # Every error code of the stand-ins: code: (name, meaning)
 ERRORS = {
     0: ('CLV_OK', 'success'),
@@ -363,6 +404,7 @@ ERRORS = {
     137: ('CLV_ERR_UNKNOWN_COMMAND', 'a command this kind of clock does not know'),
     138: ('CLV_ERR_NO_COMM_KEY', 'no comm key installed on the channel'),
     145: ('CLV_ERR_STATE_DELIVERED', 'state read: byte delivered, channel not authenticated'),
+    150: ('CLV_ERR_CHANNEL_DOWN', 'the channel is down (CLV_FAULT_DOWN)'),
     160: ('CLV_ERR_FILE_IO', 'the file cannot be read or written'),
     161: ('CLV_ERR_FILE_DAMAGED', 'not a saved clock, damaged or truncated'),
     162: ('CLV_ERR_FILE_VERSION', 'saved by a newer version'),

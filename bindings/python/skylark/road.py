@@ -53,14 +53,15 @@ def _rows(fetch, total: int, progress: Optional[Progress], retries: int) -> List
 
 
 def download_race(sk, handle: int, race_index: int = 0, progress: Optional[Progress] = None,
-                  retries: int = 0) -> List[Arrival]:
+                  retries: int = 0, count: Optional[int] = None) -> List[Arrival]:
     """Every arrival of the M clock's race at race_index, in order, each proven
-    by the clock (SKM_GetRaceInfo for the count, then SKM_GetRaceRecord). A
+    by the clock (SKM_GetRaceRecord). How many: count, else SKM_GetRaceInfo's
+    race figure, which our virtual clocks give as the number of arrivals. A
     record whose reply the library refuses (it does not verify, or its length
     is wrong) is asked again up to `retries` times, each with a fresh
     challenge, then given as a row with verified False; a ClockLink failure
     raises SkylarkError."""
-    total = sk.skm_get_race_info(handle, race_index).race_figure
+    total = count if count is not None else sk.skm_get_race_info(handle, race_index).race_figure
 
     def fetch(i):
         r = sk.skm_get_race_record(handle, race_index, i)
@@ -70,10 +71,11 @@ def download_race(sk, handle: int, race_index: int = 0, progress: Optional[Progr
 
 
 def download_single_race(sk, handle: int, progress: Optional[Progress] = None,
-                         retries: int = 0) -> List[Arrival]:
-    """Every arrival of an S or H clock's race (SKS_QueryState for the count,
-    then SKS_GetRaceRecord; their download has no lead field), as download_race."""
-    total = sk.sks_query_state(handle).first_count
+                         retries: int = 0, count: Optional[int] = None) -> List[Arrival]:
+    """Every arrival of an S or H clock's race (SKS_GetRaceRecord; their download
+    has no lead field), as download_race. How many: count, else SKS_QueryState's
+    first counter, which our virtual clocks give as the number of arrivals."""
+    total = count if count is not None else sk.sks_query_state(handle).first_count
 
     def fetch(i):
         r = sk.sks_get_race_record(handle, i)

@@ -14,11 +14,12 @@ import ctypes
 import os
 import sys
 from datetime import datetime
-from typing import NamedTuple, Optional, Union
+from typing import NamedTuple, Optional
 
 from . import _tables
-from ._runtime import (ArgumentError, Binding, Date, Hex, _U32, _bytes_in, _hex_in, _number_in, _ole_in,
-                       _ole_out, _text_in)
+from ._devices import ClockFunctions, ReaderFunctions
+from ._runtime import (ArgumentError, Binding, Date, PathLike, _U32, _bytes_in, _number_in, _ole_in, _ole_out,
+                       _path_in)
 from ._tables import (CLV_ERR_BAD_PROOF as ERR_BAD_PROOF, CLV_ERR_BAD_STATE as ERR_BAD_STATE,  # noqa: F401
                       CLV_ERR_NO_CHANNEL as ERR_NO_CHANNEL, CLV_ERR_NOT_AUTHENTICATED as ERR_NOT_AUTHENTICATED,
                       CLV_ERR_NOT_FOUND as ERR_NOT_FOUND, CLV_ERR_REPLAY as ERR_REPLAY,
@@ -26,9 +27,6 @@ from ._tables import (CLV_ERR_BAD_PROOF as ERR_BAD_PROOF, CLV_ERR_BAD_STATE as E
                       CLV_FAULT_FAIL as FAULT_FAIL, CLV_FAULT_TAMPER as FAULT_TAMPER, CLV_KIND_H as KIND_H,
                       CLV_KIND_M as KIND_M, CLV_KIND_S as KIND_S, ERRORS)
 from ._tables import *  # noqa: F401,F403 (every CLV_ and RRV_ constant)
-
-PathLike = Union[str, "os.PathLike[str]"]
-
 
 class VirtualClockError(Exception):
     """A CLV_ (or RRV_) function refused. code: its CLV_ERR_ code (0 for the
@@ -66,9 +64,11 @@ class LogEntry(NamedTuple):
     """its data as hex text"""
 
 
-class VirtualClock:
+class VirtualClock(ClockFunctions):
     """One virtual clock of a kind (KIND_M, KIND_S, KIND_H), closed on exit.
-    VirtualClock.load(sk, path) opens one saved with save()."""
+    VirtualClock.load(sk, path) opens one saved with save(). Every CLV_
+    function on an open clock is a method (ClockFunctions: CLV_SetSeed ->
+    set_seed, ...); the ones below read more naturally."""
 
     def __init__(self, binding: Binding, kind: int = KIND_M, *, _handle: Optional[int] = None):
         self._lib = _functions(binding)
@@ -87,18 +87,21 @@ class VirtualClock:
         raises VirtualClockError (CLV_ERR_FILE_IO, _FILE_DAMAGED, _FILE_VERSION)."""
         lib = _functions(binding)
         err = ctypes.c_int(0)
-        handle = lib.CLV_Load(_path_in("CLV_Load", path), ctypes.byref(err))
+        if "CLV_LoadEx" in _tables.STANDIN_SIGNATURES and hasattr(lib, "CLV_LoadEx"):
+            # CLV_LoadEx also says which field of a refused file is wrong.
+            why = ctypes.create_string_buffer(256)
+            handle = lib.CLV_LoadEx(_path_in("CLV_LoadEx", path), ctypes.byref(err), why, len(why))
+            reason = why.value.decode("latin-1")
+        else:
+            handle, reason = lib.CLV_Load(_path_in("CLV_Load", path), ctypes.byref(err)), ""
         if handle == 0:
-            raise VirtualClockError("CLV_Load", err.value, lib.CLV_ErrorText(err.value).decode("latin-1"))
+            text = lib.CLV_ErrorText(err.value).decode("latin-1")
+            raise VirtualClockError("CLV_Load", err.value, f"{text}: {reason}" if reason else text)
         return cls(binding, _handle=handle)
 
     def _check(self, function: str, code: int) -> None:
         if code != 0:
             raise VirtualClockError(function, code, self._lib.CLV_ErrorText(code).decode("latin-1"))
-
-    def save(self, path: PathLike) -> None:
-        """Saves the clock's whole state to path, atomically (path is left as it was on failure)."""
-        self._check("CLV_Save", self._lib.CLV_Save(self.handle, _path_in("CLV_Save", path)))
 
     def close(self) -> None:
         if self.handle:
@@ -113,14 +116,8 @@ class VirtualClock:
 
     @property
     def kind(self) -> int:
-        kind = ctypes.c_int()
-        self._check("CLV_GetKind", self._lib.CLV_GetKind(self.handle, ctypes.byref(kind)))
-        return kind.value
-
-    def set_password(self, password: Optional[str]) -> None:
-        """The password the clock checks at authentication (None: none; at most 8 characters)."""
-        self._check("CLV_SetPassword", self._lib.CLV_SetPassword(
-            self.handle, _text_in("CLV_SetPassword", "password", password, max_chars=8, optional=True)))
+        """KIND_M, KIND_S or KIND_H."""
+        return self.get_kind()
 
     @property
     def time(self) -> Optional[datetime]:
@@ -137,18 +134,6 @@ class VirtualClock:
     def freeze(self, frozen: bool = True) -> None:
         """Stops (or restarts) the clock's own time."""
         self._check("CLV_FreezeClock", self._lib.CLV_FreezeClock(self.handle, int(bool(frozen))))
-
-    def record_arrival(self, race_index: int, ring: Hex, date: Date) -> None:
-        """A bird with ring number ring (12 hex digits) arrived at date (M: into the race at race_index)."""
-        f = "CLV_RecordArrival"
-        self._check(f, self._lib.CLV_RecordArrival(self.handle, _number_in(f, "raceIndex", race_index, 16),
-                                                   _hex_in(f, "ringHex", ring, 12), _ole_in(f, "date", date)))
-
-    def record_train_arrival(self, train_index: int, ring: Hex, date: Date) -> None:
-        """M clock: a bird of the training flight at train_index arrived at date."""
-        f = "CLV_RecordTrainArrival"
-        self._check(f, self._lib.CLV_RecordTrainArrival(self.handle, _number_in(f, "trainIndex", train_index, 16),
-                                                        _hex_in(f, "ringHex", ring, 12), _ole_in(f, "date", date)))
 
     def arrival_count(self, race_index: int = 0) -> int:
         count = _U32()
@@ -175,17 +160,6 @@ class VirtualClock:
             text))
         return text.value.decode("ascii")
 
-    def set_card_data(self, card: Hex) -> None:
-        """S and H clocks: the 16 card bytes SKS_ReadCard reads (32 hex digits or 16 bytes)."""
-        self._check("CLV_SetCardData",
-                    self._lib.CLV_SetCardData(self.handle, _hex_in("CLV_SetCardData", "cardHex", card, 32)))
-
-    def set_fault(self, fault: int, value: int = 0) -> None:
-        """Arms a fault (FAULT_) for the next exchange."""
-        f = "CLV_SetFault"
-        self._check(f, self._lib.CLV_SetFault(self.handle, _number_in(f, "fault", fault, 31),
-                                              _number_in(f, "value", value, 32)))
-
     def log_count(self) -> int:
         """M clock: the number of the newest event-log entry (0 for none)."""
         count = _U32()
@@ -199,16 +173,6 @@ class VirtualClock:
         self._check(f, self._lib.CLV_GetLogEntry(self.handle, _number_in(f, "logNo", log_no, 32), ctypes.byref(kind),
                                                  ctypes.byref(date), data))
         return LogEntry(log_no, kind.value, _ole_out(date.value), data.value.decode("ascii"))
-
-
-def _path_in(function: str, path: PathLike) -> bytes:
-    try:
-        raw = os.fsencode(path)
-    except TypeError:
-        raise ArgumentError(function, "path", f"must be a path, got {type(path).__name__}") from None
-    if b"\0" in raw or not raw:
-        raise ArgumentError(function, "path", "must be a non-empty path without NUL characters")
-    return raw
 
 
 def error_text(binding: Binding, code: int) -> str:
@@ -240,12 +204,19 @@ def _reader_functions(binding: Binding):
     return lib
 
 
-class VirtualReader:
-    """A virtual ring reader; its handle is the reader argument of the SKR_ methods."""
+class VirtualReader(ReaderFunctions):
+    """A virtual ring reader; its handle is the reader argument of the SKR_
+    methods. Every RRV_ function on an open reader is a method
+    (ReaderFunctions); the ones below read more naturally."""
 
     def __init__(self, binding: Binding):
         self._lib = _reader_functions(binding)
         self.handle: int = self._lib.RRV_Open()
+
+    def _check(self, function: str, result: int) -> None:
+        if not result:
+            raise VirtualClockError(function, 0, "refused (unknown reader, no tag in the field, or no such tag, "
+                                    "page or fault)")
 
     def put_tag(self, uid: bytes) -> None:
         """Puts the tag with this 4-byte UID into the field."""
@@ -264,11 +235,6 @@ class VirtualReader:
                                          _number_in(f, "page", page, 32), data):
             raise VirtualClockError(f, 0, "no such tag or page")
         return bytes(data)
-
-    def fail_next_write(self, fault: int) -> None:
-        """The tag's next page write fails (RRV_WRITE_REFUSED) or is lost (RRV_WRITE_LOST)."""
-        if not self._lib.RRV_FailNextWrite(self.handle, _number_in("RRV_FailNextWrite", "fault", fault, 31)):
-            raise VirtualClockError("RRV_FailNextWrite", 0, "no tag in the field, or an unknown fault")
 
     def close(self) -> None:
         if self.handle:

@@ -58,6 +58,27 @@ def test_failure_armed_on_the_channel_is_clocklinks(sk, m_clock):
     assert (refused.value.refused_by, refused.value.error_code) == (skylark.CLOCKLINK, virtual.CLV_ERR_BAD_STATE)
 
 
+def test_unchanged_earlier_code_is_undecided(sk, m_clock):
+    """ClockLink keeps the code of the last failure: after one, a refused reply
+    and a repeated failure with the same code look alike, and the error says so."""
+    race_day(sk, m_clock, arrivals=1)
+    m_clock.set_fault(virtual.FAULT_FAIL, virtual.CLV_ERR_BAD_STATE)
+    with pytest.raises(skylark.SkylarkError) as first:
+        sk.skm_get_race_record(m_clock.handle, 0, 0)
+    assert first.value.refused_by == skylark.CLOCKLINK
+    m_clock.set_fault(virtual.FAULT_TAMPER, 40)
+    with pytest.raises(skylark.SkylarkError) as second:
+        sk.skm_get_race_record(m_clock.handle, 0, 0)
+    e = second.value
+    assert (e.refused_by, e.error_code, e.error_name) == (skylark.UNDECIDED, 135, "CLV_ERR_BAD_STATE")
+    assert "either ClockLink failed again the same way, or the library refused the reply" in str(e)
+    # A command whose rule checks no reply fails only when ClockLink does.
+    m_clock.set_fault(virtual.FAULT_FAIL, virtual.CLV_ERR_BAD_STATE)
+    with pytest.raises(skylark.SkylarkError) as third:
+        sk.skm_close_race(m_clock.handle, KEY)
+    assert third.value.refused_by == skylark.CLOCKLINK
+
+
 def test_records_and_readers_have_their_own_side(sk):
     with pytest.raises(skylark.SkylarkError) as record:
         sk.sk_parse_record_info(V_KEY, "00" * 48)
@@ -95,6 +116,7 @@ def test_race_downloads_as_rows_with_progress(sk, m_clock):
     # The refused record is fetched again, with a fresh challenge, when asked to.
     again = sk.download_race(m_clock.handle, 0, progress=progress, retries=1)
     assert all(r.verified and r.lead == rows[0].lead for r in again)
+    assert [r.index for r in sk.download_race(m_clock.handle, 0, count=2)] == [0, 1]
     # A ClockLink failure is not a row: it raises.
     m_clock.set_fault(virtual.FAULT_FAIL, virtual.CLV_ERR_BAD_STATE)
     with pytest.raises(skylark.SkylarkError):

@@ -1,9 +1,14 @@
 /* A host built against the installed tree: converts a few bytes and checks
- * the version it was compiled with. Exits 0 when all is right. */
+ * the version it was compiled with. Exits 0 when all is right. Every
+ * installed header is included, so each one is shown to be there and to
+ * compile as C beside the others. */
 #include <stdio.h>
 #include <string.h>
 
+#include <clocklink.h>
 #include <skylark.h>
+#include <virtual_clock.h>
+#include <virtual_reader.h>
 
 int main(void) {
     static const unsigned char id[4] = {0x00, 0xAB, 0x9F, 0x12};

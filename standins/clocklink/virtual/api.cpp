@@ -1,8 +1,10 @@
-// The virtual clocks' C API (standins/include/virtual_clock.h): each call
+// The virtual clocks' C API (include/skylark/virtual_clock.h): each call
 // finds the clock behind its handle and works under the clock's lock.
+#include <cmath>
 #include <cstring>
 #include <memory>
 
+#include "standins/clocklink/virtual/race_day.h"
 #include "standins/clocklink/virtual/virtual_clock.h"
 
 using namespace standins;
@@ -194,6 +196,20 @@ CLV_API int CLV_CALL CLV_GetStoredRecord(CLV_ULONG handle, CLV_ULONG raceIndex,
     });
 }
 
+CLV_API int CLV_CALL CLV_GetArrival(CLV_ULONG handle, CLV_ULONG raceIndex, CLV_ULONG recordIndex,
+                                    char* ringText, double* date) {
+    if (ringText == nullptr || date == nullptr) return CLV_ERR_BAD_ARGUMENT;
+    return onClock(handle, [&](VirtualClock& c) {
+        Key key{};
+        const std::vector<Arrival>* arrivals = c.arrivalsOf(raceIndex, key);
+        if (arrivals == nullptr || recordIndex >= arrivals->size()) return int{CLV_ERR_NOT_FOUND};
+        const Arrival& a = (*arrivals)[recordIndex];
+        toHex(a.ring.data(), a.ring.size(), ringText);
+        *date = toOle(a.time);
+        return int{CLV_OK};
+    });
+}
+
 CLV_API int CLV_CALL CLV_GetMaskedRecord(CLV_ULONG handle, CLV_ULONG raceIndex,
                                          CLV_ULONG recordIndex, char* text) {
     if (text == nullptr) return CLV_ERR_BAD_ARGUMENT;
@@ -215,11 +231,13 @@ CLV_API int CLV_CALL CLV_SetCardData(CLV_ULONG handle, const char* cardHex) {
 }
 
 CLV_API int CLV_CALL CLV_SetFault(CLV_ULONG handle, int fault, CLV_ULONG value) {
-    if (fault < CLV_FAULT_CLEAR || fault > CLV_FAULT_FAIL) return CLV_ERR_BAD_ARGUMENT;
-    return onClock(handle, [&](VirtualClock& c) {
-        c.armFault(fault, value);
-        return int{CLV_OK};
-    });
+    return onClock(handle, [&](VirtualClock& c) { return c.armFault(fault, value); });
+}
+
+CLV_API int CLV_CALL CLV_SetFailure(CLV_ULONG handle, CLV_ULONG command, CLV_ULONG skip,
+                                    CLV_ULONG count, CLV_ULONG code) {
+    return onClock(handle,
+                   [&](VirtualClock& c) { return c.armFailure(command, skip, count, code); });
 }
 
 CLV_API int CLV_CALL CLV_GetLogCount(CLV_ULONG handle, CLV_ULONG* maxLogNo) {
@@ -246,6 +264,30 @@ CLV_API int CLV_CALL CLV_GetLogEntry(CLV_ULONG handle, CLV_ULONG logNo, unsigned
     });
 }
 
+CLV_API int CLV_CALL CLV_Fly(CLV_ULONG handle, CLV_ULONG raceIndex, double libLat, double libLon,
+                             double release, double loftLat, double loftLon, CLV_ULONG seed,
+                             double meanVelocity, double spread, double lostShare,
+                             CLV_FlySummary* summary) {
+    FlyPlan plan;
+    plan.raceIndex = raceIndex;
+    plan.libLat = libLat;
+    plan.libLon = libLon;
+    if (!fromOle(release, plan.release)) return CLV_ERR_BAD_ARGUMENT;
+    plan.loftFromSite = loftLat == CLV_LOFT_FROM_SITE && loftLon == CLV_LOFT_FROM_SITE;
+    plan.loftLat = loftLat;
+    plan.loftLon = loftLon;
+    plan.seed = seed;
+    if (meanVelocity > 0 || std::isnan(meanVelocity)) plan.meanVelocity = meanVelocity;
+    if (spread >= 0 || std::isnan(spread)) plan.spread = spread;
+    plan.lostShare = lostShare;
+    return onClock(handle, [&](VirtualClock& c) {
+        FlyResult result;
+        const int err = flyRace(c, plan, result);
+        if (err == CLV_OK && summary != nullptr) summarise(result, plan.release, *summary);
+        return err;
+    });
+}
+
 CLV_API const char* CLV_CALL CLV_ErrorText(int code) {
     switch (code) {
     case CLV_OK: return "no error";
@@ -261,6 +303,7 @@ CLV_API const char* CLV_CALL CLV_ErrorText(int code) {
     case CLV_ERR_UNKNOWN_COMMAND: return "command unknown to this kind of clock";
     case CLV_ERR_NO_COMM_KEY: return "no comm key installed on the channel";
     case CLV_ERR_STATE_DELIVERED: return "state delivered; the channel is not authenticated";
+    case CLV_ERR_CHANNEL_DOWN: return "the channel is down";
     case CLV_ERR_FILE_IO: return "the file cannot be read or written";
     case CLV_ERR_FILE_DAMAGED: return "not a saved clock, or damaged or truncated";
     case CLV_ERR_FILE_VERSION: return "saved by a newer version";

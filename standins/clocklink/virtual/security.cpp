@@ -54,51 +54,55 @@ void VirtualClock::setPassword(const char* password) {
 // ---- Randoms and the comm key ------------------------------------------------------
 
 BOOL16 VirtualClock::getRnd(unsigned char* rnd4) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    std::array<std::uint8_t, 4> r{};
-    if (rnd4 == nullptr || !skylark::osRandomBytes(r.data(), r.size())) {
-        lastErr_ = CLV_ERR_BAD_PARAM;
-        return 0;
-    }
-    if (randomPending_) {  // an unused random is dropped: only the latest counts
-        usedRnds_.push_back(pendingRnd_);
-        if (usedRnds_.size() > kUsedRandoms) usedRnds_.pop_front();
-    }
-    pendingRnd_ = r;
-    randomPending_ = true;
-    std::memcpy(rnd4, r.data(), 4);
-    lastErr_ = CLV_OK;
-    return 1;
+    return gated(CLV_ON_GET_RND, [&](SK_ULONG& err) {
+        std::array<std::uint8_t, 4> r{};
+        if (rnd4 == nullptr || !skylark::osRandomBytes(r.data(), r.size())) {
+            err = CLV_ERR_BAD_PARAM;
+            return BOOL16(0);
+        }
+        if (randomPending_) {  // an unused random is dropped: only the latest counts
+            usedRnds_.push_back(pendingRnd_);
+            if (usedRnds_.size() > kUsedRandoms) usedRnds_.pop_front();
+        }
+        pendingRnd_ = r;
+        randomPending_ = true;
+        std::memcpy(rnd4, r.data(), 4);
+        return BOOL16(1);
+    });
 }
 
 BOOL16 VirtualClock::getCommKeyRnd(unsigned char* rnd8) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (rnd8 == nullptr) return 0;
-    std::memcpy(rnd8, commRnd_.data(), 8);
-    lastErr_ = commKeyValid_ ? CLV_OK : CLV_ERR_NO_COMM_KEY;
-    return commKeyValid_ ? 1 : 0;
+    return gated(CLV_ON_GET_COMM_KEY_RND, [&](SK_ULONG& err) {
+        if (rnd8 == nullptr) {
+            err = CLV_ERR_BAD_PARAM;
+            return BOOL16(0);
+        }
+        std::memcpy(rnd8, commRnd_.data(), 8);
+        err = CLV_ERR_NO_COMM_KEY;
+        return BOOL16(commKeyValid_ ? 1 : 0);
+    });
 }
 
 BOOL16 VirtualClock::setCommKey(unsigned char* key8, unsigned char* rnd8) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    // The clocks know one comm key; its random has an odd first byte and
-    // repeats its first half.
-    if (key8 == nullptr || rnd8 == nullptr ||
-        std::memcmp(key8, skylark::kCommKey, 8) != 0 || (rnd8[0] & 1) == 0 ||
-        std::memcmp(rnd8, rnd8 + 4, 4) != 0) {
-        lastErr_ = CLV_ERR_BAD_PROOF;
-        return 0;
-    }
-    std::memcpy(commRnd_.data(), rnd8, 8);
-    commKeyValid_ = true;
-    authenticated_ = false;  // a new session
-    lastErr_ = CLV_OK;
-    return 1;
+    return gated(CLV_ON_SET_COMM_KEY, [&](SK_ULONG& err) {
+        // The clocks know one comm key; its random has an odd first byte and
+        // repeats its first half.
+        if (key8 == nullptr || rnd8 == nullptr ||
+            std::memcmp(key8, skylark::kCommKey, 8) != 0 || (rnd8[0] & 1) == 0 ||
+            std::memcmp(rnd8, rnd8 + 4, 4) != 0) {
+            err = CLV_ERR_BAD_PROOF;
+            return BOOL16(0);
+        }
+        std::memcpy(commRnd_.data(), rnd8, 8);
+        commKeyValid_ = true;
+        authenticated_ = false;  // a new session
+        return BOOL16(1);
+    });
 }
 
 BOOL16 VirtualClock::isCommKeyValid() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return commKeyValid_ ? 1 : 0;
+    // 0 without a key is an answer, not a failure: the error code stays.
+    return gated(CLV_ON_IS_COMM_KEY_VALID, [&](SK_ULONG&) { return BOOL16(commKeyValid_ ? 1 : 0); });
 }
 
 // Tries check(random) on the pending random, then on the used ones. The

@@ -1,6 +1,7 @@
 #include "standins/clocklink/virtual/virtual_clock.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -66,14 +67,123 @@ void VirtualClock::log(std::uint8_t type, const std::vector<std::uint8_t>& data)
     s_.log.push_back(std::move(e));
 }
 
-void VirtualClock::armFault(int fault, std::uint32_t value) {
+// ---- Faults and the channel's error code ------------------------------------------
+
+int VirtualClock::armFault(int fault, std::uint32_t value) {
     switch (fault) {
-    case CLV_FAULT_TAMPER: faults_.tamper = true; faults_.tamperBit = value; break;
-    case CLV_FAULT_CUT: faults_.cut = true; faults_.cutBytes = std::max<std::uint32_t>(value, 1); break;
-    case CLV_FAULT_DELAY: faults_.delayMs = value; break;
-    case CLV_FAULT_FAIL: faults_.fail = true; faults_.failCode = value; break;
-    default: faults_ = Faults{}; break;
+    case CLV_FAULT_CLEAR: faults_ = Faults{}; return CLV_OK;
+    case CLV_FAULT_TAMPER:
+        if (value > CLV_MAX_TAMPER_BIT) return CLV_ERR_BAD_ARGUMENT;
+        faults_.tamper = true;
+        faults_.tamperBit = value;
+        return CLV_OK;
+    case CLV_FAULT_CUT:
+        faults_.cut = true;
+        faults_.cutBytes = std::max<std::uint32_t>(value, 1);
+        return CLV_OK;
+    case CLV_FAULT_DELAY:
+    case CLV_FAULT_SLOW:
+        if (value > CLV_MAX_DELAY_MS) return CLV_ERR_BAD_ARGUMENT;
+        (fault == CLV_FAULT_DELAY ? faults_.delayMs : faults_.slowMs) = value;
+        return CLV_OK;
+    case CLV_FAULT_FAIL:
+        if (value == 0) return CLV_ERR_BAD_ARGUMENT;  // a failure always carries a code
+        faults_.fail = true;
+        faults_.failCode = value;
+        return CLV_OK;
+    case CLV_FAULT_LOSE_COMM_KEY:
+        commKeyValid_ = false;
+        authenticated_ = false;
+        return CLV_OK;
+    case CLV_FAULT_DOWN:
+        faults_.down = value != 0;
+        if (faults_.down) {  // the session does not outlive the channel
+            commKeyValid_ = false;
+            authenticated_ = false;
+        }
+        return CLV_OK;
+    default: return CLV_ERR_BAD_ARGUMENT;
     }
+}
+
+namespace {
+
+// A CLV_ON_ value that names a call CLV_SetFailure can match.
+bool validCall(std::uint32_t command) {
+    const std::uint32_t low = command & 0xFFFFFF;
+    switch (command >> 24) {
+    case 0: return low == 0;
+    case 1: return (low >> 16) == 0 && ((low >> 8) <= 1 || (low & 0xFF) == 0);
+    case 2: return (low >> 16) == 0;
+    case 3: case 4: case 5: case 6: return low == 0;
+    default: return false;
+    }
+}
+
+// The CLV_ON_ value of a command; a number no rule can name matches only
+// CLV_ON_ANY.
+constexpr std::uint32_t kUnnamedCall = 0xFFFFFFFF;
+std::uint32_t callOf(bool user, std::uint32_t number, const std::uint8_t* params,
+                     std::size_t len) {
+    if (user) return number <= 0xFFFF ? CLV_ON_USER | number : kUnnamedCall;
+    if (number > 0xFF) return kUnnamedCall;
+    const std::uint32_t code = number <= 1 && len > 0 ? params[0] : 0;
+    return CLV_ON_SYSTEM | number << 8 | code;
+}
+
+}  // namespace
+
+int VirtualClock::armFailure(std::uint32_t command, std::uint32_t skip, std::uint32_t count,
+                             std::uint32_t code) {
+    if (code == 0 || !validCall(command)) return CLV_ERR_BAD_ARGUMENT;
+    faults_.rule = true;
+    faults_.match = command;
+    faults_.skip = skip;
+    faults_.count = count;
+    faults_.code = code;
+    return CLV_OK;
+}
+
+std::uint32_t VirtualClock::injectedFailure(std::uint32_t call) {
+    if (faults_.down) return CLV_ERR_CHANNEL_DOWN;
+    if (faults_.fail) {
+        faults_.fail = false;
+        return faults_.failCode;
+    }
+    if (!faults_.rule || (faults_.match != CLV_ON_ANY && faults_.match != call)) return 0;
+    if (faults_.skip > 0) {
+        --faults_.skip;
+        return 0;
+    }
+    const std::uint32_t code = faults_.code;
+    if (faults_.count > 0 && --faults_.count == 0) faults_.rule = false;  // spent
+    return code;
+}
+
+// A number for the calling thread, never given to another one.
+static std::uint64_t threadNumber() {
+    static std::atomic<std::uint64_t> next{1};
+    thread_local const std::uint64_t self = next++;
+    return self;
+}
+
+void VirtualClock::setError(SK_ULONG code) {
+    const std::uint64_t self = threadNumber();
+    for (auto it = lastErrors_.begin(); it != lastErrors_.end(); ++it)
+        if (it->first == self) {
+            lastErrors_.erase(it);
+            break;
+        }
+    if (lastErrors_.size() >= kErrorThreads) lastErrors_.pop_front();
+    lastErrors_.emplace_back(self, code);
+}
+
+SK_ULONG VirtualClock::getErrCode() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const std::uint64_t self = threadNumber();
+    for (const auto& e : lastErrors_)
+        if (e.first == self) return e.second;
+    return CLV_OK;
 }
 
 // ---- ClockLink calls ---------------------------------------------------------------
@@ -88,84 +198,45 @@ BOOL16 VirtualClock::runUserCmd(SK_ULONG cmdNo, unsigned char* params, SK_ULONG 
     return exchange(true, cmdNo, params, paramLen, reply, replyLen);
 }
 
-SK_ULONG VirtualClock::getErrCode() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return lastErr_;
-}
-
 BOOL16 VirtualClock::exchange(bool user, SK_ULONG number, unsigned char* params,
                               SK_ULONG paramLen, unsigned char* reply, SK_ULONG* replyLen) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (faults_.delayMs != 0) {
-        // The clock is slow to answer; calls on this handle wait meanwhile.
-        std::this_thread::sleep_for(std::chrono::milliseconds(faults_.delayMs));
-        faults_.delayMs = 0;
-    }
-    if (faults_.fail) {
-        faults_.fail = false;
-        lastErr_ = faults_.failCode;
-        if (replyLen != nullptr) *replyLen = 0;
-        return 0;
-    }
     Exchange x;
     x.user = user;
     x.number = number;
     x.params = params;
     x.len = params != nullptr ? paramLen : 0;
-    int err;
-    try {
-        err = run(x);
-    } catch (...) {  // out of memory: nothing crosses ClockLink's C interface
-        err = CLV_ERR_FULL;
-        x.reply.clear();
-    }
-    // Deliver at most the preset length; a refused command delivers only
-    // what it chose to (the state byte of an unauthenticated state read).
-    std::size_t n = 0;
-    if (reply != nullptr && replyLen != nullptr) {
-        n = std::min<std::size_t>(x.reply.size(), *replyLen);
-        if (n > 0) std::memcpy(reply, x.reply.data(), n);
-        if (n > 0 && faults_.tamper) {
-            faults_.tamper = false;
-            const std::size_t byte = faults_.tamperBit / 8 % n;
-            reply[byte] ^= static_cast<unsigned char>(1u << (faults_.tamperBit % 8));
+    bool ran = false;
+    const BOOL16 status = gated(callOf(user, number, x.params, x.len), [&](SK_ULONG& result) {
+        ran = true;
+        int err;
+        try {
+            err = run(x);
+        } catch (...) {  // out of memory: nothing crosses ClockLink's C interface
+            err = CLV_ERR_FULL;
+            x.reply.clear();
         }
-        if (n > 0 && faults_.cut) {
-            faults_.cut = false;
-            n -= std::min<std::size_t>(faults_.cutBytes, n);
+        // Deliver at most the preset length; a refused command delivers only
+        // what it chose to (the state byte of an unauthenticated state read).
+        std::size_t n = 0;
+        if (reply != nullptr && replyLen != nullptr) {
+            n = std::min<std::size_t>(x.reply.size(), *replyLen);
+            if (n > 0) std::memcpy(reply, x.reply.data(), n);
+            if (faults_.tamper && faults_.tamperBit / 8 < n) {
+                faults_.tamper = false;
+                reply[faults_.tamperBit / 8] ^= static_cast<unsigned char>(1u << (faults_.tamperBit % 8));
+            }
+            if (n > 0 && faults_.cut) {
+                faults_.cut = false;
+                n -= std::min<std::size_t>(faults_.cutBytes, n);
+            }
         }
-    }
-    if (replyLen != nullptr) *replyLen = static_cast<SK_ULONG>(n);
-    lastErr_ = static_cast<SK_ULONG>(err);
-    return err == CLV_OK ? 1 : 0;
-}
-
-// The commands a channel may send before it is authenticated.
-static bool openCommand(const Exchange& x) {
-    if (x.sys(0)) return x.code() == 0x00 || x.code() == 0x01 || x.code() == 0x10;
-    return x.sys(2) || x.sys(3) || x.sys(4);
-}
-
-int VirtualClock::run(Exchange& x) {
-    if (!x.user && x.number <= 1 && x.len == 0) return CLV_ERR_BAD_PARAM;
-    // In in-system programming the clock answers only its state, identity,
-    // authentication and the initialisation that ends it.
-    if (s_.isp && !(x.sys(2) || x.sys(3) || (x.sys(0) && (x.code() == 0x00 || x.code() == 0x01))))
-        return CLV_ERR_BAD_STATE;
-    if (!authenticated_ && !openCommand(x)) return CLV_ERR_NOT_AUTHENTICATED;
-    bool handled = false;
-    int err = common(x, handled);
-    if (handled) return err;
-    switch (s_.kind) {
-    case ClockKind::M:
-        err = mRaces(x, handled);
-        if (!handled) err = mTraining(x, handled);
-        if (!handled) err = mRegistry(x, handled);
-        break;
-    case ClockKind::S:
-    case ClockKind::H: err = singleRace(x, handled); break;
-    }
-    return handled ? err : CLV_ERR_UNKNOWN_COMMAND;
+        if (replyLen != nullptr) *replyLen = static_cast<SK_ULONG>(n);
+        result = static_cast<SK_ULONG>(err);
+        return BOOL16(err == CLV_OK ? 1 : 0);
+    });
+    // An injected failure delivers nothing.
+    if (!ran && replyLen != nullptr) *replyLen = 0;
+    return status;
 }
 
 std::uint8_t VirtualClock::stateByte() const {
@@ -184,34 +255,28 @@ std::uint8_t VirtualClock::stateByte() const {
     return b;
 }
 
-// State, device information and time; the security commands are in security.cpp.
-int VirtualClock::common(Exchange& x, bool& handled) {
-    handled = true;
-    if (x.sys(0) && x.code() == 0x00) {
-        if (x.len != 1) return CLV_ERR_BAD_PARAM;
-        x.put8(stateByte());
-        return authenticated_ ? CLV_OK : CLV_ERR_STATE_DELIVERED;
-    }
-    if (x.sys(0) && x.code() == 0x01) {
-        // 0 'V' | 1 kind | 2 firmware 2 | 4 serial 4 | 8 reserved 8
-        if (x.len != 1) return CLV_ERR_BAD_PARAM;
-        x.put8('V');
-        x.put8(s_.kind == ClockKind::M ? 'M' : s_.kind == ClockKind::S ? 'S' : 'H');
-        x.putBe16(0x0100);
-        x.putBe32(s_.serial);
-        x.putZeros(8);
-        return CLV_OK;
-    }
-    if (x.sys(0) && x.code() == 0x10) {
-        if (x.len != 1) return CLV_ERR_BAD_PARAM;
-        x.putTime(now());
-        return CLV_OK;
-    }
-    if (x.sys(2)) return initialise(x);
-    if (x.sys(3)) return authenticate(x);
-    if (x.sys(4)) return enterIsp(x);
-    if (x.user && x.number == 0) return setTimeCommand(x);
-    handled = false;
+// ---- State, device information and time (the security commands: security.cpp) --
+
+int VirtualClock::readState(Exchange& x) {
+    if (x.len != 1) return CLV_ERR_BAD_PARAM;
+    x.put8(stateByte());
+    return authenticated_ ? CLV_OK : CLV_ERR_STATE_DELIVERED;
+}
+
+int VirtualClock::readDeviceInfo(Exchange& x) {
+    // 0 'V' | 1 kind | 2 firmware 2 | 4 serial 4 | 8 reserved 8
+    if (x.len != 1) return CLV_ERR_BAD_PARAM;
+    x.put8('V');
+    x.put8(s_.kind == ClockKind::M ? 'M' : s_.kind == ClockKind::S ? 'S' : 'H');
+    x.putBe16(0x0100);
+    x.putBe32(s_.serial);
+    x.putZeros(8);
+    return CLV_OK;
+}
+
+int VirtualClock::readTime(Exchange& x) {
+    if (x.len != 1) return CLV_ERR_BAD_PARAM;
+    x.putTime(now());
     return CLV_OK;
 }
 

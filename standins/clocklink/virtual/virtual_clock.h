@@ -4,22 +4,43 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "security/des.h"
 #include "standins/clocklink/clock_device.h"
 #include "standins/clocklink/virtual/clock_state.h"
 #include "standins/clocklink/virtual/exchange.h"
-#include "standins/include/virtual_clock.h"
+#include "skylark/virtual_clock.h"
 
 namespace standins::vclock {
 
 // Host steady-clock milliseconds, the base of a clock's running time.
 std::int64_t steadyMillis();
+
+// Which kinds answer a command (bits of the table's `kinds`).
+constexpr std::uint8_t kindBit(ClockKind k) { return static_cast<std::uint8_t>(1u << (static_cast<int>(k) - 1)); }
+constexpr std::uint8_t kKindM = kindBit(ClockKind::M), kKindS = kindBit(ClockKind::S),
+                       kKindH = kindBit(ClockKind::H), kAllKinds = kKindM | kKindS | kKindH;
+
+// When a clock answers a command.
+enum class Access : std::uint8_t {
+    Authenticated,  // on an authenticated channel, outside in-system programming
+    Open,           // also before authentication
+    OpenInIsp,      // also in in-system programming
+};
+
+// The code of a class-0 or class-1 command: its parameter byte 0. Other
+// classes and the user commands carry one command each (their byte 0, where
+// it picks a variant, is the handler's to judge).
+constexpr std::int16_t kNoCode = -1;
 
 class VirtualClock final : public ClockDevice {
 public:
@@ -43,6 +64,11 @@ public:
         return f(*this);
     }
 
+    // Fault injection (CLV_SetFault, CLV_SetFailure); the lock is held.
+    int armFault(int fault, std::uint32_t value);
+    int armFailure(std::uint32_t command, std::uint32_t skip, std::uint32_t count,
+                   std::uint32_t code);
+
     // ---- For the API and the command areas; the lock is held ----
     ClockState& state() { return s_; }
     Seconds now() const;
@@ -50,19 +76,36 @@ public:
     void freeze(bool frozen);
     void setPassword(const char* password);
     void log(std::uint8_t type, const std::vector<std::uint8_t>& data = {});
-    void armFault(int fault, std::uint32_t value);
     int recordArrival(std::uint32_t raceIndex, const Ring& ring, Seconds time);
     int recordTrainArrival(std::uint32_t trainIndex, const Ring& ring, Seconds time);
     // The arrivals of a race (M: by index; S and H: their race), or null.
     std::vector<Arrival>* arrivalsOf(std::uint32_t raceIndex, Key& key);
 
 private:
+    // Every ClockLink call but IFD_GetErrCode goes through the channel's
+    // faults first: a channel down, a pending delay (waited out without the
+    // lock), an armed failure. `call` is the CLV_ON_ value the call matches.
+    // Runs body() under the lock when no fault stops it; body returns the
+    // status and sets err to the code of a refusal.
+    template <class Body>
+    BOOL16 gated(std::uint32_t call, Body body);
+    // The code of an injected failure for this call (0 for none); counts it.
+    std::uint32_t injectedFailure(std::uint32_t call);
+    // The failure the calling thread sees on IFD_GetErrCode from now on.
+    void setError(SK_ULONG code);
+
     BOOL16 exchange(bool user, SK_ULONG number, unsigned char* params, SK_ULONG paramLen,
                     unsigned char* reply, SK_ULONG* replyLen);
     int run(Exchange& x);
 
-    // Commands every kind answers (security.cpp and virtual_clock.cpp).
-    int common(Exchange& x, bool& handled);
+    // ---- The command handlers, one per command (or per pair sharing a
+    // layout); which kinds answer each and when is the command table's
+    // (command_table.cpp). Each returns CLV_OK or the refusal's code.
+    // State, identity and time (virtual_clock.cpp); the security commands
+    // (security.cpp).
+    int readState(Exchange& x);
+    int readDeviceInfo(Exchange& x);
+    int readTime(Exchange& x);
     int initialise(Exchange& x);
     int authenticate(Exchange& x);
     int enterIsp(Exchange& x);
@@ -72,11 +115,73 @@ private:
     int matchRandom(Check check);
     std::uint8_t stateByte() const;
 
-    // One function per area of the command set.
-    int mRaces(Exchange& x, bool& handled);       // m_races.cpp
-    int mTraining(Exchange& x, bool& handled);    // m_training.cpp
-    int mRegistry(Exchange& x, bool& handled);    // m_registry.cpp: registry, log, settings
-    int singleRace(Exchange& x, bool& handled);   // sh_clocks.cpp: S and H clocks
+    // M clock races (m_races.cpp).
+    int raceIndex(Exchange& x);
+    int raceCount(Exchange& x);
+    int raceEntry(Exchange& x);  // the race's entry (0x18) or its figures (0x19)
+    int raceCard(Exchange& x);
+    int createRace(Exchange& x);
+    int addRaceCard(Exchange& x);
+    int confirmRace(Exchange& x);
+    int closeOrRemoveRace(Exchange& x);
+    int downloadRaceRecord(Exchange& x);
+    int deposeRaces(Exchange& x);
+    // M clock training flights (m_training.cpp).
+    int trainingIndex(Exchange& x);
+    int trainingCount(Exchange& x);
+    int trainingEntry(Exchange& x);
+    int trainingSite(Exchange& x);  // read (class 0) and write (class 1)
+    int trainingRecord(Exchange& x);
+    int createTraining(Exchange& x);
+    int addTrainingRing(Exchange& x);
+    int confirmTraining(Exchange& x);
+    int closeOrRemoveTraining(Exchange& x);
+    // M clock registry, log and settings (m_registry.cpp).
+    int cardIndex(Exchange& x);
+    int cardCount(Exchange& x);
+    int cardEntry(Exchange& x);
+    int maxLogNumber(Exchange& x);
+    int logEntry(Exchange& x);
+    int readIndexedSetting(Exchange& x);   // channel number, touch type
+    int readSettingField(Exchange& x);     // site, phone code, staff number
+    int writeIndexedSetting(Exchange& x);
+    int writeSettingField(Exchange& x);
+    int appendOrModifyCard(Exchange& x);
+    int removeCard(Exchange& x);
+    // S and H clocks (sh_clocks.cpp).
+    int readCardData(Exchange& x);
+    int singleState(Exchange& x);
+    int singleRaceInfo(Exchange& x);
+    int hCardCount(Exchange& x);
+    int hRaceCard(Exchange& x);
+    int createSingleRace(Exchange& x);
+    int hAddRaceCard(Exchange& x);
+    int hConfirmRace(Exchange& x);
+    int clearSingleRace(Exchange& x);
+    int downloadSingleRecord(Exchange& x);
+
+public:
+    // ---- The command table (command_table.cpp) ----
+    using Handler = int (VirtualClock::*)(Exchange&);
+    // One row of the table.
+    struct Command {
+        const char* name;     // what the command does, for messages
+        bool user;            // IFD_RunUserCmd, else IFD_RunSysCmd
+        std::uint8_t number;  // user command number or system class
+        std::int16_t code;    // class 0 and 1: the command code; else kNoCode
+        std::uint8_t kinds;   // kKind bits of the kinds that answer it
+        Access access;
+        Handler handler;
+    };
+    // The table, `count` rows.
+    static const Command* commandTable(std::size_t& count);
+    // The row that answers a command on a clock of a kind, or null.
+    static const Command* findCommand(ClockKind kind, bool user, std::uint32_t number,
+                                      std::int16_t code);
+
+private:
+    static const Command kCommands[];
+    static const std::size_t kCommandCount;
 
     std::mutex mutex_;
     ClockState s_;
@@ -88,18 +193,52 @@ private:
     bool randomPending_ = false;
     std::array<std::uint8_t, 4> pendingRnd_{};
     std::deque<std::array<std::uint8_t, 4>> usedRnds_;  // newest 16, to tell a replay
-    SK_ULONG lastErr_ = 0;
+    // The last failure on the channel, per calling thread: a thread's
+    // success keeps it, another thread's failure does not replace it.
+    // The newest kErrorThreads threads are remembered.
+    static constexpr std::size_t kErrorThreads = 64;
+    // (A thread is told by a number of its own: the system reuses thread ids.)
+    std::deque<std::pair<std::uint64_t, SK_ULONG>> lastErrors_;
 
     struct Faults {
         bool tamper = false;
         std::uint32_t tamperBit = 0;
         bool cut = false;
         std::uint32_t cutBytes = 0;
-        std::uint32_t delayMs = 0;
-        bool fail = false;
+        std::uint32_t delayMs = 0;  // the next call
+        std::uint32_t slowMs = 0;   // every call, until cleared
+        bool fail = false;          // the next call
         std::uint32_t failCode = 0;
+        bool down = false;          // every call fails, until cleared
+        // CLV_SetFailure: calls matching `match` fail with `code`, after
+        // `skip` of them passed, `count` times (0: until cleared).
+        bool rule = false;
+        std::uint32_t match = 0, skip = 0, count = 0, code = 0;
     } faults_;
 };
+
+template <class Body>
+BOOL16 VirtualClock::gated(std::uint32_t call, Body body) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!faults_.down) {
+        const std::uint32_t wait = faults_.delayMs + faults_.slowMs;
+        faults_.delayMs = 0;
+        if (wait != 0) {
+            // Slow to answer; the clock's other calls go on meanwhile.
+            lock.unlock();
+            std::this_thread::sleep_for(std::chrono::milliseconds(wait));
+            lock.lock();
+        }
+    }
+    if (const std::uint32_t code = injectedFailure(call)) {
+        setError(code);
+        return 0;
+    }
+    SK_ULONG err = CLV_OK;
+    const BOOL16 status = body(err);
+    if (status == 0 && err != CLV_OK) setError(err);
+    return status;
+}
 
 // The clocks' copy of the verification key and the record key, packed once.
 struct ClockKeys {

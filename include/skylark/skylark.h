@@ -116,13 +116,15 @@ SKAPI BOOL16 SKAPI_CALL SK_GetDevInfo(SK_ULONG handle, char* info);
  * real date-time). -1 on a reply of exactly 6 bytes, else 0. */
 SKAPI BOOL16 SKAPI_CALL SK_GetTime(SK_ULONG handle, double* date);
 
-/* Sets the clock's time (whole seconds) with an encrypted verification
- * block built from a fresh device random.
+/* Sets the clock's time with an encrypted verification block built from a
+ * fresh device random. date: in, the clock's new time, local wall-clock time
+ * (whole seconds; years 2000 to 2099).
  * Pass-through: ClockLink's status; 0 without sending when the device random
  * cannot be fetched. */
 SKAPI BOOL16 SKAPI_CALL SK_SetPigeon(SK_ULONG handle, double date);
 
-/* As SK_SetPigeon, with the verification block sent in clear. */
+/* As SK_SetPigeon, with the verification block sent in clear. date: in, the
+ * clock's new time, local wall-clock time. */
 SKAPI BOOL16 SKAPI_CALL SK_SetTime(SK_ULONG handle, double date);
 
 /* Decrypts a stored 48-byte arrival record and proves it.
@@ -142,7 +144,8 @@ SKAPI BOOL16 SKAPI_CALL SK_ParseRecordInfo(const unsigned char* vKey, const char
  * -1; 0 only for a NULL pointer. */
 SKAPI BOOL16 SKAPI_CALL SK_ParseRecordInfo2(SK_ULONG unused, const char* record, char* plain);
 
-/* Exactly SK_ParseRecordInfo2. */
+/* Exactly SK_ParseRecordInfo2: unused not read, record the masked record's
+ * 48 hex digits, plain at least 49 characters. */
 SKAPI BOOL16 SKAPI_CALL SK_ParseRecordInfo3(SK_ULONG unused, const char* record, char* plain);
 
 /* ---- M clock: races and training flights (SKM_) -------------------------- */
@@ -150,49 +153,64 @@ SKAPI BOOL16 SKAPI_CALL SK_ParseRecordInfo3(SK_ULONG unused, const char* record,
 /* Races. Race keys, card entries and the depose value are 16 hex digits
  * (8 bytes); a text with fewer digits sends zeros in the missing bytes. */
 
-/* Enters a race: race key, two race times and a 32-bit race parameter.
+/* Enters a race.
+ * raceKeyHex: in, the race key, the 8 bytes that name the race on the clock.
+ * firstTime: in, the liberation: when the birds are released at the race
+ * point. secondTime: in, the closing time: when the race stops taking
+ * arrivals. Both go out as BCD (whole seconds, years 2000 to 2099, local
+ * time). raceParam: in, 32 bits the club software keeps with the race (for
+ * example its distance); our virtual clocks give it back as
+ * SKM_GetRaceInfo2's figure32.
  * Normalised: -1 on success, 0 on failure. */
 SKAPI BOOL16 SKAPI_CALL SKM_CreateRace(SK_ULONG handle, const char* raceKeyHex, double firstTime,
                                        double secondTime, SK_ULONG raceParam);
 
-/* Adds a card entry (8 bytes; a 12-digit ring number goes out followed by
- * 00 00); the clock decides which race receives it.
+/* Adds a card entry: cardHex (in, 16 hex digits) is the ring number of a
+ * bird entered for the race followed by 0000; the clock decides which race
+ * receives it (our clocks: the newest race not yet confirmed).
  * Normalised: -1 on success, 0 on failure. */
 SKAPI BOOL16 SKAPI_CALL SKM_AddRaceCard(SK_ULONG handle, const char* cardHex);
 
-/* Confirms a race: race key, a 16-bit confirmation value (low 16 bits sent)
- * and confirmData, 8 raw bytes sent as they stand (zero bytes included).
+/* Confirms a race, sealing the birds entered into it: raceKeyHex (in, its
+ * race key), confirmValue (in, a 16-bit number sealed with it, for example
+ * the number of birds basketed; low 16 bits sent) and confirmData (in, 8 raw
+ * bytes sealed with it, for example the basket seal; sent as they stand,
+ * zero bytes included).
  * Normalised: -1 on success, 0 on failure. */
 SKAPI BOOL16 SKAPI_CALL SKM_ConfirmRace(SK_ULONG handle, const char* raceKeyHex,
                                         SK_ULONG confirmValue, const char* confirmData);
 
-/* Closes a race. Pass-through: ClockLink's status (non-zero = success);
- * do not compare with -1. */
+/* Closes the race of key raceKeyHex (in, 16 hex digits). Pass-through:
+ * ClockLink's status (non-zero = success); do not compare with -1. */
 SKAPI BOOL16 SKAPI_CALL SKM_CloseRace(SK_ULONG handle, const char* raceKeyHex);
 
-/* Same as SKM_CloseRace: the clock is sent exactly the same command.
- * Pass-through. */
+/* Same as SKM_CloseRace (raceKeyHex: in, the race key): the clock is sent
+ * exactly the same command. Pass-through. */
 SKAPI BOOL16 SKAPI_CALL SKM_PauseRace(SK_ULONG handle, const char* raceKeyHex);
 
-/* Removes a race. Pass-through: ClockLink's status (non-zero = success). */
+/* Removes the race of key raceKeyHex (in, 16 hex digits). Pass-through:
+ * ClockLink's status (non-zero = success). */
 SKAPI BOOL16 SKAPI_CALL SKM_RemoveRace(SK_ULONG handle, const char* raceKeyHex);
 
-/* Sends the depose command with an 8-byte value.
- * Normalised: -1 on success, 0 on failure. */
+/* Sends the depose command. deposeHex: in, 16 hex digits: eight zero bytes
+ * remove every closed race, a race key the closed race of that key (as our
+ * virtual clocks read it). Normalised: -1 on success, 0 on failure. */
 SKAPI BOOL16 SKAPI_CALL SKM_DeposeRaces(SK_ULONG handle, const char* deposeHex);
 
 /* Race queries. Indexes are sent as their low 16 bits and delivered as
  * 0..65535. Exact length: -1 only when the clock answers with the full reply;
  * otherwise 0 and no output is written. */
 
-/* Looks up the index of the race with the given key. raceIndex: out. */
+/* Looks up the index of the race with key raceKeyHex (in, 16 hex digits).
+ * raceIndex: out, the race's position in the race table. */
 SKAPI BOOL16 SKAPI_CALL SKM_GetRaceIndex(SK_ULONG handle, const char* raceKeyHex,
                                          SK_ULONG* raceIndex);
 
 /* Reads the number of races. raceCount: out. */
 SKAPI BOOL16 SKAPI_CALL SKM_GetRaceCount(SK_ULONG handle, SK_ULONG* raceCount);
 
-/* Reads one race's entry by index.
+/* Reads one race's entry by index. raceIndex: in, the race's position in
+ * the race table (16 bits).
  * raceKeyText: out, at least 17 characters (16 hex digits and a NUL).
  * firstTime, secondTime: out, 0.0 for a time the clock holds that is not a
  * real date-time. raceFigure: out, 16-bit figure. */
@@ -200,13 +218,16 @@ SKAPI BOOL16 SKAPI_CALL SKM_GetRaceInfo(SK_ULONG handle, SK_ULONG raceIndex, cha
                                         double* firstTime, double* secondTime,
                                         SK_ULONG* raceFigure);
 
-/* Reads one card of a race: the ring number (first 6 bytes of the entry).
+/* Reads one card of a race: raceIndex (in, the race's position) and
+ * cardIndex (in, the card's position among the race's cards), both 16 bits;
+ * delivers the ring number (first 6 bytes of the entry).
  * ringText: out, at least 13 characters (12 hex digits and a NUL). */
 SKAPI BOOL16 SKAPI_CALL SKM_GetRaceCard(SK_ULONG handle, SK_ULONG raceIndex, SK_ULONG cardIndex,
                                         char* ringText);
 
-/* Downloads one arrival record of a race, proven by the clock for this very
- * request: a fresh random challenge goes out with it, and the reply is
+/* Downloads arrival recordIndex (in, the arrival's position in the race, in
+ * the order the birds arrived) of the race at raceIndex (in), both 16 bits,
+ * proven by the clock for this very request: a fresh random challenge goes out with it, and the reply is
  * accepted only when its verification code (DES CBC-MAC under s_verifykey
  * over the reply and the challenge) matches.
  * -1 on success; 0 on a ClockLink failure, a reply of the wrong length, a
@@ -222,40 +243,47 @@ SKAPI BOOL16 SKAPI_CALL SKM_GetRaceRecord(SK_ULONG handle, SK_ULONG raceIndex,
 /* Training flights. Training numbers, indexes and figures are 16 bits: sent
  * as their low 16 bits, delivered as 0..65535. */
 
-/* Creates a training flight from two times and one byte (low 8 bits sent)
- * and delivers the clock's training number for it.
+/* Creates a training flight and delivers the clock's training number for
+ * it. firstTime: in, the flight's liberation; secondTime: in, its closing
+ * time; trainByte: in, one byte kept with the flight (for example its
+ * release site's number; low 8 bits sent).
  * -1 on success; 0 on failure or when the clock delivered fewer than the two
  * bytes of the number. trainNumber: out, written only on success. */
 SKAPI BOOL16 SKAPI_CALL SKM_CreateTrain(SK_ULONG handle, double firstTime, double secondTime,
                                         SK_ULONG trainByte, SK_ULONG* trainNumber);
 
-/* Adds a ring (12 hex digits; missing digits send zeros); the clock decides
- * which flight receives it. Normalised: -1 on success, 0 on failure. */
+/* Adds a bird's ring: ringHex (in, 12 hex digits; missing digits send
+ * zeros); the clock decides which flight receives it (our clocks: the newest
+ * flight not yet confirmed). Normalised: -1 on success, 0 on failure. */
 SKAPI BOOL16 SKAPI_CALL SKM_AddTrainCard(SK_ULONG handle, const char* ringHex);
 
-/* Confirms a training flight. Normalised: -1 on success, 0 on failure. */
+/* Confirms the training flight trainNumber (in, as SKM_CreateTrain gave it)
+ * with confirmValue (in, a 16-bit number sealed with it, for example the
+ * number of birds basketed). Normalised: -1 on success, 0 on failure. */
 SKAPI BOOL16 SKAPI_CALL SKM_ConfirmTrain(SK_ULONG handle, SK_ULONG trainNumber,
                                          SK_ULONG confirmValue);
 
-/* Closes a training flight. Pass-through: ClockLink's status
- * (non-zero = success). */
+/* Closes the training flight trainNumber (in, 16 bits). Pass-through:
+ * ClockLink's status (non-zero = success). */
 SKAPI BOOL16 SKAPI_CALL SKM_CloseTrain(SK_ULONG handle, SK_ULONG trainNumber);
 
-/* Removes a training flight. Pass-through: ClockLink's status
- * (non-zero = success). */
+/* Removes the training flight trainNumber (in, 16 bits). Pass-through:
+ * ClockLink's status (non-zero = success). */
 SKAPI BOOL16 SKAPI_CALL SKM_RemoveTrain(SK_ULONG handle, SK_ULONG trainNumber);
 
 /* The reads below are exact length: -1 only when the clock answers with the
  * full reply; otherwise 0 and no output is written. */
 
-/* Looks up the index of a training number. trainIndex: out. */
+/* Looks up the index of the training flight trainNumber (in, 16 bits).
+ * trainIndex: out, the flight's position in the training table. */
 SKAPI BOOL16 SKAPI_CALL SKM_GetTrainIndex(SK_ULONG handle, SK_ULONG trainNumber,
                                           SK_ULONG* trainIndex);
 
 /* Reads the number of training flights. trainCount: out. */
 SKAPI BOOL16 SKAPI_CALL SKM_GetTrainCount(SK_ULONG handle, SK_ULONG* trainCount);
 
-/* Reads one flight's entry by index. All five outputs are required:
+/* Reads one flight's entry by trainIndex (in, its position in the training
+ * table, 16 bits). All five outputs are required:
  * trainNumber, trainFigure: out; firstTime, secondTime: out (0.0 for a time
  * that is not a real date-time); trainByte: out, 0..255. */
 SKAPI BOOL16 SKAPI_CALL SKM_GetTrainInfo(SK_ULONG handle, SK_ULONG trainIndex,
@@ -266,11 +294,12 @@ SKAPI BOOL16 SKAPI_CALL SKM_GetTrainInfo(SK_ULONG handle, SK_ULONG trainIndex,
 /* Reads the 32-bit site value of site siteNo (low 8 bits sent). siteValue: out. */
 SKAPI BOOL16 SKAPI_CALL SKM_GetTrainSite(SK_ULONG handle, SK_ULONG siteNo, SK_ULONG* siteValue);
 
-/* Writes the 32-bit site value of site siteNo (low 8 bits sent).
- * Normalised: -1 on success, 0 on failure. */
+/* Writes siteValue (in, 32 bits kept as given) as the value of training site
+ * siteNo (in, low 8 bits sent). Normalised: -1 on success, 0 on failure. */
 SKAPI BOOL16 SKAPI_CALL SKM_SetTrainSite(SK_ULONG handle, SK_ULONG siteNo, SK_ULONG siteValue);
 
-/* Reads one arrival record of a training flight, as the clock sends it (no
+/* Reads arrival recordIndex (in, its position in the flight) of the training
+ * flight at trainIndex (in), both 16 bits, as the clock sends it (no
  * verification code). ringText: out, at least 13 characters (12 hex digits
  * and a NUL). recordByte: out, exactly one byte. recordTime1, recordTime2:
  * out, 0.0 for a time that is not a real date-time. */
@@ -299,24 +328,33 @@ SKAPI BOOL16 SKAPI_CALL SKM_GetCardIndex(SK_ULONG handle, const char* ringText, 
 
 /* Reads the registry entry at index (low 16 bits sent). Exact length
  * (31 bytes): -1 or 0. Outputs, all written only on success: ringText at
- * least 13 characters (12 hex digits); *byteField one byte; *wordField1..3
- * 16-bit values; *longField a 32-bit value; dataField at least 25 characters
- * (24 hex digits). */
+ * least 13 characters (12 hex digits); *byteField one byte; *wordField1,
+ * *wordField2, *wordField3 16-bit values; *longField a 32-bit value;
+ * dataField at least 25 characters (24 hex digits). The fields are the club
+ * software's own, kept with the ring as SKM_AppendCard gave them. */
 SKAPI BOOL16 SKAPI_CALL SKM_GetCardInfo(SK_ULONG handle, SK_ULONG index, char* ringText,
                                         unsigned char* byteField, SK_ULONG* wordField1,
                                         SK_ULONG* wordField2, SK_ULONG* wordField3,
                                         SK_ULONG* longField, char* dataField);
 
-/* Appends a registry entry: the ring, byteField (low 8 bits), three word
- * fields (low 16 bits each), longField and dataField (24 hex digits; short
- * texts leave 0x00). Normalised: -1 or 0. */
+/* Appends a registry entry for the ring ringText (in, 12 hex digits). The
+ * fields are the club software's own, kept with the ring and given back by
+ * SKM_GetCardInfo: byteField (in, low 8 bits sent; for example a colour or
+ * sex code), wordField1, wordField2, wordField3 (in, low 16 bits each; for
+ * example the ring's year and the bird's number in the loft), longField (in,
+ * 32 bits) and dataField (in, 12 bytes as 24 hex digits, for example the
+ * owner's name; short texts leave 0x00). The entry on the clock:
+ *   0 ring 6 | 6 00 00 | 8 byte | 9 word 1 | 11 word 2 | 13 word 3 | 15 long 4 | 19 data 12
+ * Normalised: -1 or 0. */
 SKAPI BOOL16 SKAPI_CALL SKM_AppendCard(SK_ULONG handle, const char* ringText, SK_ULONG byteField,
                                        SK_ULONG wordField1, SK_ULONG wordField2,
                                        SK_ULONG wordField3, SK_ULONG longField,
                                        const char* dataField);
 
-/* Changes the number fields of the entry of ringText (its data field stays
- * as it is). Widths as for SKM_AppendCard. Normalised: -1 or 0. */
+/* Changes the number fields of the entry of ringText (in, 12 hex digits):
+ * byteField, wordField1, wordField2, wordField3 and longField (in, widths
+ * and meaning as for SKM_AppendCard); its data field stays as it is.
+ * Normalised: -1 or 0. */
 SKAPI BOOL16 SKAPI_CALL SKM_ModifyCard(SK_ULONG handle, const char* ringText, SK_ULONG byteField,
                                        SK_ULONG wordField1, SK_ULONG wordField2,
                                        SK_ULONG wordField3, SK_ULONG longField);
@@ -345,8 +383,8 @@ SKAPI BOOL16 SKAPI_CALL SKM_GetLogInfo(SK_ULONG handle, SK_ULONG logNo, unsigned
  * least 9 characters. Exact length (4 bytes): -1 or 0. */
 SKAPI BOOL16 SKAPI_CALL SKM_GetChannelNo(SK_ULONG handle, SK_ULONG index, char* channelText);
 
-/* Sets the channel number at index from 8 hex digits (short texts leave
- * 0x00). Normalised: -1 or 0. */
+/* Sets the channel number at index from channelText (in, 8 hex digits; short
+ * texts leave 0x00). Normalised: -1 or 0. */
 SKAPI BOOL16 SKAPI_CALL SKM_SetChannelNo(SK_ULONG handle, SK_ULONG index,
                                          const char* channelText);
 
@@ -354,20 +392,23 @@ SKAPI BOOL16 SKAPI_CALL SKM_SetChannelNo(SK_ULONG handle, SK_ULONG index,
  * least 9 characters. Exact length (4 bytes): -1 or 0. */
 SKAPI BOOL16 SKAPI_CALL SKM_GET_TOUCH_TYPE(SK_ULONG handle, SK_ULONG index, char* touchTypeText);
 
-/* Sets the touch type at index from 8 hex digits (short texts leave 0x00).
- * Normalised: -1 or 0. */
+/* Sets the touch type at index from touchTypeText (in, 8 hex digits; short
+ * texts leave 0x00). Normalised: -1 or 0. */
 SKAPI BOOL16 SKAPI_CALL SKM_SET_TOUCH_TYPE(SK_ULONG handle, SK_ULONG index,
                                            const char* touchTypeText);
 
-/* Reads the site information: siteCodeText (out, at least 9 characters, 8
- * hex digits) and the two coordinates as DDD.FFFFFFFF (out, at least 14
- * characters each; 13 characters when a first byte is 0x10 or more). Exact
+/* Reads the site information of the clock's loft: siteCodeText (out, at
+ * least 9 characters, 8 hex digits) and the two coordinates coordText1 and
+ * coordText2 as DDD.FFFFFFFF (out, at least 14 characters each; 13
+ * characters when a first byte is 0x10 or more). Exact
  * length (16 bytes): -1 or 0; outputs written only on success. */
 SKAPI BOOL16 SKAPI_CALL SKM_GetSiteInfo(SK_ULONG handle, char* siteCodeText, char* coordText1,
                                         char* coordText2);
 
-/* Sets the site information: the site code (8 hex digits) and two
- * coordinates DDD.FFFFFFFF, read by position (the character at the point's
+/* Sets the site information of the clock's loft: siteCodeText (in, 8 hex
+ * digits) and the two coordinates coordText1 and coordText2 (in, for example
+ * latitude and longitude, DDD.FFFFFFFF: three digits, a point, eight
+ * digits), read by position (the character at the point's
  * position is ignored; a shorter text counts its missing digits as 0).
  * Normalised: -1 or 0. */
 SKAPI BOOL16 SKAPI_CALL SKM_SetSiteInfo(SK_ULONG handle, const char* siteCodeText,
@@ -378,8 +419,9 @@ SKAPI BOOL16 SKAPI_CALL SKM_SetSiteInfo(SK_ULONG handle, const char* siteCodeTex
  * written only on success. */
 SKAPI BOOL16 SKAPI_CALL SKM_GetPhoneCode(SK_ULONG handle, char* phoneCode);
 
-/* Sets the phone code from a dial string: its first 32 characters up to the
- * first one that is not "0"-"9", "*", "#" or ",". Normalised: -1 or 0. */
+/* Sets the phone code from the dial string phoneCode (in): its first 32
+ * characters up to the first one that is not "0"-"9", "*", "#" or ",".
+ * Normalised: -1 or 0. */
 SKAPI BOOL16 SKAPI_CALL SKM_SetPhoneCode(SK_ULONG handle, const char* phoneCode);
 
 /* Reads the staff number. staffNo: out, at least 17 characters; ClockLink
@@ -388,8 +430,8 @@ SKAPI BOOL16 SKAPI_CALL SKM_SetPhoneCode(SK_ULONG handle, const char* phoneCode)
  * Unchecked length: -1 or 0. */
 SKAPI BOOL16 SKAPI_CALL SKM_GetStaffNo(SK_ULONG handle, char* staffNo);
 
-/* Sets the staff number: its first 16 characters, NUL-padded. Normalised:
- * -1 or 0. */
+/* Sets the staff number (the operator's or fancier's number) from staffNo
+ * (in): its first 16 characters, NUL-padded. Normalised: -1 or 0. */
 SKAPI BOOL16 SKAPI_CALL SKM_SetStaffNo(SK_ULONG handle, const char* staffNo);
 
 
@@ -413,7 +455,8 @@ SKAPI BOOL16 SKAPI_CALL SKS_GetRaceInfo(SK_ULONG handle, char* raceKeyHex, doubl
                                         double* secondTime);
 
 /* Enters the race: raceKeyHex (in, 16 hex digits; missing digits are sent
- * as zero) and the two race times. Normalised. */
+ * as zero), firstTime (in, the liberation) and secondTime (in, the closing
+ * time). Normalised. */
 SKAPI BOOL16 SKAPI_CALL SKS_CreateRace(SK_ULONG handle, const char* raceKeyHex, double firstTime,
                                        double secondTime);
 
@@ -432,7 +475,9 @@ SKAPI BOOL16 SKAPI_CALL SKS_GetRaceRecord(SK_ULONG handle, SK_ULONG recordIndex,
 /* ---- H clock (SKH_) ------------------------------------------------------ */
 
 /* SKS_ReadCard, SKS_QueryState, SKS_ClearRace and SKS_GetRaceRecord under the
- * H clock's names: the same arguments, exchange and result. */
+ * H clock's names: the same arguments (cardDataHex; state, stateTime,
+ * firstCount, secondCount; recordIndex, recordText, arrivalTime), exchange
+ * and result. */
 SKAPI BOOL16 SKAPI_CALL SKH_ReadCard(SK_ULONG handle, char* cardDataHex);
 SKAPI BOOL16 SKAPI_CALL SKH_QueryState(SK_ULONG handle, unsigned char* state, double* stateTime,
                                        SK_ULONG* firstCount, SK_ULONG* secondCount);
@@ -446,9 +491,11 @@ SKAPI BOOL16 SKAPI_CALL SKH_GetRaceRecord(SK_ULONG handle, SK_ULONG recordIndex,
  * second then fails); cardCount: out, written only on full success. */
 SKAPI BOOL16 SKAPI_CALL SKH_GetRaceInfo(SK_ULONG handle, char* raceKeyHex, SK_ULONG* cardCount);
 
-/* Reads race card cardIndex (low 16 bits used). Normalised, exact reply
- * length. ringNoHex: out, at least 13 characters; cardCodeHex: out, at least
- * 17 characters; cardTime: out. Written only on success. */
+/* Reads race card cardIndex (in, its position, low 16 bits used).
+ * Normalised, exact reply length. ringNoHex: out, at least 13 characters;
+ * cardCodeHex: out, at least 17 characters; cardTime: out. Written only on
+ * success. A race card on the clock:
+ *   0 ring 6 | 6 00 00 | 8 card code 8 | 16 card time 6 */
 SKAPI BOOL16 SKAPI_CALL SKH_GetRaceCard(SK_ULONG handle, SK_ULONG cardIndex, char* ringNoHex,
                                         char* cardCodeHex, double* cardTime);
 
@@ -456,8 +503,11 @@ SKAPI BOOL16 SKAPI_CALL SKH_GetRaceCard(SK_ULONG handle, SK_ULONG cardIndex, cha
  * as zero). Normalised. */
 SKAPI BOOL16 SKAPI_CALL SKH_CreateRace(SK_ULONG handle, const char* raceKeyHex);
 
-/* Adds a race card: ringNoHex (in, 12 hex digits), cardCodeHex (in, 16 hex
- * digits; missing digits of either are sent as zero) and cardTime.
+/* Adds a race card: ringNoHex (in, the bird's ring number, 12 hex digits),
+ * cardCodeHex (in, 8 bytes kept with the card, for example the code of the
+ * rubber the bird carries, 16 hex digits; missing digits of either are sent
+ * as zero) and cardTime (in, a date-time kept with the card, for example
+ * when the bird was basketed).
  * Pass-through: ClockLink's status, non-zero on success. */
 SKAPI BOOL16 SKAPI_CALL SKH_AddRaceCard(SK_ULONG handle, const char* ringNoHex,
                                         const char* cardCodeHex, double cardTime);
@@ -498,7 +548,8 @@ SKAPI BOOL16 SKAPI_CALL SKR_DeactiveCard(SK_ULONG reader);
 
 /* ---- M clock: races, the one export with C++ linkage --------------------- */
 
-/* Reads two figures of a race by index (low 16 bits sent).
+/* Reads two figures of the race at raceIndex (in, low 16 bits sent): our
+ * virtual clocks give the number of its cards and its race parameter.
  * Exact length: -1 only when the clock answers with the full reply;
  * otherwise 0 and no output is written.
  * figure16: out, 0..65535. figure32: out, the full 32 bits.

@@ -29,6 +29,13 @@
  * (SK_GetDevState) on a channel that is not authenticated still delivers the
  * state byte and reports CLV_ERR_STATE_DELIVERED (145), which SK_GetDevState
  * accepts.
+ *   IFD_GetErrCode is the code of the last failure on the channel, kept
+ * until the next failure (a success leaves it), and kept per calling thread:
+ * each thread sees the reason of its own last failed call on the handle,
+ * never another thread's, as with errno. A thread that had no failure on the
+ * handle gets 0. (Per thread because a host that shares one channel among
+ * threads asks for the reason right after its own call failed; one code per
+ * handle would let another thread's failure in between replace it.)
  *
  * Security. The clock issues a fresh device random with IFD_GetRnd; only the
  * latest one is valid and it is used up by the next block that uses it
@@ -123,7 +130,7 @@ enum {
 };
 
 /* Error codes: returned by the functions below, and given by IFD_GetErrCode
- * for a command the clock refused. */
+ * for a command the clock refused. CLV_ErrorText names each. */
 enum {
     CLV_OK = 0,
     CLV_ERR_NO_CHANNEL = 6,           /* the handle names no clock */
@@ -138,19 +145,45 @@ enum {
     CLV_ERR_UNKNOWN_COMMAND = 137,    /* a command this kind of clock does not know */
     CLV_ERR_NO_COMM_KEY = 138,        /* no comm key installed on the channel */
     CLV_ERR_STATE_DELIVERED = 145,    /* state read: byte delivered, channel not authenticated */
+    CLV_ERR_CHANNEL_DOWN = 150,       /* the channel is down (CLV_FAULT_DOWN) */
     CLV_ERR_FILE_IO = 160,            /* the file cannot be read or written */
     CLV_ERR_FILE_DAMAGED = 161,       /* not a saved clock, damaged or truncated */
     CLV_ERR_FILE_VERSION = 162,       /* saved by a newer version */
     CLV_ERR_BAD_ARGUMENT = 163        /* an argument of a CLV_ function is unusable */
 };
 
-/* Fault modes for CLV_SetFault; each applies once, to the next exchange. */
+/* Fault modes for CLV_SetFault. TAMPER, CUT, DELAY and FAIL apply once;
+ * SLOW and DOWN last until cleared; LOSE_COMM_KEY acts at once. */
 enum {
-    CLV_FAULT_TAMPER = 1, /* flip bit `value` (0 = lowest bit of byte 0) of the next reply */
-    CLV_FAULT_CUT = 2,    /* deliver the next reply `value` bytes short (at least 1) */
-    CLV_FAULT_DELAY = 3,  /* the next command answers after `value` milliseconds */
-    CLV_FAULT_FAIL = 4,   /* the next command fails with error code `value`, doing nothing */
-    CLV_FAULT_CLEAR = 0   /* clear every pending fault */
+    CLV_FAULT_CLEAR = 0,         /* disarm every fault, the CLV_SetFailure rule too; the channel is up */
+    CLV_FAULT_TAMPER = 1,        /* flip bit `value` (0 = lowest bit of byte 0) of the next reply holding it */
+    CLV_FAULT_CUT = 2,           /* deliver the next reply `value` bytes short (at least 1) */
+    CLV_FAULT_DELAY = 3,         /* the next call answers after `value` ms (at most CLV_MAX_DELAY_MS) */
+    CLV_FAULT_FAIL = 4,          /* the next call fails with error code `value` (not 0), doing nothing */
+    CLV_FAULT_LOSE_COMM_KEY = 5, /* the channel loses its comm key now (value ignored) */
+    CLV_FAULT_DOWN = 6,          /* `value` non-zero: the channel goes down and stays down; 0: up again */
+    CLV_FAULT_SLOW = 7           /* every call answers after `value` ms (at most CLV_MAX_DELAY_MS); 0 ends it */
+};
+
+/* Limits of the fault modes: longer delays and later bits are refused with
+ * CLV_ERR_BAD_ARGUMENT (the longest reply is 34 bytes). */
+enum { CLV_MAX_DELAY_MS = 10000, CLV_MAX_TAMPER_BIT = 271 };
+
+/* Which calls a CLV_SetFailure rule fails: CLV_ON_ANY, or one of the others
+ * with the command's numbers in its low bits:
+ *   CLV_ON_SYSTEM | class << 8 | code   IFD_RunSysCmd of that class; the code
+ *                                       (byte 0) counts for classes 0 and 1
+ *                                       only and is 0 for the others
+ *   CLV_ON_USER | number                IFD_RunUserCmd with that number (0-65535)
+ *   CLV_ON_GET_RND, ...                 that ClockLink function (low bits 0) */
+enum {
+    CLV_ON_ANY = 0,
+    CLV_ON_SYSTEM = 0x01000000,
+    CLV_ON_USER = 0x02000000,
+    CLV_ON_GET_RND = 0x03000000,
+    CLV_ON_GET_COMM_KEY_RND = 0x04000000,
+    CLV_ON_SET_COMM_KEY = 0x05000000,
+    CLV_ON_IS_COMM_KEY_VALID = 0x06000000
 };
 
 /* Opens a fresh virtual clock of a kind (CLV_KIND_). Returns its ClockLink
@@ -215,6 +248,12 @@ CLV_API int CLV_CALL CLV_GetStoredRecord(CLV_ULONG handle, CLV_ULONG raceIndex,
                                          CLV_ULONG recordIndex, const unsigned char* vKey,
                                          char* text);
 
+/* Arrival recordIndex of the race at raceIndex (ignored on S and H), in the
+ * order the clock recorded them: its ring number as 12 hex digits and a NUL
+ * into ringText (at least 13 characters) and its time into *date. */
+CLV_API int CLV_CALL CLV_GetArrival(CLV_ULONG handle, CLV_ULONG raceIndex, CLV_ULONG recordIndex,
+                                    char* ringText, double* date);
+
 /* The same arrival as a 24-byte masked record: 48 hex digits and a NUL into
  * text (at least 49 characters). */
 CLV_API int CLV_CALL CLV_GetMaskedRecord(CLV_ULONG handle, CLV_ULONG raceIndex,
@@ -223,11 +262,41 @@ CLV_API int CLV_CALL CLV_GetMaskedRecord(CLV_ULONG handle, CLV_ULONG raceIndex,
 /* S and H clocks: the 16 card bytes SKS_ReadCard reads (32 hex digits). */
 CLV_API int CLV_CALL CLV_SetCardData(CLV_ULONG handle, const char* cardHex);
 
-/* Arms a fault (CLV_FAULT_) for the next exchange on the channel; faults of
- * different modes can be armed together. CLV_FAULT_CLEAR disarms all.
- * TAMPER and CUT act on the next command that delivers reply bytes; DELAY and
- * FAIL on the next command of any kind. */
+/* Arms a fault (CLV_FAULT_) on the channel; faults of different modes can
+ * be armed together, arming a mode again replaces its value. A "call" is
+ * any ClockLink function on the handle but IFD_GetErrCode: IFD_RunSysCmd,
+ * IFD_RunUserCmd, IFD_GetRnd, IFD_GetCommKeyRnd, IFD_SetCommKey and
+ * IFD_IsCommKeyValid. What the host sees:
+ *   TAMPER, CUT  the call succeeds with a reply one bit wrong or short; they
+ *                wait for a call that delivers reply bytes (TAMPER for one
+ *                whose delivered reply holds the bit).
+ *   FAIL         status 0 (IFD_IsCommKeyValid: 0), no output written, the
+ *                clock unchanged; IFD_GetErrCode gives `value`.
+ *   DELAY, SLOW  the answer comes `value` ms later, otherwise unchanged. The
+ *                clock's lock is not held meanwhile: CLV_ calls, IFD_GetErrCode
+ *                and other threads' calls on the handle go on.
+ *   LOSE_COMM_KEY IFD_IsCommKeyValid gives 0, IFD_GetCommKeyRnd fails with
+ *                CLV_ERR_NO_COMM_KEY and the channel is no longer
+ *                authenticated: SK_ConnectEx installs a key again.
+ *   DOWN         every call fails at once with CLV_ERR_CHANNEL_DOWN; the
+ *                session is lost (comm key and authentication), so after
+ *                CLV_FAULT_DOWN 0 or CLEAR the host connects again. The clock
+ *                keeps its state and its CLV_ functions work.
+ * Refused with CLV_ERR_BAD_ARGUMENT (nothing armed): an unknown mode, FAIL
+ * with code 0, a delay above CLV_MAX_DELAY_MS, a bit above
+ * CLV_MAX_TAMPER_BIT. */
 CLV_API int CLV_CALL CLV_SetFault(CLV_ULONG handle, int fault, CLV_ULONG value);
+
+/* Arms the channel's failure rule, replacing any before it: of the calls
+ * that match `command` (CLV_ON_), the first `skip` pass, then `count` fail
+ * (0: every one until CLV_FAULT_CLEAR) with error code `code`, as
+ * CLV_FAULT_FAIL does. So: the next N calls fail (skip 0, count N); the Nth
+ * call from now fails (skip N-1, count 1); every download fails
+ * (CLV_ON_USER | 7, skip 0, count 0). A rule that has failed its count is
+ * spent. Refused with CLV_ERR_BAD_ARGUMENT: code 0, or a command value that
+ * is not of the forms above. */
+CLV_API int CLV_CALL CLV_SetFailure(CLV_ULONG handle, CLV_ULONG command, CLV_ULONG skip,
+                                    CLV_ULONG count, CLV_ULONG code);
 
 /* M clock: the number of the newest event-log entry (0 for none). */
 CLV_API int CLV_CALL CLV_GetLogCount(CLV_ULONG handle, CLV_ULONG* maxLogNo);
@@ -236,6 +305,55 @@ CLV_API int CLV_CALL CLV_GetLogCount(CLV_ULONG handle, CLV_ULONG* maxLogNo);
  * as hex text (at least 51 characters). */
 CLV_API int CLV_CALL CLV_GetLogEntry(CLV_ULONG handle, CLV_ULONG logNo, unsigned char* type,
                                      double* date, char* dataHex);
+
+/* ---- Race day ----------------------------------------------------------------
+ *
+ * CLV_Fly flies a confirmed race: every bird among its cards (M: the race at
+ * raceIndex; H: its race cards; an S clock keeps no list of birds and
+ * answers CLV_ERR_UNKNOWN_COMMAND) leaves the liberation point
+ * (libLat, libLon, degrees north and east) at the time release and flies to
+ * the loft at a velocity of its own. The distance is the shortest path on
+ * the WGS84 ellipsoid, to the millimetre. Velocities (m/min) come from a
+ * normal-like distribution (mean meanVelocity, standard deviation spread,
+ * bounded at six deviations and never below a tenth of the mean); a share
+ * lostShare (0 to 1) of the birds, chosen at random, does not return that
+ * day. Each other bird arrives at release + distance / velocity, rounded to
+ * whole seconds, and the clock records the arrivals in the order they come
+ * in, by its own rules (capacity, one arrival per ring, ...): what it
+ * refuses is counted in the summary, the rest stays recorded. The clock's
+ * time then stands past the last arrival (one second after it, unless it
+ * was later already); a frozen clock stays frozen there.
+ *   The same seed and arguments give the same arrivals, to the second: the
+ * generator and the distribution are the clock's own, and the arithmetic
+ * runs in round-to-nearest whatever the caller's floating-point mode.
+ *   Loft: loftLat, loftLon in degrees; CLV_LOFT_FROM_SITE (both) takes it
+ * from the M clock's site information (SKM_SetSiteInfo: the first
+ * coordinate the latitude north, the second the longitude east, 180 to 360
+ * for the west); CLV_ERR_BAD_STATE when the clock has none.
+ *   meanVelocity 0 or below: 1200 m/min; spread below 0: 60 m/min.
+ * Returns CLV_OK (then *summary, if not null, is filled), CLV_ERR_NOT_FOUND
+ * (no such race), CLV_ERR_BAD_STATE (not confirmed, no site information),
+ * CLV_ERR_BAD_ARGUMENT (coordinates, date or distribution unusable). */
+#define CLV_LOFT_FROM_SITE 999.0
+
+typedef struct CLV_FlySummary {
+    double distance;      /* metres, liberation to loft */
+    double firstArrival;  /* OLE date of the first bird recorded (0 when none) */
+    double lastArrival;   /* OLE date of the last bird recorded (0 when none) */
+    double fastest;       /* m/min, distance over whole seconds of flight */
+    double slowest;       /* m/min */
+    double meanVelocity;  /* m/min, over the birds recorded */
+    CLV_ULONG birds;      /* birds of the race */
+    CLV_ULONG arrived;    /* arrivals the clock recorded */
+    CLV_ULONG lost;       /* birds that did not return */
+    CLV_ULONG refused;    /* arrivals the clock refused */
+    CLV_ULONG refusal;    /* the error code of the first refusal (0 when none) */
+} CLV_FlySummary;
+
+CLV_API int CLV_CALL CLV_Fly(CLV_ULONG handle, CLV_ULONG raceIndex, double libLat, double libLon,
+                             double release, double loftLat, double loftLon, CLV_ULONG seed,
+                             double meanVelocity, double spread, double lostShare,
+                             CLV_FlySummary* summary);
 
 /* A short English text for an error code (never null). */
 CLV_API const char* CLV_CALL CLV_ErrorText(int code);

@@ -1,0 +1,224 @@
+#include "standins/clocklink/virtual/race_day.h"
+
+#include <algorithm>
+#include <cfenv>
+#include <cmath>
+#include <numeric>
+
+#include "standins/clocklink/virtual/geo/ellipsoid.h"
+#include "standins/clocklink/virtual/virtual_clock.h"
+
+namespace standins::vclock {
+
+namespace {
+
+// Round-to-nearest for the duration of a computation: a host may have set
+// another mode, and the DLL shares it.
+class NearestRounding {
+public:
+    NearestRounding() : old_(std::fegetround()) { std::fesetround(FE_TONEAREST); }
+    ~NearestRounding() { std::fesetround(old_); }
+    NearestRounding(const NearestRounding&) = delete;
+    NearestRounding& operator=(const NearestRounding&) = delete;
+
+private:
+    int old_;
+};
+
+// xoshiro256**, seeded through splitmix64: the same sequence everywhere.
+class Generator {
+public:
+    explicit Generator(std::uint64_t seed) {
+        for (auto& w : s_) {
+            seed += 0x9E3779B97F4A7C15ull;
+            std::uint64_t z = seed;
+            z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+            z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+            w = z ^ (z >> 31);
+        }
+    }
+    std::uint64_t next() {
+        const std::uint64_t result = rotl(s_[1] * 5, 7) * 9;
+        const std::uint64_t t = s_[1] << 17;
+        s_[2] ^= s_[0];
+        s_[3] ^= s_[1];
+        s_[1] ^= s_[2];
+        s_[0] ^= s_[3];
+        s_[2] ^= t;
+        s_[3] = rotl(s_[3], 45);
+        return result;
+    }
+    // Uniform in [0, n), n > 0, without bias.
+    std::uint64_t below(std::uint64_t n) {
+        const std::uint64_t limit = ~std::uint64_t{0} - ~std::uint64_t{0} % n;
+        std::uint64_t x;
+        do x = next();
+        while (x >= limit);
+        return x % n;
+    }
+    // About normal with mean 0 and deviation 1: the sum of twelve uniform
+    // 32-bit draws less six (bounded at +-6), computed exactly in integers.
+    double normal() {
+        std::int64_t sum = 0;
+        for (int i = 0; i < 12; ++i) sum += static_cast<std::int64_t>(next() >> 32);
+        return static_cast<double>(sum - (std::int64_t{6} << 32)) / 4294967296.0;
+    }
+
+private:
+    static std::uint64_t rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
+    std::uint64_t s_[4];
+};
+
+// A coordinate of the site information: hundreds digit, BCD tens and
+// units, eight BCD decimals.
+bool coordinate(const std::uint8_t* p, double& out) {
+    if (p[0] > 9) return false;
+    std::int64_t whole = p[0];
+    std::int64_t frac = 0;
+    for (int i = 1; i < 6; ++i) {
+        if ((p[i] >> 4) > 9 || (p[i] & 0x0F) > 9) return false;
+        const int v = (p[i] >> 4) * 10 + (p[i] & 0x0F);
+        if (i == 1) whole = whole * 100 + v;
+        else frac = frac * 100 + v;
+    }
+    out = static_cast<double>(whole) + static_cast<double>(frac) / 1e8;
+    return true;
+}
+
+bool validLatLon(double lat, double lon) {
+    return std::isfinite(lat) && std::isfinite(lon) && lat >= -90 && lat <= 90 && lon >= -360 &&
+           lon <= 360;
+}
+
+}  // namespace
+
+bool siteLoft(const ClockState& s, double& lat, double& lon) {
+    if (s.kind != ClockKind::M) return false;
+    const auto& site = s.m.site;
+    if (std::all_of(site.begin() + 4, site.end(), [](std::uint8_t b) { return b == 0; }))
+        return false;
+    double a = 0, b = 0;
+    if (!coordinate(site.data() + 4, a) || !coordinate(site.data() + 10, b) || a > 90 || b > 360)
+        return false;
+    lat = a;
+    lon = b > 180 ? b - 360 : b;
+    return true;
+}
+
+int planFlights(const ClockState& s, const FlyPlan& plan, FlyResult& out) {
+    NearestRounding nearest;
+    // The birds: the race's cards.
+    std::vector<Ring> birds;
+    if (s.kind == ClockKind::M) {
+        if (plan.raceIndex >= s.m.races.size()) return CLV_ERR_NOT_FOUND;
+        const Race& r = s.m.races[plan.raceIndex];
+        if (r.state != EntryState::Confirmed) return CLV_ERR_BAD_STATE;
+        for (const Key& c : r.cards) {
+            Ring ring{};
+            std::copy(c.begin(), c.begin() + 6, ring.begin());
+            birds.push_back(ring);
+        }
+    } else if (s.kind == ClockKind::H) {
+        if (!s.single.present) return CLV_ERR_NOT_FOUND;
+        if (!s.single.confirmed) return CLV_ERR_BAD_STATE;
+        for (const HCard& c : s.single.cards) {
+            Ring ring{};
+            std::copy(c.begin(), c.begin() + 6, ring.begin());
+            birds.push_back(ring);
+        }
+    } else {
+        return CLV_ERR_UNKNOWN_COMMAND;  // an S clock keeps no list of its birds
+    }
+
+    double loftLat = plan.loftLat, loftLon = plan.loftLon;
+    if (plan.loftFromSite && !siteLoft(s, loftLat, loftLon)) return CLV_ERR_BAD_STATE;
+    if (!validLatLon(plan.libLat, plan.libLon) || !validLatLon(loftLat, loftLon))
+        return CLV_ERR_BAD_ARGUMENT;
+    if (!(plan.meanVelocity > 0 && plan.meanVelocity < 1e6) ||
+        !(plan.spread >= 0 && plan.spread < 1e6) || !(plan.lostShare >= 0 && plan.lostShare <= 1))
+        return CLV_ERR_BAD_ARGUMENT;
+
+    const double metres = geo::wgs84Distance(plan.libLat, plan.libLon, loftLat, loftLon);
+    out.distance = std::floor(metres * 1000 + 0.5) / 1000;
+
+    // Velocities first, one per bird in card order, then which birds stay out.
+    Generator gen(plan.seed);
+    std::vector<double> velocity(birds.size());
+    for (double& v : velocity)
+        v = std::max(plan.meanVelocity + plan.spread * gen.normal(), plan.meanVelocity / 10);
+    const std::size_t lostCount =
+        static_cast<std::size_t>(std::floor(plan.lostShare * static_cast<double>(birds.size()) + 0.5));
+    std::vector<std::size_t> order(birds.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    for (std::size_t i = 0; i < lostCount; ++i)  // a partial shuffle picks them
+        std::swap(order[i], order[i + gen.below(order.size() - i)]);
+    std::vector<bool> lost(birds.size(), false);
+    for (std::size_t i = 0; i < lostCount; ++i) lost[order[i]] = true;
+
+    out.flights.clear();
+    for (std::size_t i = 0; i < birds.size(); ++i) {
+        Flight f;
+        f.ring = birds[i];
+        f.lost = lost[i];
+        if (!f.lost) {
+            const double seconds = std::floor(out.distance * 60 / velocity[i] + 0.5);
+            f.arrival = seconds > static_cast<double>(kLastSecond)
+                            ? kLastSecond + 1
+                            : plan.release + std::max<Seconds>(1, static_cast<Seconds>(seconds));
+        }
+        out.flights.push_back(f);
+    }
+    std::stable_sort(out.flights.begin(), out.flights.end(), [](const Flight& a, const Flight& b) {
+        if (a.lost != b.lost) return b.lost;
+        return !a.lost && a.arrival < b.arrival;
+    });
+    return CLV_OK;
+}
+
+int flyRace(VirtualClock& clock, const FlyPlan& plan, FlyResult& out) {
+    const int err = planFlights(clock.state(), plan, out);
+    if (err != CLV_OK) return err;
+    // The clock lives through the day: its time moves on past the last
+    // arrival it can hold, then the birds are clocked in.
+    Seconds last = -1;
+    for (const Flight& f : out.flights)
+        if (!f.lost && f.arrival <= kLastSecond) last = std::max(last, f.arrival);
+    if (last >= 0 && clock.now() <= last) clock.setNow(std::min(last + 1, kLastSecond));
+    for (Flight& f : out.flights) {
+        if (f.lost) continue;
+        f.result = f.arrival > kLastSecond ? CLV_ERR_BAD_PARAM
+                                           : clock.recordArrival(plan.raceIndex, f.ring, f.arrival);
+    }
+    return CLV_OK;
+}
+
+void summarise(const FlyResult& result, Seconds release, CLV_FlySummary& out) {
+    NearestRounding nearest;
+    CLV_FlySummary sum{};
+    sum.distance = result.distance;
+    double total = 0;
+    for (const Flight& f : result.flights) {
+        ++sum.birds;
+        if (f.lost) {
+            ++sum.lost;
+            continue;
+        }
+        if (f.result != CLV_OK) {
+            if (sum.refused++ == 0) sum.refusal = static_cast<CLV_ULONG>(f.result);
+            continue;
+        }
+        const double v = result.distance / (static_cast<double>(f.arrival - release) / 60);
+        if (sum.arrived++ == 0) {
+            sum.firstArrival = toOle(f.arrival);
+            sum.fastest = sum.slowest = v;
+        }
+        sum.lastArrival = toOle(f.arrival);
+        sum.fastest = std::max(sum.fastest, v);
+        sum.slowest = std::min(sum.slowest, v);
+        total += v;
+    }
+    if (sum.arrived > 0) sum.meanVelocity = total / sum.arrived;
+    out = sum;
+}
+
+}  // namespace standins::vclock
