@@ -57,6 +57,8 @@ bool parseRecord(const std::uint8_t vKey[8], const char* recordText, const CDesK
     return checkRecord(vKey, recordText, verifyKey, outText) == RecordCheck::passed;
 }
 
+DesSchedule verificationSchedule() { return DesSchedule::from(s_verifykey); }
+
 RecordCheck checkRecordBytes(const std::uint8_t vKey[8], std::uint8_t rec[kRecordSize],
                              const DesSchedule& verify) {
     const DesSchedule& key = recordKey();

@@ -13,10 +13,8 @@
 
 // The record module itself rather than SK_ParseRecordInfo: the same checks,
 // and it says which of the two failed, which the export does not.
-#include "frame/clocklink.h"
 #include "frame/codec.h"
 #include "record/record.h"
-#include "security/des.h"
 
 namespace records {
 
@@ -239,7 +237,7 @@ struct Line {
 void checkSlice(const std::vector<Line>& lines, std::size_t from, std::size_t to, Format format,
                 std::string_view file, std::string& out, Totals& totals) {
     out.reserve(out.size() + (to - from) * (format == Format::csv ? 140 : 230) + 64);
-    const skylark::DesSchedule verify = skylark::DesSchedule::from(s_verifykey);
+    const skylark::DesSchedule verify = skylark::verificationSchedule();
     Checked c;
     for (std::size_t i = from; i < to; ++i) {
         if (!checkFast(std::string_view(lines[i].text, lines[i].size), verify, c)) continue;
@@ -326,7 +324,7 @@ const char* verdictName(Verdict v) {
 
 bool checkLine(std::string_view text, std::size_t lineNo, Outcome* out) {
     Checked c;
-    if (!checkFast(text, skylark::DesSchedule::from(s_verifykey), c)) return false;
+    if (!checkFast(text, skylark::verificationSchedule(), c)) return false;
     Outcome o;
     o.line = lineNo;
     o.verdict = c.verdict;
