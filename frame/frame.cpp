@@ -1,12 +1,12 @@
 #include "frame/frame.h"
 
-#include "frame/clocklink.h"
+#include "frame/clocklink_calls.h"
 
 namespace skylark {
 
 namespace {
 
-using RunFn = BOOL16 SKAPI_CALL (*)(SK_ULONG, SK_ULONG, unsigned char*, SK_ULONG, unsigned char*,
+using RunFn = BOOL16 (*)(SK_ULONG, SK_ULONG, unsigned char*, SK_ULONG, unsigned char*,
                                     SK_ULONG*);
 
 Outcome runWith(RunFn fn, SK_ULONG handle, const Command& c, Params& params,
@@ -42,7 +42,7 @@ Outcome judge(SK_ULONG handle, const Command& c, BOOL16 status, std::uint32_t de
             break;
         case Rule::DeviceState:
             // A failed read that still delivered the state byte reports 145.
-            if (!ran && IFD_GetErrCode(handle) != kErrStateDelivered) return Outcome{0, delivered};
+            if (!ran && link::getErrCode(handle) != kErrStateDelivered) return Outcome{0, delivered};
             ok = delivered == 1;
             break;
     }
@@ -50,7 +50,7 @@ Outcome judge(SK_ULONG handle, const Command& c, BOOL16 status, std::uint32_t de
 }
 
 Outcome run(SK_ULONG handle, const Command& c, Params& params, std::uint8_t* reply) {
-    return runWith(c.kind == Kind::System ? IFD_RunSysCmd : IFD_RunUserCmd, handle, c, params,
+    return runWith(c.kind == Kind::System ? link::runSysCmd : link::runUserCmd, handle, c, params,
                    reply);
 }
 

@@ -15,7 +15,7 @@ root=$PWD
 seconds=${1:-15}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(codecs records reads texts ring)
+[ ${#targets[@]} -gt 0 ] || targets=(codecs records reads texts ring saved recordfile)
 
 build=$root/build/fuzz
 flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"

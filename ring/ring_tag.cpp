@@ -4,7 +4,7 @@
 
 #include "frame/codec.h"
 #include "ring/crc8.h"
-#include "ring/ringreader.h"
+#include "ring/ringreader_calls.h"
 #include "ring/tag_frame.h"
 
 namespace skylark {
@@ -38,14 +38,14 @@ static_assert(kRaceCheckField + 1 == kTagFrameFields, "fields fill the frame");
 bool writePage(SK_ULONG reader, SK_ULONG page, const std::uint8_t* data) {
     std::uint8_t buf[kPageBytes];
     std::memcpy(buf, data, sizeof buf);
-    return HTS_WritePage(reader, page, buf) != 0;
+    return link::writePage(reader, page, buf) != 0;
 }
 
 // Reads the configuration page into a cleared buffer, so a read that
 // reports success without delivering shows no stale byte.
 bool readConfig(SK_ULONG reader, std::uint8_t (&config)[kPageBytes]) {
     std::memset(config, 0, sizeof config);
-    return HTS_ReadPage(reader, kConfigPage, config) != 0;
+    return link::readPage(reader, kConfigPage, config) != 0;
 }
 
 }  // namespace
@@ -53,12 +53,12 @@ bool readConfig(SK_ULONG reader, std::uint8_t (&config)[kPageBytes]) {
 BOOL16 ringActivate(SK_ULONG reader, char* uidHex) {
     if (uidHex == nullptr) return 0;
     std::uint8_t uid[kUidBytes] = {};
-    if (HTS_Active(reader, uid) == 0) return 0;
+    if (link::active(reader, uid) == 0) return 0;
     binToHex(uid, sizeof uid, uidHex);
     return kOk;
 }
 
-BOOL16 ringDeactivate(SK_ULONG reader) { return HTS_Deactive(reader) != 0 ? kOk : 0; }
+BOOL16 ringDeactivate(SK_ULONG reader) { return link::deactive(reader) != 0 ? kOk : 0; }
 
 BOOL16 ringFormat(SK_ULONG reader, const char* ringNoHex, const char* raceNoHex) {
     if (ringNoHex == nullptr || raceNoHex == nullptr) return 0;
@@ -80,7 +80,7 @@ BOOL16 ringFormat(SK_ULONG reader, const char* ringNoHex, const char* raceNoHex)
         if (!writePage(reader, kFirstFramePage + i, frame.data() + kPageBytes * i)) return 0;
 
     TagFrame readBack{};
-    if (HTS_ReadBlock(reader, kFrameBlock, readBack.data()) == 0) return 0;
+    if (link::readBlock(reader, kFrameBlock, readBack.data()) == 0) return 0;
     if (std::memcmp(readBack.data(), frame.data(), kTagFrameBytes) != 0) return 0;
 
     // The configuration byte, written only if it is not already set; the
@@ -97,7 +97,7 @@ BOOL16 ringFormat(SK_ULONG reader, const char* ringNoHex, const char* raceNoHex)
 BOOL16 ringRead(SK_ULONG reader, char* ringNoHex, char* raceNoHex) {
     if (ringNoHex == nullptr || raceNoHex == nullptr) return 0;
     TagFrame block{};
-    if (HTS_ReadBlock(reader, kFrameBlock, block.data()) == 0) return 0;
+    if (link::readBlock(reader, kFrameBlock, block.data()) == 0) return 0;
     // Framing bits, zero byte and check bytes are not examined.
     const TagFields fields = unpackTagFrame(block);
     binToHex(fields.data() + kRaceField, kRaceNoBytes, raceNoHex);

@@ -1,6 +1,6 @@
 #include "security/auth.h"
 
-#include "frame/clocklink.h"
+#include "frame/clocklink_calls.h"
 #include "frame/frame.h"
 #include "os/os.h"
 #include "security/constants.h"
@@ -68,7 +68,7 @@ BOOL16 createCommKeySeeded(SK_ULONG handle, std::uint32_t seed) {
     for (std::size_t i = 0; i < 8; ++i) key[i] = kCommKey[i];
     std::uint8_t rnd[8];
     commKeyRandom(seed, rnd);
-    return IFD_SetCommKey(handle, key, rnd);
+    return link::setCommKey(handle, key, rnd);
 }
 
 BOOL16 createCommKey(SK_ULONG handle) {
@@ -80,16 +80,16 @@ BOOL16 connectEx(SK_ULONG handle, const char* password) {
     std::uint8_t id[8];
     systemIdentifier(password, id);
 
-    if (IFD_IsCommKeyValid(handle) == 0 && createCommKey(handle) == 0) return 0;
+    if (link::isCommKeyValid(handle) == 0 && createCommKey(handle) == 0) return 0;
 
     std::uint8_t r[kRandomSize] = {};
-    if (IFD_GetRnd(handle, r) == 0) return 0;
+    if (link::getRnd(handle, r) == 0) return 0;
 
     // Only the first four bytes are used. Its status is not examined; should
     // ClockLink leave the buffer unfilled, the block carries zeros rather
     // than undefined bytes.
     std::uint8_t t[8] = {};
-    IFD_GetCommKeyRnd(handle, t);
+    link::getCommKeyRnd(handle, t);
 
     std::uint8_t block[kAuthBlockSize];
     authenticationBlock(s_verifykey, t, r, id, block);

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "frame/clocklink.h"
+#include "frame/clocklink_calls.h"
 #include "frame/frame.h"
 #include "os/os.h"
 #include "security/auth.h"
@@ -20,7 +20,7 @@ BOOL16 sendTime(SK_ULONG handle, const Command& c, double date, const std::uint8
     dateToBcd(bcd, date);
 
     std::uint8_t r[kRandomSize] = {};
-    if (IFD_GetRnd(handle, r) == 0) return 0;
+    if (link::getRnd(handle, r) == 0) return 0;
 
     std::uint8_t block[kTimeBlockSize];
     timeBlock(bcd, r, mask, key, block);

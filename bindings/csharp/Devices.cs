@@ -14,6 +14,12 @@ namespace Skylark
             Ok("CLV_Save", ClockLink.CLV_Save(Handle, CheckPath("CLV_Save", path)));
         }
 
+        /// <summary>Seeds the clock: serial number, card, time and device randoms follow from seed. (CLV_SetSeed)</summary>
+        public void SetSeed(long seed)
+        {
+            Ok("CLV_SetSeed", ClockLink.CLV_SetSeed(Handle, Check.Number("CLV_SetSeed", "seed", seed, 32)));
+        }
+
         /// <summary>The clock's kind (CLV_KIND_). (CLV_GetKind)</summary>
         public void GetKind(out int kind)
         {

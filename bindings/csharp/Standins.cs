@@ -25,9 +25,17 @@ namespace Skylark
         [DllImport(Library, EntryPoint = "CLV_Load", CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi, ExactSpelling = true)]
         public static extern uint CLV_Load(string path, out int err);
 
+        /// <summary>CLV_Load that also says why a file was refused: the field as a JSON pointer and what is wrong with it. Result: handle.</summary>
+        [DllImport(Library, EntryPoint = "CLV_LoadEx", CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi, ExactSpelling = true)]
+        public static extern uint CLV_LoadEx(string path, out int err, StringBuilder why, uint whySize);
+
         /// <summary>Saves the clock's state to a file, atomically. Result: code.</summary>
         [DllImport(Library, EntryPoint = "CLV_Save", CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi, ExactSpelling = true)]
         public static extern int CLV_Save(uint handle, string path);
+
+        /// <summary>Seeds the clock: serial number, card, time and device randoms follow from seed. Result: code.</summary>
+        [DllImport(Library, EntryPoint = "CLV_SetSeed", CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi, ExactSpelling = true)]
+        public static extern int CLV_SetSeed(uint handle, uint seed);
 
         /// <summary>Closes the clock; unsaved state is lost. Result: code.</summary>
         [DllImport(Library, EntryPoint = "CLV_Close", CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi, ExactSpelling = true)]

@@ -195,6 +195,25 @@ namespace Skylark.Tests
                           rows[0].Ring == ring && rows[0].Lead == null && rows[0].Time == start.AddHours(2));
                 }
             });
+            Run("virtual clock: seeded, flown", () => {
+                var days = new string[2];
+                for (int day = 0; day < 2; day++) {
+                    using (var vc = new VirtualClock(VirtualClock.KindM)) {
+                        vc.SetSeed(2026);
+                        vc.Freeze();
+                        raceDay(vc.Handle, 0);
+                        CLV_FlySummary summary;
+                        vc.Fly(0, 50.85, 4.35, start.AddHours(1), 52.37, 4.89, 7, 1200, 60, 0, out summary);
+                        var rows = Race.Download(vc.Handle, 0);
+                        var text = new StringBuilder(summary.arrived + ":");
+                        foreach (var r in rows) text.Append(r.Ring + "@" + r.Time + " ");
+                        days[day] = text.ToString();
+                        Check("the flight arrived, every row verified", summary.arrived == 3 && rows.Count == 3 &&
+                              rows.TrueForAll(r => r.Verified));
+                    }
+                }
+                Check("the same seed flies the same day", days[0] == days[1]);
+            });
             Run("virtual clock: saved and loaded", () => {
                 string path = System.IO.Path.Combine(System.IO.Path.GetTempPath(), "skylark-cs-" + Guid.NewGuid() + ".json");
                 try {
@@ -212,7 +231,8 @@ namespace Skylark.Tests
                     System.IO.File.WriteAllText(path, "{}");
                     VirtualClockException damaged = null;
                     try { VirtualClock.Load(path); } catch (VirtualClockException x) { damaged = x; }
-                    Check("a damaged file is refused with its code", damaged != null && damaged.Code == Clv.ERR_FILE_DAMAGED);
+                    Check("a damaged file is refused with its code and the field" + (damaged != null ? " -- " + damaged.Message : ""),
+                          damaged != null && damaged.Code == Clv.ERR_FILE_DAMAGED && damaged.Message.Contains(": /"));
                 } finally {
                     System.IO.File.Delete(path);
                 }

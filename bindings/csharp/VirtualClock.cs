@@ -43,11 +43,15 @@ namespace Skylark
         }
 
         /// <summary>The clock saved at path, its time run on by the time away (unless frozen).</summary>
+        /// <summary>A refused file throws VirtualClockException whose message names the field that is
+        /// wrong (a JSON pointer, from CLV_LoadEx).</summary>
         public static VirtualClock Load(string path)
         {
             int err;
-            uint h = ClockLink.CLV_Load(CheckPath("CLV_Load", path), out err);
-            if (h == 0) throw new VirtualClockException("CLV_Load", err, Text(err));
+            var why = new StringBuilder(256);
+            uint h = ClockLink.CLV_LoadEx(CheckPath("CLV_LoadEx", path), out err, why, (uint)why.Capacity);
+            if (h == 0)
+                throw new VirtualClockException("CLV_Load", err, Text(err) + (why.Length > 0 ? ": " + why : ""));
             return new VirtualClock(h);
         }
 

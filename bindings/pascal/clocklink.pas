@@ -143,8 +143,12 @@ function IFD_GetErrCode(handle: SK_ULONG): SK_ULONG; stdcall; external ClockLink
 function CLV_Open(kind: LongInt): SK_ULONG; stdcall; external ClockLinkLib name 'CLV_Open';
 { Opens a virtual clock saved with CLV_Save; on failure *err gives the CLV_ERR_ code. Result: handle. }
 function CLV_Load(path: PAnsiChar; err: PLongInt): SK_ULONG; stdcall; external ClockLinkLib name 'CLV_Load';
+{ CLV_Load that also says why a file was refused: the field as a JSON pointer and what is wrong with it. Result: handle. }
+function CLV_LoadEx(path: PAnsiChar; err: PLongInt; why: PAnsiChar; whySize: SK_ULONG): SK_ULONG; stdcall; external ClockLinkLib name 'CLV_LoadEx';
 { Saves the clock's state to a file, atomically. Result: code. }
 function CLV_Save(handle: SK_ULONG; path: PAnsiChar): LongInt; stdcall; external ClockLinkLib name 'CLV_Save';
+{ Seeds the clock: serial number, card, time and device randoms follow from seed. Result: code. }
+function CLV_SetSeed(handle: SK_ULONG; seed: SK_ULONG): LongInt; stdcall; external ClockLinkLib name 'CLV_SetSeed';
 { Closes the clock; unsaved state is lost. Result: code. }
 function CLV_Close(handle: SK_ULONG): LongInt; stdcall; external ClockLinkLib name 'CLV_Close';
 { The clock's kind (CLV_KIND_). Result: code. }

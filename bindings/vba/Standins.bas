@@ -100,7 +100,9 @@ End Type
 Public Declare PtrSafe Function IFD_GetErrCode Lib "ClockLink.dll" Alias "IFD_GetErrCode" (ByVal handle As Long) As Long
 Public Declare PtrSafe Function CLV_Open Lib "ClockLink.dll" Alias "CLV_Open" (ByVal kind As Long) As Long
 Public Declare PtrSafe Function CLV_Load Lib "ClockLink.dll" Alias "CLV_Load" (ByVal path As String, ByRef errValue As Long) As Long
+Public Declare PtrSafe Function CLV_LoadEx Lib "ClockLink.dll" Alias "CLV_LoadEx" (ByVal path As String, ByRef errValue As Long, ByVal why As String, ByVal whySize As Long) As Long
 Public Declare PtrSafe Function CLV_Save Lib "ClockLink.dll" Alias "CLV_Save" (ByVal handle As Long, ByVal path As String) As Long
+Public Declare PtrSafe Function CLV_SetSeed Lib "ClockLink.dll" Alias "CLV_SetSeed" (ByVal handle As Long, ByVal seed As Long) As Long
 Public Declare PtrSafe Function CLV_Close Lib "ClockLink.dll" Alias "CLV_Close" (ByVal handle As Long) As Long
 Public Declare PtrSafe Function CLV_GetKind Lib "ClockLink.dll" Alias "CLV_GetKind" (ByVal handle As Long, ByRef kind As Long) As Long
 Public Declare PtrSafe Function CLV_SetPassword Lib "ClockLink.dll" Alias "CLV_SetPassword" (ByVal handle As Long, ByVal password As String) As Long
@@ -132,7 +134,9 @@ Private Declare PtrSafe Sub CopyText Lib "kernel32" Alias "RtlMoveMemory" (ByVal
 Public Declare Function IFD_GetErrCode Lib "ClockLink.dll" Alias "IFD_GetErrCode" (ByVal handle As Long) As Long
 Public Declare Function CLV_Open Lib "ClockLink.dll" Alias "CLV_Open" (ByVal kind As Long) As Long
 Public Declare Function CLV_Load Lib "ClockLink.dll" Alias "CLV_Load" (ByVal path As String, ByRef errValue As Long) As Long
+Public Declare Function CLV_LoadEx Lib "ClockLink.dll" Alias "CLV_LoadEx" (ByVal path As String, ByRef errValue As Long, ByVal why As String, ByVal whySize As Long) As Long
 Public Declare Function CLV_Save Lib "ClockLink.dll" Alias "CLV_Save" (ByVal handle As Long, ByVal path As String) As Long
+Public Declare Function CLV_SetSeed Lib "ClockLink.dll" Alias "CLV_SetSeed" (ByVal handle As Long, ByVal seed As Long) As Long
 Public Declare Function CLV_Close Lib "ClockLink.dll" Alias "CLV_Close" (ByVal handle As Long) As Long
 Public Declare Function CLV_GetKind Lib "ClockLink.dll" Alias "CLV_GetKind" (ByVal handle As Long, ByRef kind As Long) As Long
 Public Declare Function CLV_SetPassword Lib "ClockLink.dll" Alias "CLV_SetPassword" (ByVal handle As Long, ByVal password As String) As Long

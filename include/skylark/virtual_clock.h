@@ -97,8 +97,44 @@
  * unmasks it. On the S and H clocks the race key is theirs; the lead field is
  * not sent in their download.
  *
+ * Numbers that run out. Log numbers run from 1 to 4294967294; once the last
+ * is given the clock logs nothing more. Training numbers run from 1 to 65535
+ * and are never given twice, not even after a flight is removed; once 65535
+ * is given SKM_CreateTrain is refused with CLV_ERR_FULL. The record byte of a
+ * training record (SKM_GetTrainRecord) is the arrival's number in the flight
+ * from 0, and 255 for the 256th arrival and every later one.
+ *
  * Saved state: a JSON text (see CLV_Save) written atomically; the file format
- * is described in standins/clocklink/virtual/README.md.
+ * is described in standins/clocklink/virtual/README.md. CLV_Load accepts a
+ * file only when every field holds what a clock of its kind could have
+ * saved, and the state it describes keeps the clock's invariants:
+ *   - every kind: serial number not 0; password bytes are characters then
+ *     zeros; times of 2000 to 2099 in the form YYYY-MM-DDThh:mm:ss; saved_at
+ *     a whole number of seconds from 1970 to 2099; event-log entries numbered
+ *     one after the other up to the log's next number - 1 (from 1 unless the
+ *     log is full), each of a type the kind logs with that type's data length;
+ *   - M: race keys unique; each race's card rings unique; arrivals only in
+ *     races that were confirmed, only of rings among the race's cards, each
+ *     ring once, never marked downloaded; a race not yet confirmed has no
+ *     confirmation value or data; a confirmed race has cards; training
+ *     numbers rising, each below the next training number; flights' rings
+ *     unique, arrivals of their rings only; registry rings unique, the ring
+ *     field's bytes 6-7 zero; site coordinates and the dial string valid;
+ *   - S: one race or none, its arrivals' rings unique;
+ *   - H: one race or none; race cards' rings unique, bytes 6-7 zero, a real
+ *     card time; arrivals only once the race is confirmed, of its cards' rings;
+ *   - JSON: no key twice in an object, no field the clock does not write,
+ *     whole numbers written as digits (no fraction or exponent), hex digits
+ *     upper-case and of the field's exact length, sizes within the capacities.
+ * A refused file is left untouched; CLV_LoadEx says which field is wrong.
+ *
+ * Deterministic clocks. CLV_SetSeed makes a clock's serial number, card,
+ * starting time and device randoms (IFD_GetRnd) follow from a seed; frozen,
+ * its time moves only when a host or CLV_SetClockTime sets it. The comm-key
+ * random is the host's choice (IFD_SetCommKey) and the clock gives back what
+ * it was given. So two runs of a host that itself sends the same bytes see
+ * byte-identical replies. The seed and the position in its stream are saved
+ * with the clock; a loaded seeded clock goes on with the same stream.
  */
 #ifndef SKYLARK_VIRTUAL_CLOCK_H
 #define SKYLARK_VIRTUAL_CLOCK_H
@@ -197,10 +233,29 @@ CLV_API CLV_ULONG CLV_CALL CLV_Open(int kind);
  * to CLV_ERR_FILE_IO, CLV_ERR_FILE_DAMAGED or CLV_ERR_FILE_VERSION. */
 CLV_API CLV_ULONG CLV_CALL CLV_Load(const char* path, int* err);
 
-/* Saves the clock's state to path atomically: written to a temporary file
- * beside it, flushed to disk, then renamed over path. On failure path is left
- * as it was. */
+/* CLV_Load that also says why a file was refused: the field as a JSON
+ * pointer and what is wrong with it, e.g. "/races/1/cards/3: ring entered
+ * twice", into why (whySize characters at most, NUL included; cut short if
+ * needed; "" on success). why may be null. */
+CLV_API CLV_ULONG CLV_CALL CLV_LoadEx(const char* path, int* err, char* why, CLV_ULONG whySize);
+
+/* Saves the clock's state to path atomically: written to a temporary file of
+ * its own beside it (created new, never through a link), flushed to disk,
+ * renamed over path, and the folder flushed. On failure path is left as it
+ * was. Saves to one path from several threads or processes leave a whole
+ * file from one of the saves that reported CLV_OK, never from one that
+ * failed. CLV_ERR_FILE_IO when the file cannot be written; CLV_ERR_BAD_STATE
+ * if the clock's state broke one of its own invariants (a fault of the
+ * clock: it never writes a file it would refuse to load). */
 CLV_API int CLV_CALL CLV_Save(CLV_ULONG handle, const char* path);
+
+/* Seeds the clock: its serial number (and the card of an S or H clock that
+ * carries it) follows from seed, its time is set to 1 January 2026 00:00:00,
+ * and every later device random comes from a stream started at seed instead
+ * of the system's random source. Best called right after CLV_Open, before the
+ * host takes the serial number. Freeze the clock too (CLV_FreezeClock) for
+ * its time to stay where the host puts it. */
+CLV_API int CLV_CALL CLV_SetSeed(CLV_ULONG handle, CLV_ULONG seed);
 
 /* Closes the clock; the handle becomes invalid. Unsaved state is lost. */
 CLV_API int CLV_CALL CLV_Close(CLV_ULONG handle);

@@ -285,4 +285,23 @@ TEST(MClock, LogReadsAsKept) {
     EXPECT_EQ(SKM_GetLogInfo(clock, maxLog + 1, &type, &when, data), 0);
 }
 
+// Training numbers are the clock's, given once each: after 65,535 flights
+// created (and removed again) the clock has none left, rather than starting
+// over at 1 and giving a number twice.
+TEST(MClock, TrainingNumbersAreNeverGivenTwice) {
+    Clock clock(CLV_KIND_M);
+    ASSERT_TRUE(e2e::connect(clock));
+    SK_ULONG number = 0;
+    for (SK_ULONG expected = 1; expected <= 65535; ++expected) {
+        ASSERT_EQ(SKM_CreateTrain(clock, at(7, 0, 0), at(8, 0, 0), 1, &number), -1) << expected;
+        ASSERT_EQ(number, expected);
+        ASSERT_NE(SKM_RemoveTrain(clock, number), 0);
+    }
+    EXPECT_EQ(SKM_CreateTrain(clock, at(7, 0, 0), at(8, 0, 0), 1, &number), 0);
+    EXPECT_EQ(clock.error(), static_cast<SK_ULONG>(CLV_ERR_FULL));
+    SK_ULONG count = 99;
+    ASSERT_EQ(SKM_GetTrainCount(clock, &count), -1);
+    EXPECT_EQ(count, 0u);
+}
+
 }  // namespace

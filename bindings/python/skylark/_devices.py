@@ -22,6 +22,11 @@ class ClockFunctions:
         path = _path_in('CLV_Save', path)
         self._check("CLV_Save", self._lib.CLV_Save(self.handle, path))
 
+    def set_seed(self, seed: int) -> None:
+        """Seeds the clock: serial number, card, time and device randoms follow from seed. (CLV_SetSeed)"""
+        seed = _number_in('CLV_SetSeed', 'seed', seed, 32)
+        self._check("CLV_SetSeed", self._lib.CLV_SetSeed(self.handle, seed))
+
     def get_kind(self) -> int:
         """The clock's kind (CLV_KIND_). (CLV_GetKind)"""
         kind = ctypes.c_int()

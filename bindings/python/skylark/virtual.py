@@ -84,16 +84,14 @@ class VirtualClock(ClockFunctions):
     @classmethod
     def load(cls, binding: Binding, path: PathLike) -> "VirtualClock":
         """The clock saved at path, its time run on by the time away (unless frozen);
-        raises VirtualClockError (CLV_ERR_FILE_IO, _FILE_DAMAGED, _FILE_VERSION)."""
+        raises VirtualClockError (CLV_ERR_FILE_IO, _FILE_DAMAGED, _FILE_VERSION)
+        whose text names the field of a refused file that is wrong."""
         lib = _functions(binding)
         err = ctypes.c_int(0)
-        if "CLV_LoadEx" in _tables.STANDIN_SIGNATURES and hasattr(lib, "CLV_LoadEx"):
-            # CLV_LoadEx also says which field of a refused file is wrong.
-            why = ctypes.create_string_buffer(256)
-            handle = lib.CLV_LoadEx(_path_in("CLV_LoadEx", path), ctypes.byref(err), why, len(why))
-            reason = why.value.decode("latin-1")
-        else:
-            handle, reason = lib.CLV_Load(_path_in("CLV_Load", path), ctypes.byref(err)), ""
+        # CLV_LoadEx is CLV_Load that also says which field of a refused file is wrong.
+        why = ctypes.create_string_buffer(256)
+        handle = lib.CLV_LoadEx(_path_in("CLV_LoadEx", path), ctypes.byref(err), why, len(why))
+        reason = why.value.decode("latin-1")
         if handle == 0:
             text = lib.CLV_ErrorText(err.value).decode("latin-1")
             raise VirtualClockError("CLV_Load", err.value, f"{text}: {reason}" if reason else text)

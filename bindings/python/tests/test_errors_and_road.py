@@ -147,10 +147,39 @@ def test_virtual_clock_saves_and_loads(sk, m_clock, tmp_path):
         assert sk.skm_get_race_info2(h, 0) == (len(RINGS), 180000)
         assert [r.ring for r in sk.download_race(h, 0)] == RINGS[:2]
         assert again.log_entry(1).type == virtual.CLV_LOG_INITIALISED
-    (tmp_path / "bad.json").write_text("{}")
+    text = path.read_text()
+    (tmp_path / "bad.json").write_text(text.replace('"serial":', '"serial": 1.5, "x":', 1))
     with pytest.raises(virtual.VirtualClockError) as damaged:
         virtual.VirtualClock.load(sk, tmp_path / "bad.json")
     assert damaged.value.code == virtual.CLV_ERR_FILE_DAMAGED and damaged.value.name == "CLV_ERR_FILE_DAMAGED"
+    assert "/" in str(damaged.value).split(virtual.error_text(sk, virtual.CLV_ERR_FILE_DAMAGED))[1]
     with pytest.raises(virtual.VirtualClockError) as missing:
         virtual.VirtualClock.load(sk, tmp_path / "none.json")
     assert missing.value.code == virtual.CLV_ERR_FILE_IO
+
+
+def test_seeded_clocks_fly_the_same_race(sk):
+    """The calls others added reach Python through the list: a seeded clock
+    flies a race the same way twice, and its arrivals read back."""
+    days = []
+    for _ in range(2):
+        with virtual.VirtualClock(sk, virtual.KIND_M) as clock:
+            clock.set_seed(2026)
+            clock.freeze()
+            h = clock.handle
+            sk.sk_init_dev(h)
+            sk.sk_connect(h)
+            sk.skm_set_site_info(h, "00000001", "052.37000000", "004.89000000")
+            sk.skm_create_race(h, KEY, START + timedelta(hours=1), START + timedelta(hours=15), 0)
+            for ring in RINGS:
+                sk.skm_add_race_card(h, ring + "0000")
+            sk.skm_confirm_race(h, KEY, len(RINGS), bytes(8))
+            summary = clock.fly(0, 50.85, 4.35, START + timedelta(hours=1), virtual.CLV_LOFT_FROM_SITE,
+                                virtual.CLV_LOFT_FROM_SITE, 7, 1200.0, 60.0, 0.0)
+            assert summary.birds == len(RINGS) and summary.arrived == len(RINGS) and summary.distance > 100000
+            first = clock.get_arrival(0, 0)
+            days.append((sk.sk_get_dev_info(h), [(r.ring, r.arrival) for r in sk.download_race(h, 0)], first))
+    assert days[0] == days[1]
+    assert days[0][2] == days[0][1][0]
+    with pytest.raises(skylark.ArgumentError, match="libLat must be a finite number"):
+        clock.fly(0, float("nan"), 4.35, START, 52.0, 4.9, 7, 1200.0, 60.0, 0.0)

@@ -1,10 +1,13 @@
 // The virtual clocks' C API (include/skylark/virtual_clock.h): each call
 // finds the clock behind its handle and works under the clock's lock.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "standins/clocklink/virtual/race_day.h"
+#include "standins/clocklink/virtual/state_rules.h"
 #include "standins/clocklink/virtual/virtual_clock.h"
 
 using namespace standins;
@@ -89,26 +92,47 @@ CLV_API CLV_ULONG CLV_CALL CLV_Open(int kind) {
     }
 }
 
-CLV_API CLV_ULONG CLV_CALL CLV_Load(const char* path, int* err) {
+CLV_API CLV_ULONG CLV_CALL CLV_LoadEx(const char* path, int* err, char* why, CLV_ULONG whySize) {
     int code = CLV_ERR_BAD_ARGUMENT;
     CLV_ULONG handle = 0;
+    std::string reason;
     try {
         std::string text;
         ClockState state;
-        if (path == nullptr) code = CLV_ERR_BAD_ARGUMENT;
-        else if (!readFile(path, text)) code = CLV_ERR_FILE_IO;
-        else if ((code = loadText(text, state)) == CLV_OK) handle = addClock(std::move(state));
+        if (path == nullptr) reason = "no path";
+        else if (!readFile(path, text)) code = CLV_ERR_FILE_IO, reason = "the file cannot be read";
+        else if ((code = loadText(text, state, &reason)) == CLV_OK) handle = addClock(std::move(state));
     } catch (...) {
         code = CLV_ERR_FULL;
+        reason.clear();
     }
+    if (handle != 0) reason.clear();
     if (err != nullptr) *err = handle != 0 ? CLV_OK : code;
+    if (why != nullptr && whySize > 0) {
+        const std::size_t n = std::min<std::size_t>(reason.size(), whySize - 1);
+        std::memcpy(why, reason.data(), n);
+        why[n] = '\0';
+    }
     return handle;
+}
+
+CLV_API CLV_ULONG CLV_CALL CLV_Load(const char* path, int* err) {
+    return CLV_LoadEx(path, err, nullptr, 0);
 }
 
 CLV_API int CLV_CALL CLV_Save(CLV_ULONG handle, const char* path) {
     if (path == nullptr) return CLV_ERR_BAD_ARGUMENT;
     return onClock(handle, [&](VirtualClock& c) {
-        return replaceFile(path, saveText(c.state(), c.now())) ? CLV_OK : CLV_ERR_FILE_IO;
+        // Never a file the clock would refuse to load.
+        if (!checkState(c.state(), nullptr)) return int{CLV_ERR_BAD_STATE};
+        return replaceFile(path, saveText(c.state(), c.now())) ? int{CLV_OK} : int{CLV_ERR_FILE_IO};
+    });
+}
+
+CLV_API int CLV_CALL CLV_SetSeed(CLV_ULONG handle, CLV_ULONG seed) {
+    return onClock(handle, [&](VirtualClock& c) {
+        c.seed(static_cast<std::uint32_t>(seed));
+        return int{CLV_OK};
     });
 }
 

@@ -28,6 +28,12 @@ constexpr std::size_t kChannels = 8;
 constexpr std::size_t kTouchTypes = 8;
 constexpr std::size_t kMaxLog = 2000;
 constexpr std::size_t kMaxLogData = 25;
+// Log numbers run from 1 to kLastLogNumber; once it is given, the clock logs
+// nothing more (nextLogNumber stays one past it).
+constexpr std::uint32_t kLastLogNumber = 0xFFFFFFFEu;
+// Training numbers run from 1 to kLastTrainNumber and are never given twice;
+// once the last is given the clock creates no more flights.
+constexpr std::uint32_t kLastTrainNumber = 0xFFFF;
 
 using Ring = std::array<std::uint8_t, 6>;
 using Key = std::array<std::uint8_t, 8>;
@@ -101,7 +107,7 @@ using HCard = std::array<std::uint8_t, 22>;
 struct MState {
     std::vector<Race> races;
     std::vector<Training> trainings;
-    std::uint16_t nextTrainNumber = 1;
+    std::uint32_t nextTrainNumber = 1;  // 1 to kLastTrainNumber + 1
     std::vector<CardRecord> registry;
     std::array<std::array<std::uint8_t, 4>, kChannels> channels{};
     std::array<std::array<std::uint8_t, 4>, kTouchTypes> touchTypes{};
@@ -148,6 +154,11 @@ struct ClockState {
     std::deque<LogEntry> log;  // oldest first
     std::uint32_t nextLogNumber = 1;
     std::array<std::uint8_t, 16> cardData{};  // S and H: what SKS_ReadCard reads
+    // A seeded clock (CLV_SetSeed) draws its device randoms from `stream`
+    // instead of the system's random source.
+    bool seeded = false;
+    std::uint32_t seed = 0;
+    std::uint64_t stream = 0;
     MState m;
     SingleRace single;
 

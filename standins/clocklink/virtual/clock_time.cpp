@@ -1,6 +1,7 @@
 #include "standins/clocklink/virtual/clock_time.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 
 namespace standins::vclock {
@@ -89,13 +90,19 @@ std::string toText(Seconds s) {
 }
 
 bool fromText(const std::string& text, Seconds& s) {
-    Fields f{};
-    char t = 0;
-    int used = 0;
-    if (std::sscanf(text.c_str(), "%4d-%2d-%2d%c%2d:%2d:%2d%n", &f.year, &f.month, &f.day, &t,
-                    &f.hour, &f.minute, &f.second, &used) != 7 ||
-        t != 'T' || used != static_cast<int>(text.size()))
-        return false;
+    // Exactly the form toText writes: four, two, two, two, two and two digits.
+    static constexpr char kForm[] = "DDDD-DD-DDTDD:DD:DD";
+    if (text.size() != sizeof kForm - 1) return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool digit = text[i] >= '0' && text[i] <= '9';
+        if (kForm[i] == 'D' ? !digit : text[i] != kForm[i]) return false;
+    }
+    auto num = [&](std::size_t at, std::size_t n) {
+        int v = 0;
+        for (std::size_t i = at; i < at + n; ++i) v = v * 10 + (text[i] - '0');
+        return v;
+    };
+    const Fields f{num(0, 4), num(5, 2), num(8, 2), num(11, 2), num(14, 2), num(17, 2)};
     return secondsOf(f, s);
 }
 

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "standins/clocklink/virtual/state_rules.h"
 #include "standins/clocklink/virtual/virtual_clock.h"
 
 namespace standins::vclock {
@@ -16,21 +17,6 @@ std::vector<CardRecord>::iterator findCard(MState& m, const std::uint8_t* ring) 
 }
 
 std::vector<std::uint8_t> ringData(const std::uint8_t* ring) { return {ring, ring + 6}; }
-
-// A coordinate as the clock keeps it: hundreds 0-9, then five BCD bytes.
-bool validCoordinate(const std::uint8_t* p) {
-    if (p[0] > 9) return false;
-    for (int i = 1; i < 6; ++i)
-        if ((p[i] >> 4) > 9 || (p[i] & 0x0F) > 9) return false;
-    return true;
-}
-
-// A packed dial string: symbols 0 (unused) and 1-0xD only.
-bool validPhone(const std::uint8_t* p) {
-    for (int i = 0; i < 16; ++i)
-        if ((p[i] >> 4) > 0xD || (p[i] & 0x0F) > 0xD) return false;
-    return true;
-}
 
 }  // namespace
 

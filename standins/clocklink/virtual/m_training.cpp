@@ -77,9 +77,11 @@ int VirtualClock::trainingRecord(Exchange& x) {
     const Training& t = s_.m.trainings[i];
     const Arrival& a = t.arrivals[n];
     // ring 6 | 00 00 | arrival number 1 | arrival time 6 | release (time 1) 6
+    // The arrival number (from 0) stops at 255: the byte cannot hold the
+    // 257th arrival's number, and a wrapped one would name another.
     x.put(a.ring);
     x.putZeros(2);
-    x.put8(n);
+    x.put8(std::min<std::uint32_t>(n, 255));
     x.putTime(a.time);
     x.put(t.time1);
     return CLV_OK;
@@ -91,10 +93,12 @@ int VirtualClock::createTraining(Exchange& x) {
     if (x.len != 13) return CLV_ERR_BAD_PARAM;
     Seconds t = 0;
     if (!fromBcd(x.params, t) || !fromBcd(x.params + 6, t)) return CLV_ERR_BAD_PARAM;
-    if (m.trainings.size() >= kMaxTrainings) return CLV_ERR_FULL;
+    // A training number is never given twice: once the last is used, the
+    // clock has none left for a new flight.
+    if (m.trainings.size() >= kMaxTrainings || m.nextTrainNumber > kLastTrainNumber)
+        return CLV_ERR_FULL;
     Training tr;
-    tr.number = m.nextTrainNumber;
-    m.nextTrainNumber = static_cast<std::uint16_t>(m.nextTrainNumber == 0xFFFF ? 1 : m.nextTrainNumber + 1);
+    tr.number = static_cast<std::uint16_t>(m.nextTrainNumber++);
     tr.time1 = x.take<Bcd>(0);
     tr.time2 = x.take<Bcd>(6);
     tr.byte = x.u8(12);

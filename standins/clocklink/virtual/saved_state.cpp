@@ -1,12 +1,19 @@
 // The saved state of a virtual clock as JSON text (format in README.md
-// beside this file). Reading checks every field: a file that is not a
-// complete, consistent clock of a known version is refused as a whole.
+// beside this file). Reading is strict: the text must be JSON without
+// duplicate keys, every field present with exactly the type, length and form
+// the clock writes, no other field, and the state it describes must keep
+// every invariant of state_rules.h. A refusal names the field by a JSON
+// pointer.
 #include <cstdio>
 #include <ctime>
-#include <stdexcept>
+#include <initializer_list>
+#include <string>
+#include <unordered_set>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "standins/clocklink/virtual/state_rules.h"
 #include "standins/clocklink/virtual/virtual_clock.h"
 
 namespace standins::vclock {
@@ -18,9 +25,20 @@ using nlohmann::json;
 constexpr const char* kFormat = "skylark-virtual-clock";
 constexpr int kVersion = 1;
 
-struct Damaged : std::runtime_error {
-    Damaged() : std::runtime_error("damaged") {}
+// The host times a file may carry in saved_at: 1970 to 2099.
+constexpr std::int64_t kLastSavedAt = 4102444799;
+
+// Why a file is refused.
+struct Refused {
+    int code;
+    std::string where;  // JSON pointer
+    std::string what;
 };
+
+[[noreturn]] void refuse(const std::string& where, const std::string& what,
+                         int code = CLV_ERR_FILE_DAMAGED) {
+    throw Refused{code, where, what};
+}
 
 // ---- Writing ------------------------------------------------------------------------
 
@@ -57,68 +75,325 @@ json arrivalsJson(const std::vector<Arrival>& arrivals) {
 
 // ---- Reading ------------------------------------------------------------------------
 
-template <class Array>
-Array unhex(const json& j) {
-    const std::string s = j.get<std::string>();
-    Array a{};
-    if (s.size() != 2 * a.size()) throw Damaged();
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        unsigned v = 0;
-        for (int k = 0; k < 2; ++k) {
-            const char c = s[2 * i + k];
-            const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
-            if (d < 0) throw Damaged();
-            v = v * 16 + static_cast<unsigned>(d);
-        }
-        a[i] = static_cast<std::uint8_t>(v);
+std::string pointerToken(const std::string& key) {
+    std::string out;
+    for (char c : key) {
+        if (c == '~') out += "~0";
+        else if (c == '/') out += "~1";
+        else out += c;
     }
-    return a;
-}
-
-Seconds timeOf(const json& j) {
-    Seconds s = 0;
-    if (!fromText(j.get<std::string>(), s)) throw Damaged();
-    return s;
-}
-
-Bcd bcdOf(const json& j) {
-    Bcd b{};
-    toBcd(timeOf(j), b.data());
-    return b;
-}
-
-EntryState stateOf(const json& j) {
-    const std::string s = j.get<std::string>();
-    if (s == "created") return EntryState::Created;
-    if (s == "confirmed") return EntryState::Confirmed;
-    if (s == "closed") return EntryState::Closed;
-    throw Damaged();
-}
-
-template <class T>
-T number(const json& j, T max) {
-    const auto v = j.get<std::int64_t>();
-    if (v < 0 || static_cast<std::uint64_t>(v) > max) throw Damaged();
-    return static_cast<T>(v);
-}
-
-void checkSize(const json& j, std::size_t max) {
-    if (!j.is_array() || j.size() > max) throw Damaged();
-}
-
-std::vector<Arrival> arrivalsOf(const json& j, std::size_t max) {
-    checkSize(j, max);
-    std::vector<Arrival> out;
-    for (const json& a : j)
-        out.push_back(Arrival{unhex<Ring>(a.at("ring")), timeOf(a.at("time")),
-                              a.at("downloaded").get<bool>()});
     return out;
 }
 
-// No ring entered or arrived twice.
-template <class AnyRace>
-bool consistent(const AnyRace& r) {
-    return r.rings.entered.size() == r.cards.size() && r.rings.arrived.size() == r.arrivals.size();
+// Parses text as JSON; a key that appears twice in one object is refused
+// (the library would keep the last and drop the first unseen).
+json parseStrict(const std::string& text) {
+    struct Level {
+        bool object;
+        std::unordered_set<std::string> keys;
+        std::string key;
+        std::size_t index = 0;
+    };
+    std::vector<Level> stack;
+    std::string duplicate;
+    bool found = false;
+    auto callback = [&](int, json::parse_event_t event, json& parsed) {
+        switch (event) {
+        case json::parse_event_t::object_start: stack.push_back(Level{true, {}, {}, 0}); break;
+        case json::parse_event_t::array_start: stack.push_back(Level{false, {}, {}, 0}); break;
+        case json::parse_event_t::key: {
+            Level& level = stack.back();
+            level.key = parsed.get<std::string>();
+            if (!level.keys.insert(level.key).second && !found) {
+                found = true;
+                for (std::size_t i = 0; i + 1 < stack.size(); ++i)
+                    duplicate += "/" + (stack[i].object ? pointerToken(stack[i].key)
+                                                        : std::to_string(stack[i].index));
+                duplicate += "/" + pointerToken(level.key);
+            }
+            break;
+        }
+        case json::parse_event_t::object_end:
+        case json::parse_event_t::array_end:
+            stack.pop_back();
+            if (!stack.empty() && !stack.back().object) ++stack.back().index;
+            break;
+        case json::parse_event_t::value:
+            if (!stack.empty() && !stack.back().object) ++stack.back().index;
+            break;
+        }
+        return true;
+    };
+    json j;
+    try {
+        j = json::parse(text, callback);
+    } catch (const json::parse_error& e) {
+        refuse("", "not JSON text (at byte " + std::to_string(e.byte) + ")");
+    }
+    if (found) refuse(duplicate, "key appears twice");
+    return j;
+}
+
+// A value in the file with its JSON pointer; every accessor refuses the
+// file, naming the field, unless the value has exactly the form the clock
+// writes.
+class Node {
+public:
+    Node(const json& j, std::string where) : j_(j), where_(std::move(where)) {}
+    const std::string& where() const { return where_; }
+    bool isNull() const { return j_.is_null(); }
+
+    Node operator[](const char* key) const {
+        if (!j_.is_object()) refuse(where_, "not an object");
+        const auto it = j_.find(key);
+        const std::string at = where_ + "/" + pointerToken(key);
+        if (it == j_.end()) refuse(at, "missing");
+        return Node(*it, at);
+    }
+    bool has(const char* key) const { return j_.is_object() && j_.contains(key); }
+    // No member besides the named ones.
+    void only(std::initializer_list<const char*> names) const {
+        if (!j_.is_object()) refuse(where_, "not an object");
+        for (const auto& item : j_.items()) {
+            bool known = false;
+            for (const char* n : names) known = known || item.key() == n;
+            if (!known) refuse(where_ + "/" + pointerToken(item.key()), "not a field of this clock");
+        }
+    }
+    std::size_t size(std::size_t max) const {
+        if (!j_.is_array()) refuse(where_, "not an array");
+        if (j_.size() > max) refuse(where_, "more entries than the clock holds");
+        return j_.size();
+    }
+    Node item(std::size_t i) const { return Node(j_[i], where_ + "/" + std::to_string(i)); }
+
+    std::string text() const {
+        if (!j_.is_string()) refuse(where_, "not a string");
+        return j_.get<std::string>();
+    }
+    bool flag() const {
+        if (!j_.is_boolean()) refuse(where_, "not true or false");
+        return j_.get<bool>();
+    }
+    // A whole number from 0 to max, written as digits (no fraction, no exponent).
+    std::uint64_t integer(std::uint64_t max) const {
+        if (!j_.is_number_integer()) refuse(where_, "not a whole number");
+        if (j_.is_number_integer() && !j_.is_number_unsigned() && j_.get<std::int64_t>() < 0)
+            refuse(where_, "out of range");
+        const auto v = j_.get<std::uint64_t>();
+        if (v > max) refuse(where_, "out of range");
+        return v;
+    }
+    // Upper-case hex digits, two per byte.
+    std::vector<std::uint8_t> bytes(std::size_t minBytes, std::size_t maxBytes) const {
+        const std::string s = text();
+        if (s.size() % 2 != 0 || s.size() / 2 < minBytes || s.size() / 2 > maxBytes)
+            refuse(where_, "wrong length");
+        std::vector<std::uint8_t> out(s.size() / 2);
+        for (std::size_t i = 0; i < s.size(); ++i) {
+            const char c = s[i];
+            const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+            if (d < 0) refuse(where_, "not upper-case hex digits");
+            out[i / 2] = static_cast<std::uint8_t>(out[i / 2] << 4 | d);
+        }
+        return out;
+    }
+    template <class Array>
+    Array hex() const {
+        Array a{};
+        const std::vector<std::uint8_t> b = bytes(a.size(), a.size());
+        std::copy(b.begin(), b.end(), a.begin());
+        return a;
+    }
+    Seconds time() const {
+        Seconds s = 0;
+        if (!fromText(text(), s)) refuse(where_, "not a time YYYY-MM-DDThh:mm:ss of 2000-2099");
+        return s;
+    }
+    Bcd bcd() const {
+        Bcd b{};
+        toBcd(time(), b.data());
+        return b;
+    }
+    EntryState state() const {
+        const std::string s = text();
+        if (s == "created") return EntryState::Created;
+        if (s == "confirmed") return EntryState::Confirmed;
+        if (s == "closed") return EntryState::Closed;
+        refuse(where_, "not created, confirmed or closed");
+    }
+
+private:
+    const json& j_;
+    std::string where_;
+};
+
+std::vector<Arrival> arrivalsOf(const Node& list, std::size_t max) {
+    std::vector<Arrival> out;
+    const std::size_t n = list.size(max);
+    for (std::size_t i = 0; i < n; ++i) {
+        const Node a = list.item(i);
+        a.only({"ring", "time", "downloaded"});
+        out.push_back(Arrival{a["ring"].hex<Ring>(), a["time"].time(), a["downloaded"].flag()});
+    }
+    return out;
+}
+
+void readLog(const Node& log, ClockState& s) {
+    log.only({"next", "entries"});
+    s.nextLogNumber = static_cast<std::uint32_t>(log["next"].integer(0xFFFFFFFFu));
+    const Node entries = log["entries"];
+    const std::size_t n = entries.size(kMaxLog);
+    for (std::size_t i = 0; i < n; ++i) {
+        const Node e = entries.item(i);
+        e.only({"number", "type", "time", "data"});
+        LogEntry entry;
+        entry.number = static_cast<std::uint32_t>(e["number"].integer(0xFFFFFFFFu));
+        entry.type = static_cast<std::uint8_t>(e["type"].integer(0xFF));
+        entry.time = e["time"].time();
+        entry.data = e["data"].bytes(0, kMaxLogData);
+        s.log.push_back(std::move(entry));
+    }
+}
+
+void readM(const Node& j, MState& m) {
+    const Node races = j["races"];
+    const std::size_t nRaces = races.size(kMaxRaces);
+    for (std::size_t i = 0; i < nRaces; ++i) {
+        const Node r = races.item(i);
+        r.only({"key", "time1", "time2", "param", "state", "confirm_value", "confirm_data", "cards",
+                "arrivals"});
+        Race race;
+        race.key = r["key"].hex<Key>();
+        race.time1 = r["time1"].bcd();
+        race.time2 = r["time2"].bcd();
+        race.param = static_cast<std::uint32_t>(r["param"].integer(0xFFFFFFFFu));
+        race.state = r["state"].state();
+        race.confirmValue = static_cast<std::uint16_t>(r["confirm_value"].integer(0xFFFF));
+        race.confirmData = r["confirm_data"].hex<Key>();
+        const Node cards = r["cards"];
+        const std::size_t nCards = cards.size(kMaxRaceCards);
+        for (std::size_t k = 0; k < nCards; ++k) race.addCard(cards.item(k).hex<Key>());
+        for (const Arrival& a : arrivalsOf(r["arrivals"], kMaxArrivals)) race.addArrival(a);
+        m.races.push_back(std::move(race));
+    }
+    const Node trainings = j["trainings"];
+    const std::size_t nTrainings = trainings.size(kMaxTrainings);
+    for (std::size_t i = 0; i < nTrainings; ++i) {
+        const Node t = trainings.item(i);
+        t.only({"number", "time1", "time2", "byte", "state", "confirm_value", "rings", "arrivals"});
+        Training tr;
+        tr.number = static_cast<std::uint16_t>(t["number"].integer(kLastTrainNumber));
+        tr.time1 = t["time1"].bcd();
+        tr.time2 = t["time2"].bcd();
+        tr.byte = static_cast<std::uint8_t>(t["byte"].integer(0xFF));
+        tr.state = t["state"].state();
+        tr.confirmValue = static_cast<std::uint16_t>(t["confirm_value"].integer(0xFFFF));
+        const Node rings = t["rings"];
+        const std::size_t nRings = rings.size(kMaxTrainRings);
+        for (std::size_t k = 0; k < nRings; ++k) tr.rings.push_back(rings.item(k).hex<Ring>());
+        tr.arrivals = arrivalsOf(t["arrivals"], kMaxTrainArrivals);
+        m.trainings.push_back(std::move(tr));
+    }
+    m.nextTrainNumber = static_cast<std::uint32_t>(j["next_training_number"].integer(kLastTrainNumber + 1));
+    const Node registry = j["registry"];
+    const std::size_t nRegistry = registry.size(kMaxRegistry);
+    for (std::size_t i = 0; i < nRegistry; ++i) m.registry.push_back(registry.item(i).hex<CardRecord>());
+
+    const Node st = j["settings"];
+    st.only({"channels", "touch_types", "site", "phone", "staff", "training_sites"});
+    auto exactly = [](const Node& list, std::size_t n) {
+        if (list.size(n) != n) refuse(list.where(), "wrong number of entries");
+    };
+    const Node channels = st["channels"], touch = st["touch_types"], sites = st["training_sites"];
+    exactly(channels, kChannels);
+    exactly(touch, kTouchTypes);
+    exactly(sites, kTrainSites);
+    for (std::size_t i = 0; i < kChannels; ++i)
+        m.channels[i] = channels.item(i).hex<std::array<std::uint8_t, 4>>();
+    for (std::size_t i = 0; i < kTouchTypes; ++i)
+        m.touchTypes[i] = touch.item(i).hex<std::array<std::uint8_t, 4>>();
+    for (std::size_t i = 0; i < kTrainSites; ++i)
+        m.trainSites[i] = static_cast<std::uint32_t>(sites.item(i).integer(0xFFFFFFFFu));
+    m.site = st["site"].hex<std::array<std::uint8_t, 16>>();
+    m.phone = st["phone"].hex<std::array<std::uint8_t, 16>>();
+    m.staff = st["staff"].hex<std::array<std::uint8_t, 16>>();
+}
+
+void readSingle(const Node& r, ClockKind kind, SingleRace& race) {
+    if (r.isNull()) return;
+    if (kind == ClockKind::S) r.only({"key", "arrivals", "time1", "time2"});
+    else r.only({"key", "arrivals", "confirmed", "confirm_value", "cards"});
+    race.present = true;
+    race.key = r["key"].hex<Key>();
+    if (kind == ClockKind::S) {
+        race.time1 = r["time1"].bcd();
+        race.time2 = r["time2"].bcd();
+    } else {
+        race.confirmed = r["confirmed"].flag();
+        race.confirmValue = static_cast<std::uint16_t>(r["confirm_value"].integer(0xFFFF));
+        const Node cards = r["cards"];
+        const std::size_t n = cards.size(kMaxRaceCards);
+        for (std::size_t k = 0; k < n; ++k) race.addCard(cards.item(k).hex<HCard>());
+    }
+    for (const Arrival& a : arrivalsOf(r["arrivals"], kMaxArrivals)) race.addArrival(a);
+}
+
+// The clock a file describes, or a Refused.
+ClockState readClock(const std::string& text, std::int64_t hostNow) {
+    const json parsed = parseStrict(text);
+    const Node j(parsed, "");
+    if (!parsed.is_object()) refuse("", "not a saved clock");
+    if (!j.has("format") || j["format"].text() != kFormat) refuse("/format", "not a saved clock");
+    if (!j.has("version") || !parsed["version"].is_number_integer())
+        refuse("/version", "not a version number");
+    if (!parsed["version"].is_number_unsigned() || parsed["version"].get<std::uint64_t>() < 1)
+        refuse("/version", "not a version number");
+    if (parsed["version"].get<std::uint64_t>() > static_cast<std::uint64_t>(kVersion))
+        refuse("/version", "saved by a newer version", CLV_ERR_FILE_VERSION);
+
+    ClockState s;
+    const std::string kind = j["kind"].text();
+    if (kind == "M") s.kind = ClockKind::M;
+    else if (kind == "S") s.kind = ClockKind::S;
+    else if (kind == "H") s.kind = ClockKind::H;
+    else refuse("/kind", "not M, S or H");
+    if (s.kind == ClockKind::M)
+        j.only({"format", "version", "kind", "serial", "password", "initialised", "isp", "time",
+                "frozen", "saved_at", "card", "seed", "log", "races", "trainings",
+                "next_training_number", "registry", "settings"});
+    else
+        j.only({"format", "version", "kind", "serial", "password", "initialised", "isp", "time",
+                "frozen", "saved_at", "card", "seed", "log", "race"});
+
+    s.serial = static_cast<std::uint32_t>(j["serial"].integer(0xFFFFFFFFu));
+    s.password = j["password"].hex<std::array<std::uint8_t, 8>>();
+    s.initialised = j["initialised"].flag();
+    s.isp = j["isp"].flag();
+    s.frozen = j["frozen"].flag();
+    s.base = j["time"].time();
+    const auto savedAt = static_cast<std::int64_t>(j["saved_at"].integer(kLastSavedAt));
+    if (!s.frozen && hostNow > savedAt)  // the clock ran on while it was put away
+        s.base = std::min(s.base + (hostNow - savedAt), kLastSecond);
+    s.baseAt = steadyMillis();
+    s.cardData = j["card"].hex<std::array<std::uint8_t, 16>>();
+    // Files saved before seeds were kept have no seed field: not seeded.
+    if (j.has("seed") && !j["seed"].isNull()) {
+        const Node seed = j["seed"];
+        seed.only({"value", "stream"});
+        s.seeded = true;
+        s.seed = static_cast<std::uint32_t>(seed["value"].integer(0xFFFFFFFFu));
+        std::uint64_t stream = 0;
+        for (std::uint8_t b : seed["stream"].hex<std::array<std::uint8_t, 8>>()) stream = stream << 8 | b;
+        s.stream = stream;
+    }
+    readLog(j["log"], s);
+    if (s.kind == ClockKind::M) readM(j, s.m);
+    else readSingle(j["race"], s.kind, s.single);
+
+    Violation v;
+    if (!checkState(s, &v)) refuse(v.where, v.what);
+    return s;
 }
 
 }  // namespace
@@ -136,6 +411,13 @@ std::string saveText(const ClockState& s, Seconds clockNow) {
     j["frozen"] = s.frozen;
     j["saved_at"] = static_cast<std::int64_t>(std::time(nullptr));
     j["card"] = hex(s.cardData);
+    if (s.seeded) {
+        std::uint8_t stream[8];
+        for (int i = 0; i < 8; ++i) stream[i] = static_cast<std::uint8_t>(s.stream >> (56 - 8 * i));
+        j["seed"] = {{"value", s.seed}, {"stream", hex(stream, sizeof stream)}};
+    } else {
+        j["seed"] = nullptr;
+    }
     json log = json::array();
     for (const LogEntry& e : s.log)
         log.push_back({{"number", e.number}, {"type", e.type}, {"time", toText(e.time)},
@@ -196,127 +478,18 @@ std::string saveText(const ClockState& s, Seconds clockNow) {
     return j.dump(1) + "\n";
 }
 
-int loadText(const std::string& text, ClockState& out) {
+int loadText(const std::string& text, ClockState& out, std::string* why) {
     try {
-        const json j = json::parse(text);
-        if (!j.is_object() || j.at("format").get<std::string>() != kFormat) return CLV_ERR_FILE_DAMAGED;
-        const auto version = j.at("version").get<std::int64_t>();
-        if (version > kVersion) return CLV_ERR_FILE_VERSION;
-        if (version < 1) return CLV_ERR_FILE_DAMAGED;
-
-        ClockState s;
-        const std::string kind = j.at("kind").get<std::string>();
-        if (kind == "M") s.kind = ClockKind::M;
-        else if (kind == "S") s.kind = ClockKind::S;
-        else if (kind == "H") s.kind = ClockKind::H;
-        else return CLV_ERR_FILE_DAMAGED;
-        s.serial = number<std::uint32_t>(j.at("serial"), 0xFFFFFFFFu);
-        if (s.serial == 0) return CLV_ERR_FILE_DAMAGED;
-        s.password = unhex<std::array<std::uint8_t, 8>>(j.at("password"));
-        s.initialised = j.at("initialised").get<bool>();
-        s.isp = j.at("isp").get<bool>();
-        s.frozen = j.at("frozen").get<bool>();
-        s.base = timeOf(j.at("time"));
-        if (!s.frozen) {  // the clock ran on while it was put away
-            const std::int64_t away = static_cast<std::int64_t>(std::time(nullptr)) -
-                                      j.at("saved_at").get<std::int64_t>();
-            if (away > 0) s.base = std::min(s.base + away, kLastSecond);
-        }
-        s.baseAt = steadyMillis();
-        s.cardData = unhex<std::array<std::uint8_t, 16>>(j.at("card"));
-
-        const json& log = j.at("log");
-        s.nextLogNumber = number<std::uint32_t>(log.at("next"), 0xFFFFFFFFu);
-        checkSize(log.at("entries"), kMaxLog);
-        std::uint32_t last = 0;
-        for (const json& e : log.at("entries")) {
-            LogEntry entry;
-            entry.number = number<std::uint32_t>(e.at("number"), 0xFFFFFFFFu);
-            if (entry.number <= last || entry.number >= s.nextLogNumber) return CLV_ERR_FILE_DAMAGED;
-            last = entry.number;
-            entry.type = number<std::uint8_t>(e.at("type"), 0xFF);
-            entry.time = timeOf(e.at("time"));
-            const std::string data = e.at("data").get<std::string>();
-            if (data.size() % 2 != 0 || data.size() / 2 > kMaxLogData) return CLV_ERR_FILE_DAMAGED;
-            for (std::size_t i = 0; i < data.size(); i += 2)
-                entry.data.push_back(unhex<std::array<std::uint8_t, 1>>(json(data.substr(i, 2)))[0]);
-            s.log.push_back(std::move(entry));
-        }
-
-        if (s.kind == ClockKind::M) {
-            MState& m = s.m;
-            checkSize(j.at("races"), kMaxRaces);
-            for (const json& r : j.at("races")) {
-                Race race;
-                race.key = unhex<Key>(r.at("key"));
-                race.time1 = bcdOf(r.at("time1"));
-                race.time2 = bcdOf(r.at("time2"));
-                race.param = number<std::uint32_t>(r.at("param"), 0xFFFFFFFFu);
-                race.state = stateOf(r.at("state"));
-                race.confirmValue = number<std::uint16_t>(r.at("confirm_value"), 0xFFFF);
-                race.confirmData = unhex<Key>(r.at("confirm_data"));
-                checkSize(r.at("cards"), kMaxRaceCards);
-                for (const json& c : r.at("cards")) race.addCard(unhex<Key>(c));
-                for (const Arrival& a : arrivalsOf(r.at("arrivals"), kMaxArrivals)) race.addArrival(a);
-                if (!consistent(race)) return CLV_ERR_FILE_DAMAGED;
-                m.races.push_back(std::move(race));
-            }
-            checkSize(j.at("trainings"), kMaxTrainings);
-            for (const json& t : j.at("trainings")) {
-                Training tr;
-                tr.number = number<std::uint16_t>(t.at("number"), 0xFFFF);
-                tr.time1 = bcdOf(t.at("time1"));
-                tr.time2 = bcdOf(t.at("time2"));
-                tr.byte = number<std::uint8_t>(t.at("byte"), 0xFF);
-                tr.state = stateOf(t.at("state"));
-                tr.confirmValue = number<std::uint16_t>(t.at("confirm_value"), 0xFFFF);
-                checkSize(t.at("rings"), kMaxTrainRings);
-                for (const json& r : t.at("rings")) tr.rings.push_back(unhex<Ring>(r));
-                tr.arrivals = arrivalsOf(t.at("arrivals"), kMaxTrainArrivals);
-                m.trainings.push_back(std::move(tr));
-            }
-            m.nextTrainNumber = number<std::uint16_t>(j.at("next_training_number"), 0xFFFF);
-            checkSize(j.at("registry"), kMaxRegistry);
-            for (const json& r : j.at("registry")) m.registry.push_back(unhex<CardRecord>(r));
-            const json& st = j.at("settings");
-            checkSize(st.at("channels"), kChannels);
-            checkSize(st.at("touch_types"), kTouchTypes);
-            checkSize(st.at("training_sites"), kTrainSites);
-            if (st.at("channels").size() != kChannels || st.at("touch_types").size() != kTouchTypes ||
-                st.at("training_sites").size() != kTrainSites)
-                return CLV_ERR_FILE_DAMAGED;
-            for (std::size_t i = 0; i < kChannels; ++i)
-                m.channels[i] = unhex<std::array<std::uint8_t, 4>>(st.at("channels")[i]);
-            for (std::size_t i = 0; i < kTouchTypes; ++i)
-                m.touchTypes[i] = unhex<std::array<std::uint8_t, 4>>(st.at("touch_types")[i]);
-            for (std::size_t i = 0; i < kTrainSites; ++i)
-                m.trainSites[i] = number<std::uint32_t>(st.at("training_sites")[i], 0xFFFFFFFFu);
-            m.site = unhex<std::array<std::uint8_t, 16>>(st.at("site"));
-            m.phone = unhex<std::array<std::uint8_t, 16>>(st.at("phone"));
-            m.staff = unhex<std::array<std::uint8_t, 16>>(st.at("staff"));
-        } else {
-            const json& r = j.at("race");
-            if (!r.is_null()) {
-                SingleRace& race = s.single;
-                race.present = true;
-                race.key = unhex<Key>(r.at("key"));
-                for (const Arrival& a : arrivalsOf(r.at("arrivals"), kMaxArrivals)) race.addArrival(a);
-                if (s.kind == ClockKind::S) {
-                    race.time1 = bcdOf(r.at("time1"));
-                    race.time2 = bcdOf(r.at("time2"));
-                } else {
-                    race.confirmed = r.at("confirmed").get<bool>();
-                    race.confirmValue = number<std::uint16_t>(r.at("confirm_value"), 0xFFFF);
-                    checkSize(r.at("cards"), kMaxRaceCards);
-                    for (const json& c : r.at("cards")) race.addCard(unhex<HCard>(c));
-                }
-            }
-        }
-        if (s.single.present && !consistent(s.single)) return CLV_ERR_FILE_DAMAGED;
+        ClockState s = readClock(text, static_cast<std::int64_t>(std::time(nullptr)));
         out = std::move(s);
+        if (why != nullptr) why->clear();
         return CLV_OK;
-    } catch (...) {  // parse errors, missing or mistyped fields, Damaged
-        return CLV_ERR_FILE_DAMAGED;
+    } catch (const Refused& r) {
+        if (why != nullptr) *why = r.where.empty() ? r.what : r.where + ": " + r.what;
+        return r.code;
+    } catch (...) {  // out of memory
+        if (why != nullptr) *why = "out of memory";
+        return CLV_ERR_FULL;
     }
 }
 

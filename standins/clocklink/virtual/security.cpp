@@ -9,6 +9,7 @@
 #include "security/constants.h"
 #include "security/des.h"
 #include "standins/clocklink/verify_key.h"
+#include "standins/clocklink/virtual/state_rules.h"
 #include "standins/clocklink/virtual/virtual_clock.h"
 
 namespace standins::vclock {
@@ -33,13 +34,8 @@ constexpr std::size_t kUsedRandoms = 16;
 // The password bytes folded into the access code of an initialisation
 // block; false unless they read as a password (characters, then zeros).
 bool passwordOf(const std::uint8_t* block, std::array<std::uint8_t, 8>& password) {
-    bool ended = false;
-    for (int i = 0; i < 8; ++i) {
-        password[i] = block[i] ^ skylark::kAccessCode[i];
-        if (password[i] == 0) ended = true;
-        else if (ended) return false;
-    }
-    return true;
+    for (int i = 0; i < 8; ++i) password[i] = block[i] ^ skylark::kAccessCode[i];
+    return validPassword(password);
 }
 
 }  // namespace
@@ -56,7 +52,7 @@ void VirtualClock::setPassword(const char* password) {
 BOOL16 VirtualClock::getRnd(unsigned char* rnd4) {
     return gated(CLV_ON_GET_RND, [&](SK_ULONG& err) {
         std::array<std::uint8_t, 4> r{};
-        if (rnd4 == nullptr || !skylark::osRandomBytes(r.data(), r.size())) {
+        if (rnd4 == nullptr || !drawRandom(r.data(), r.size())) {
             err = CLV_ERR_BAD_PARAM;
             return BOOL16(0);
         }

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "standins/clocklink/virtual/state_rules.h"
 #include "standins/clocklink/virtual/virtual_clock.h"
 
 namespace standins::vclock {
@@ -75,13 +76,13 @@ int VirtualClock::hAddRaceCard(Exchange& x) {
     // ring 6 | 00 00 | card code 8 | card time 6
     SingleRace& race = s_.single;
     if (x.len != 22) return CLV_ERR_BAD_PARAM;
-    Seconds t = 0;
-    if (!fromBcd(x.params + 16, t)) return CLV_ERR_BAD_PARAM;
+    // The clock keeps bytes 6-7 as zeros, whatever the host sent there.
+    HCard card = x.take<HCard>(0);
+    card[6] = card[7] = 0;
+    if (!validHCard(card)) return CLV_ERR_BAD_PARAM;
     if (!race.present || race.confirmed) return CLV_ERR_BAD_STATE;
     if (race.rings.entered.count(ringId(x.params)) != 0) return CLV_ERR_EXISTS;
     if (race.cards.size() >= kMaxRaceCards) return CLV_ERR_FULL;
-    HCard card = x.take<HCard>(0);
-    card[6] = card[7] = 0;
     race.addCard(card);
     return CLV_OK;
 }

@@ -30,11 +30,16 @@ ClockState VirtualClock::freshState(ClockKind kind) {
     secondsOf(Fields{t.year, t.month, t.day, t.hour, t.minute, t.second}, base);
     s.base = base;
     s.baseAt = steadyMillis();
-    // The card the clock carries: its kind and serial number.
-    s.cardData[0] = 'V';
-    s.cardData[1] = kind == ClockKind::S ? 'S' : kind == ClockKind::H ? 'H' : 'M';
-    for (int i = 0; i < 4; ++i) s.cardData[2 + i] = static_cast<std::uint8_t>(s.serial >> (24 - 8 * i));
+    cardIdentity(s);
     return s;
+}
+
+// The card a fresh clock carries: its kind and serial number.
+void cardIdentity(ClockState& s) {
+    s.cardData.fill(0);
+    s.cardData[0] = 'V';
+    s.cardData[1] = s.kind == ClockKind::S ? 'S' : s.kind == ClockKind::H ? 'H' : 'M';
+    for (int i = 0; i < 4; ++i) s.cardData[2 + i] = static_cast<std::uint8_t>(s.serial >> (24 - 8 * i));
 }
 
 // ---- Running time ---------------------------------------------------------------
@@ -58,6 +63,7 @@ void VirtualClock::freeze(bool frozen) {
 }
 
 void VirtualClock::log(std::uint8_t type, const std::vector<std::uint8_t>& data) {
+    if (s_.nextLogNumber > kLastLogNumber) return;  // every number is used
     LogEntry e;
     e.number = s_.nextLogNumber++;
     e.type = type;

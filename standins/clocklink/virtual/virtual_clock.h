@@ -76,6 +76,10 @@ public:
     void freeze(bool frozen);
     void setPassword(const char* password);
     void log(std::uint8_t type, const std::vector<std::uint8_t>& data = {});
+    // Seeds the clock (seed.cpp): serial number, card, time and randoms.
+    void seed(std::uint32_t value);
+    // Device random bytes: the seeded stream, or the system's random source.
+    bool drawRandom(std::uint8_t* out, std::size_t n);
     int recordArrival(std::uint32_t raceIndex, const Ring& ring, Seconds time);
     int recordTrainArrival(std::uint32_t trainIndex, const Ring& ring, Seconds time);
     // The arrivals of a race (M: by index; S and H: their race), or null.
@@ -217,6 +221,11 @@ private:
     } faults_;
 };
 
+// The card a fresh clock carries: its kind and serial number.
+void cardIdentity(ClockState& s);
+// Where a seeded clock's time starts: 1 January 2026 00:00:00.
+Seconds seededStartTime();
+
 template <class Body>
 BOOL16 VirtualClock::gated(std::uint32_t call, Body body) {
     std::unique_lock<std::mutex> lock(mutex_);
@@ -269,7 +278,9 @@ void verifyDecrypt(std::uint8_t block[8]);
 
 // Saved state (saved_state.cpp).
 std::string saveText(const ClockState& s, Seconds clockNow);
-int loadText(const std::string& text, ClockState& out);
+// Reads a saved clock into out (untouched unless CLV_OK); *why (if given)
+// names the refused field as a JSON pointer and says what is wrong with it.
+int loadText(const std::string& text, ClockState& out, std::string* why = nullptr);
 bool readFile(const std::string& path, std::string& text);
 // Atomic file replacement (platform/save_*.cpp).
 bool replaceFile(const std::string& path, const std::string& text);
