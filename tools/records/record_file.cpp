@@ -253,7 +253,7 @@ void checkSlice(const std::vector<Line>& lines, std::size_t from, std::size_t to
 // Reads input a batch at a time: whole lines only, the rest kept for the next.
 class LineReader {
 public:
-    LineReader(std::istream& in, std::size_t batchBytes) : in_(in), batch_(std::max<std::size_t>(batchBytes, 256)) {}
+    LineReader(std::istream& in, std::size_t batchBytes) : in_(in), batch_(std::max<std::size_t>(batchBytes, 1)) {}
 
     // Fills buffer and lines with the next batch; false when the input is exhausted.
     bool next(std::vector<char>& buffer, std::vector<Line>& lines) {
