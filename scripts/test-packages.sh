@@ -52,14 +52,15 @@ libraries() {  # build dir name: makes sure the libraries are built, then instal
   cmake --install "$b" --prefix "$work/stage/$dir" --strip >/dev/null &&
     cmake --install "$b" --prefix "$work/stage/$dir" --component standins --strip >/dev/null
 }
-for dir in native win64 win32; do
+wanted() { [[ " ${SKYLARK_PACKAGES:-wheel nuget deb} " == *" $1 "* ]]; }
+builds=(native)
+if wanted wheel || wanted nuget; then builds+=(win64 win32); fi  # the Debian packages build their own
+for dir in "${builds[@]}"; do
   step "build and install: $dir" libraries "$dir"
 done
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/native/CMakeCache.txt)
 linux=$work/stage/native/lib
 [ -d "$linux" ] || linux=$(dirname "$(find "$work/stage/native" -name 'libskylark.so.0' | head -n 1)")
-
-wanted() { [[ " ${SKYLARK_PACKAGES:-wheel nuget deb} " == *" $1 "* ]]; }
 
 # ---- Python wheels -------------------------------------------------------------
 if wanted wheel; then
