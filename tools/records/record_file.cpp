@@ -271,7 +271,8 @@ public:
             }
             consumed_ += buffer.size() - have;
             const char* const start = buffer.data();
-            const void* nl = std::memchr(start + scanned, '\n', buffer.size() - scanned);
+            const void* nl =  // an empty buffer has no data() to search
+                buffer.size() > scanned ? std::memchr(start + scanned, '\n', buffer.size() - scanned) : nullptr;
             if (nl == nullptr && !eof_) {  // a line longer than a batch: read on
                 scanned = buffer.size();
                 continue;
