@@ -70,7 +70,7 @@ bool decodeHex(const char* digits, std::size_t n, std::uint8_t* out) {
         const int high = kHexValue[static_cast<unsigned char>(digits[2 * i])];
         const int low = kHexValue[static_cast<unsigned char>(digits[2 * i + 1])];
         bad |= high | low;  // -1 sets the sign bit
-        out[i] = static_cast<std::uint8_t>(high << 4 | (low & 0x0F));
+        out[i] = static_cast<std::uint8_t>((high & 0x0F) << 4 | (low & 0x0F));
     }
     return bad >= 0;
 }
