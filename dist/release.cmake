@@ -1,6 +1,7 @@
 # Builds the release archives of one Windows architecture from the installed
 # tree: NAME.zip with the stripped DLLs, both import library formats, the
-# headers, the CMake and pkg-config files, the reference and the README; and
+# headers, the CMake and pkg-config files, the reference and the README, the
+# tracing build in bin/trace/; and
 # NAME-debug.zip with each DLL's debug information (NAME.dll.debug, linked
 # from the stripped DLL by .gnu_debuglink).
 #   cmake -DBUILD_DIR=... -DOBJCOPY=... -DNAME=... -DZIP=... -DDEBUG_ZIP=... -P release.cmake
@@ -18,14 +19,15 @@ if(NOT _rc EQUAL 0 OR NOT _rc2 EQUAL 0)
   message(FATAL_ERROR "install into ${_stage}/${NAME} failed")
 endif()
 
-# Each DLL's debug information at the same place in the debug archive.
-file(GLOB_RECURSE _dlls RELATIVE "${_stage}/${NAME}" "${_stage}/${NAME}/*.dll")
+# The DLLs of bin/, of the tracing build in bin/trace/ and the stand-ins.
+file(GLOB _dlls RELATIVE "${_stage}/${NAME}" "${_stage}/${NAME}/bin/*.dll" "${_stage}/${NAME}/bin/trace/*.dll"
+  "${_stage}/${NAME}/lib/skylark/standins/*.dll")
 foreach(_rel IN LISTS _dlls)
   set(_dll "${_stage}/${NAME}/${_rel}")
   get_filename_component(_file "${_dll}" NAME)
   set(_debug "${_stage}/${NAME}-debug/${_rel}.debug")
-  get_filename_component(_debugdir "${_debug}" DIRECTORY)
-  file(MAKE_DIRECTORY "${_debugdir}")
+  get_filename_component(_debug_dir "${_debug}" DIRECTORY)
+  file(MAKE_DIRECTORY "${_debug_dir}")
   execute_process(COMMAND ${OBJCOPY} --only-keep-debug "${_dll}" "${_debug}" RESULT_VARIABLE _rc1)
   execute_process(COMMAND ${OBJCOPY} --strip-all "--add-gnu-debuglink=${_debug}" "${_dll}"
                   RESULT_VARIABLE _rc2)

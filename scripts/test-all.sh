@@ -29,22 +29,23 @@ stage() {  # name, result text; a result other than "ok" fails the run
 
 jobs=$(nproc)
 built=()
-configure() {  # dir, extra cmake arguments...; a build that fails is named and its tests skipped
-  local dir=$1
+configure() {  # preset (CMakePresets.json; builds in build/<preset>), extra cmake arguments...;
+               # a build that fails is named and its tests skipped
+  local preset=$1
   shift
-  echo "== build: $dir"
-  if cmake -S "$root" -B "$root/build/$dir" -G Ninja -DSKYLARK_WERROR=ON "$@" >/dev/null &&
-     cmake --build "$root/build/$dir" -j "$jobs"; then
-    built+=("$dir")
+  echo "== build: $preset"
+  if cmake --preset "$preset" -DSKYLARK_WERROR=ON "$@" >/dev/null &&
+     cmake --build --preset "$preset" -j "$jobs"; then
+    built+=("$preset")
   else
-    stage "build $dir" FAILED
+    stage "build $preset" FAILED
   fi
 }
 
-configure native -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSKYLARK_BENCH=ON
-configure sanitize -DCMAKE_BUILD_TYPE=Debug -DSKYLARK_SANITIZE=ON -DSKYLARK_TOOLS=OFF
-configure win64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo
-configure win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+configure native -DSKYLARK_BENCH=ON
+configure sanitize
+configure win64 -DSKYLARK_TRACE_TOOL="$root/build/native/bin/skylark-trace"
+configure win32 -DSKYLARK_TRACE_TOOL="$root/build/native/bin/skylark-trace"
 
 failed_tests() {  # the names ctest lists under "The following tests FAILED:"
   awk '/The following tests FAILED:/ {on = 1; next} on && $2 == "-" {print $3}' "$1" | paste -sd ' '

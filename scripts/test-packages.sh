@@ -40,12 +40,10 @@ step() {  # what, command...: runs one check and counts it
 }
 
 # ---- The builds and their installed trees -----------------------------------
-declare -A toolchain=([native]="" [win64]=cmake/mingw-x86_64.cmake [win32]=cmake/mingw-i686.cmake)
 libraries() {  # build dir name: makes sure the libraries are built, then installs both components
   local dir=$1 b=$root/build/$1
   if [ ! -e "$b/CMakeCache.txt" ]; then
-    cmake -S "$root" -B "$b" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-      ${toolchain[$dir]:+-DCMAKE_TOOLCHAIN_FILE=$root/${toolchain[$dir]}} >/dev/null || return 1
+    cmake --preset "$dir" >/dev/null || return 1   # CMakePresets.json: build/<preset>
   fi
   cmake --build "$b" -j "$(nproc)" --target skylark clocklink ringreader || return 1
   if [ "$dir" = native ]; then cmake --build "$b" -j "$(nproc)" --target skylark-records || return 1; fi

@@ -284,7 +284,7 @@ TEST(SavedClock, RunningClockRunsOnByTheTimeAway) {
     const std::string path = folder.path("clock.json");
     {
         Clock c(mClock());
-        ASSERT_EQ(CLV_Save(c.h, path.c_str()), CLV_OK);
+        ASSERT_EQ(CLV_SaveVersion(c.h, path.c_str(), 1), CLV_OK);
     }
     json j = parsed(path);
     j["frozen"] = false;
@@ -364,7 +364,7 @@ std::vector<Refusal> refusals() {
         {"field of another kind", 'S', set("/registry", json::array()), "/registry"},
         {"missing field", 'M', [](json& j) { j.erase("isp"); return j.dump(); }, "/isp"},
         {"version with a fraction", 'M', set("/version", 1.5), "/version"},
-        {"newer version", 'M', set("/version", 2), "/version", CLV_ERR_FILE_VERSION},
+        {"newer version", 'M', set("/version", 3), "/version", CLV_ERR_FILE_VERSION},
         {"serial with a fraction", 'M', set("/serial", 1.9), "/serial"},
         {"serial 1e300", 'M', raw("serial", "1e300"), "/serial"},
         {"serial 1.0", 'M', raw("serial", "1.0"), "/serial"},
@@ -470,7 +470,7 @@ TEST(SavedClock, ImpossibleClocksAreRefusedNamingTheField) {
     for (int k = 0; k < 3; ++k) {
         Clock c(makes[k]());
         const std::string path = folder.path("good.json");
-        ASSERT_EQ(CLV_Save(c.h, path.c_str()), CLV_OK);
+        ASSERT_EQ(CLV_SaveVersion(c.h, path.c_str(), 1), CLV_OK);
         saved[k] = readAll(path);
     }
     for (const Refusal& r : refusals()) {

@@ -263,7 +263,7 @@ TEST(VirtualClock, SavedStateSurvivesAndDamageIsRefused) {
 
     struct Case { const char* name; std::string text; int err; };
     std::string newer = saved;
-    newer.replace(newer.find("\"version\": 1"), 12, "\"version\": 2");
+    newer.replace(newer.find("\"version\": 2"), 12, "\"version\": 3");
     std::string badDate = saved;
     badDate.replace(badDate.find("\"time\": \"") + 9, 4, "1999");
     const Case cases[] = {

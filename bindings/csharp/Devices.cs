@@ -20,6 +20,12 @@ namespace Skylark
             Ok("CLV_SetSeed", ClockLink.CLV_SetSeed(Handle, Check.Number("CLV_SetSeed", "seed", seed, 32)));
         }
 
+        /// <summary>CLV_Save in a given version of the file: 2 (the readable form) or 1 (every field in bytes). (CLV_SaveVersion)</summary>
+        public void SaveVersion(string path, long version)
+        {
+            Ok("CLV_SaveVersion", ClockLink.CLV_SaveVersion(Handle, CheckPath("CLV_SaveVersion", path), (int)Check.Number("CLV_SaveVersion", "version", version, 31)));
+        }
+
         /// <summary>The clock's kind (CLV_KIND_). (CLV_GetKind)</summary>
         public void GetKind(out int kind)
         {

@@ -37,6 +37,10 @@ namespace Skylark
         [DllImport(Library, EntryPoint = "CLV_SetSeed", CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi, ExactSpelling = true)]
         public static extern int CLV_SetSeed(uint handle, uint seed);
 
+        /// <summary>CLV_Save in a given version of the file: 2 (the readable form) or 1 (every field in bytes). Result: code.</summary>
+        [DllImport(Library, EntryPoint = "CLV_SaveVersion", CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi, ExactSpelling = true)]
+        public static extern int CLV_SaveVersion(uint handle, string path, int version);
+
         /// <summary>Closes the clock; unsaved state is lost. Result: code.</summary>
         [DllImport(Library, EntryPoint = "CLV_Close", CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi, ExactSpelling = true)]
         public static extern int CLV_Close(uint handle);
@@ -184,6 +188,7 @@ namespace Skylark
         public const int ERR_EXISTS = 136;  // race key or ring number already present
         public const int ERR_UNKNOWN_COMMAND = 137;  // a command this kind of clock does not know
         public const int ERR_NO_COMM_KEY = 138;  // no comm key installed on the channel
+        public const int ERR_TIME_ORDER = 139;  // a closing time before liberation, an arrival before its start
         public const int ERR_STATE_DELIVERED = 145;  // state read: byte delivered, channel not authenticated
         public const int ERR_CHANNEL_DOWN = 150;  // the channel is down (CLV_FAULT_DOWN)
         public const int ERR_FILE_IO = 160;  // the file cannot be read or written
@@ -254,6 +259,7 @@ namespace Skylark
                 { 136, new KeyValuePair<string, string>("CLV_ERR_EXISTS", "race key or ring number already present") },
                 { 137, new KeyValuePair<string, string>("CLV_ERR_UNKNOWN_COMMAND", "a command this kind of clock does not know") },
                 { 138, new KeyValuePair<string, string>("CLV_ERR_NO_COMM_KEY", "no comm key installed on the channel") },
+                { 139, new KeyValuePair<string, string>("CLV_ERR_TIME_ORDER", "a closing time before liberation, an arrival before its start") },
                 { 145, new KeyValuePair<string, string>("CLV_ERR_STATE_DELIVERED", "state read: byte delivered, channel not authenticated") },
                 { 150, new KeyValuePair<string, string>("CLV_ERR_CHANNEL_DOWN", "the channel is down (CLV_FAULT_DOWN)") },
                 { 160, new KeyValuePair<string, string>("CLV_ERR_FILE_IO", "the file cannot be read or written") },

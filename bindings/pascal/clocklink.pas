@@ -35,6 +35,7 @@ const
   CLV_ERR_EXISTS = 136;  { race key or ring number already present }
   CLV_ERR_UNKNOWN_COMMAND = 137;  { a command this kind of clock does not know }
   CLV_ERR_NO_COMM_KEY = 138;  { no comm key installed on the channel }
+  CLV_ERR_TIME_ORDER = 139;  { a closing time before liberation, an arrival before its start }
   CLV_ERR_STATE_DELIVERED = 145;  { state read: byte delivered, channel not authenticated }
   CLV_ERR_CHANNEL_DOWN = 150;  { the channel is down (CLV_FAULT_DOWN) }
   CLV_ERR_FILE_IO = 160;  { the file cannot be read or written }
@@ -113,7 +114,7 @@ type
 
 const
   { Every error code of the stand-ins. }
-  CLV_ERRORS: array[0..17] of TClvError = (
+  CLV_ERRORS: array[0..18] of TClvError = (
     (Code: 0; Name: 'CLV_OK'; Meaning: 'success'),
     (Code: 6; Name: 'CLV_ERR_NO_CHANNEL'; Meaning: 'the handle names no clock'),
     (Code: 129; Name: 'CLV_ERR_NOT_AUTHENTICATED'; Meaning: 'the command needs an authenticated channel'),
@@ -126,6 +127,7 @@ const
     (Code: 136; Name: 'CLV_ERR_EXISTS'; Meaning: 'race key or ring number already present'),
     (Code: 137; Name: 'CLV_ERR_UNKNOWN_COMMAND'; Meaning: 'a command this kind of clock does not know'),
     (Code: 138; Name: 'CLV_ERR_NO_COMM_KEY'; Meaning: 'no comm key installed on the channel'),
+    (Code: 139; Name: 'CLV_ERR_TIME_ORDER'; Meaning: 'a closing time before liberation, an arrival before its start'),
     (Code: 145; Name: 'CLV_ERR_STATE_DELIVERED'; Meaning: 'state read: byte delivered, channel not authenticated'),
     (Code: 150; Name: 'CLV_ERR_CHANNEL_DOWN'; Meaning: 'the channel is down (CLV_FAULT_DOWN)'),
     (Code: 160; Name: 'CLV_ERR_FILE_IO'; Meaning: 'the file cannot be read or written'),
@@ -149,6 +151,8 @@ function CLV_LoadEx(path: PAnsiChar; err: PLongInt; why: PAnsiChar; whySize: SK_
 function CLV_Save(handle: SK_ULONG; path: PAnsiChar): LongInt; stdcall; external ClockLinkLib name 'CLV_Save';
 { Seeds the clock: serial number, card, time and device randoms follow from seed. Result: code. }
 function CLV_SetSeed(handle: SK_ULONG; seed: SK_ULONG): LongInt; stdcall; external ClockLinkLib name 'CLV_SetSeed';
+{ CLV_Save in a given version of the file: 2 (the readable form) or 1 (every field in bytes). Result: code. }
+function CLV_SaveVersion(handle: SK_ULONG; path: PAnsiChar; version: LongInt): LongInt; stdcall; external ClockLinkLib name 'CLV_SaveVersion';
 { Closes the clock; unsaved state is lost. Result: code. }
 function CLV_Close(handle: SK_ULONG): LongInt; stdcall; external ClockLinkLib name 'CLV_Close';
 { The clock's kind (CLV_KIND_). Result: code. }

@@ -24,6 +24,7 @@ Public Const CLV_ERR_BAD_STATE As Long = 135 ' not allowed in the entry's or the
 Public Const CLV_ERR_EXISTS As Long = 136 ' race key or ring number already present
 Public Const CLV_ERR_UNKNOWN_COMMAND As Long = 137 ' a command this kind of clock does not know
 Public Const CLV_ERR_NO_COMM_KEY As Long = 138 ' no comm key installed on the channel
+Public Const CLV_ERR_TIME_ORDER As Long = 139 ' a closing time before liberation, an arrival before its start
 Public Const CLV_ERR_STATE_DELIVERED As Long = 145 ' state read: byte delivered, channel not authenticated
 Public Const CLV_ERR_CHANNEL_DOWN As Long = 150 ' the channel is down (CLV_FAULT_DOWN)
 Public Const CLV_ERR_FILE_IO As Long = 160 ' the file cannot be read or written
@@ -103,6 +104,7 @@ Public Declare PtrSafe Function CLV_Load Lib "ClockLink.dll" Alias "CLV_Load" (B
 Public Declare PtrSafe Function CLV_LoadEx Lib "ClockLink.dll" Alias "CLV_LoadEx" (ByVal path As String, ByRef errValue As Long, ByVal why As String, ByVal whySize As Long) As Long
 Public Declare PtrSafe Function CLV_Save Lib "ClockLink.dll" Alias "CLV_Save" (ByVal handle As Long, ByVal path As String) As Long
 Public Declare PtrSafe Function CLV_SetSeed Lib "ClockLink.dll" Alias "CLV_SetSeed" (ByVal handle As Long, ByVal seed As Long) As Long
+Public Declare PtrSafe Function CLV_SaveVersion Lib "ClockLink.dll" Alias "CLV_SaveVersion" (ByVal handle As Long, ByVal path As String, ByVal version As Long) As Long
 Public Declare PtrSafe Function CLV_Close Lib "ClockLink.dll" Alias "CLV_Close" (ByVal handle As Long) As Long
 Public Declare PtrSafe Function CLV_GetKind Lib "ClockLink.dll" Alias "CLV_GetKind" (ByVal handle As Long, ByRef kind As Long) As Long
 Public Declare PtrSafe Function CLV_SetPassword Lib "ClockLink.dll" Alias "CLV_SetPassword" (ByVal handle As Long, ByVal password As String) As Long
@@ -137,6 +139,7 @@ Public Declare Function CLV_Load Lib "ClockLink.dll" Alias "CLV_Load" (ByVal pat
 Public Declare Function CLV_LoadEx Lib "ClockLink.dll" Alias "CLV_LoadEx" (ByVal path As String, ByRef errValue As Long, ByVal why As String, ByVal whySize As Long) As Long
 Public Declare Function CLV_Save Lib "ClockLink.dll" Alias "CLV_Save" (ByVal handle As Long, ByVal path As String) As Long
 Public Declare Function CLV_SetSeed Lib "ClockLink.dll" Alias "CLV_SetSeed" (ByVal handle As Long, ByVal seed As Long) As Long
+Public Declare Function CLV_SaveVersion Lib "ClockLink.dll" Alias "CLV_SaveVersion" (ByVal handle As Long, ByVal path As String, ByVal version As Long) As Long
 Public Declare Function CLV_Close Lib "ClockLink.dll" Alias "CLV_Close" (ByVal handle As Long) As Long
 Public Declare Function CLV_GetKind Lib "ClockLink.dll" Alias "CLV_GetKind" (ByVal handle As Long, ByRef kind As Long) As Long
 Public Declare Function CLV_SetPassword Lib "ClockLink.dll" Alias "CLV_SetPassword" (ByVal handle As Long, ByVal password As String) As Long
@@ -180,6 +183,7 @@ Public Function ClvErrorName(ByVal code As Long) As String
     Case 136: ClvErrorName = "CLV_ERR_EXISTS"
     Case 137: ClvErrorName = "CLV_ERR_UNKNOWN_COMMAND"
     Case 138: ClvErrorName = "CLV_ERR_NO_COMM_KEY"
+    Case 139: ClvErrorName = "CLV_ERR_TIME_ORDER"
     Case 145: ClvErrorName = "CLV_ERR_STATE_DELIVERED"
     Case 150: ClvErrorName = "CLV_ERR_CHANNEL_DOWN"
     Case 160: ClvErrorName = "CLV_ERR_FILE_IO"

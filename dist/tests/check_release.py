@@ -10,8 +10,10 @@ import struct
 import sys
 import zipfile
 
-# Skylark.dll in bin/; the stand-ins in their own folder, never beside it.
-DLLS = ("bin/Skylark.dll", "lib/skylark/standins/ClockLink.dll", "lib/skylark/standins/RingReader.dll")
+# Skylark.dll and its tracing build in bin/; the stand-ins in their own
+# folder, never beside them.
+DLLS = ("bin/Skylark.dll", "bin/trace/Skylark.dll", "lib/skylark/standins/ClockLink.dll",
+        "lib/skylark/standins/RingReader.dll")
 
 
 def version_resource(pe):
@@ -46,7 +48,7 @@ def main(argv):
         "lib/skylark/standins/libRingReader.dll.a", "lib/skylark/standins/RingReader.lib",
         "include/skylark/skylark.h", "include/skylark/skylark_types.h",
         "include/skylark/virtual_clock.h", "include/skylark/virtual_reader.h",
-        "include/skylark/clocklink.h",
+        "include/skylark/clocklink.h", "include/skylark/virtual_clock.schema.json",
         "share/doc/Skylark/reference.md", "share/doc/Skylark/README.md",
         "lib/cmake/Skylark/SkylarkConfig.cmake", "lib/cmake/Skylark/SkylarkConfigVersion.cmake",
         "lib/pkgconfig/skylark.pc", "lib/pkgconfig/skylark-standins.pc",

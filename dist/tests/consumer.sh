@@ -15,7 +15,7 @@ fail() { echo "$*"; exit 1; }
 
 echo "== install: the library"
 cmake --install "$build" --prefix "$prefix" >/dev/null
-so=$(find "$prefix" -name 'libskylark.so.*.*' | head -n 1)
+so=$(find "$prefix" -name 'libskylark.so.*.*' -not -path '*/trace/*' | head -n 1)
 [ -n "$so" ] || fail "no versioned libskylark.so installed"
 lib=$(dirname "$so")
 dyn=$(readelf -d "$so")

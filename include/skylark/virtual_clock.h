@@ -74,6 +74,38 @@
  *   SKM_GetRaceInfo's race figure is the number of arrivals; SKM_GetRaceInfo2
  *   gives the number of cards (16 bits) and the race parameter (32 bits).
  *
+ * What a clock refuses of what it is told. A clock stamps a bird with its
+ * own present when the bird arrives, so it keeps these rules; what breaks
+ * one is refused with the code given, and nothing changes:
+ *   - A race's second time (its closing) is not before its first (its
+ *     liberation): SKM_CreateRace, SKS_CreateRace; likewise a training
+ *     flight's second time not before its first (its release),
+ *     SKM_CreateTrain. CLV_ERR_TIME_ORDER. Equal times are accepted.
+ *   - An arrival is not before its bird was let go: M and S, not before the
+ *     race's liberation; training, not before the flight's release; H, not
+ *     before the time on the bird's race card. CLV_ERR_TIME_ORDER.
+ *   - An arrival goes into a race that runs and holds the bird: M and H, a
+ *     confirmed race (CLV_ERR_BAD_STATE) holding the ring among its cards
+ *     (CLV_ERR_NOT_FOUND); training, a confirmed flight holding the ring;
+ *     S, its race (CLV_ERR_NOT_FOUND without one). One arrival per ring and
+ *     race (CLV_ERR_EXISTS).
+ *   - An arrival is never after the clock's present: CLV_RecordArrival with
+ *     a time later than the clock's present brings the present on to that
+ *     time first (frozen or not), as if the person at the clock had waited
+ *     for the bird; an earlier time leaves the present alone.
+ * Where a real clock is plausibly lenient, the virtual one is too:
+ *   - Race cards need not be registered rings (a race holds up to 10000
+ *     cards, the registry 5000 rings: a club's clock baskets other lofts'
+ *     birds), and training rings neither.
+ *   - Arrivals after a race's closing time are recorded (late birds are the
+ *     organiser's affair), and in any order of time (a host may replay a
+ *     race out of order); the arrival number is the order of recording.
+ *   - Race and card times may lie in the clock's past or future (a race is
+ *     entered ahead of its day, or after its liberation); an H race card's
+ *     time is the host's (its code and time are not checked further).
+ *   - Closing, removing and deposing races are the host's decisions, also
+ *     with arrivals not yet downloaded.
+ *
  * Capacities (refused with CLV_ERR_FULL when full):
  *   M clock: 32 races, 10000 cards and 10000 arrivals per race, 16 training
  *   flights with 2000 rings and 2000 arrivals each, 16 training sites, 5000
@@ -180,6 +212,7 @@ enum {
     CLV_ERR_EXISTS = 136,             /* race key or ring number already present */
     CLV_ERR_UNKNOWN_COMMAND = 137,    /* a command this kind of clock does not know */
     CLV_ERR_NO_COMM_KEY = 138,        /* no comm key installed on the channel */
+    CLV_ERR_TIME_ORDER = 139,         /* a closing time before liberation, an arrival before its start */
     CLV_ERR_STATE_DELIVERED = 145,    /* state read: byte delivered, channel not authenticated */
     CLV_ERR_CHANNEL_DOWN = 150,       /* the channel is down (CLV_FAULT_DOWN) */
     CLV_ERR_FILE_IO = 160,            /* the file cannot be read or written */
@@ -249,6 +282,11 @@ CLV_API CLV_ULONG CLV_CALL CLV_LoadEx(const char* path, int* err, char* why, CLV
  * clock: it never writes a file it would refuse to load). */
 CLV_API int CLV_CALL CLV_Save(CLV_ULONG handle, const char* path);
 
+/* CLV_Save in a given version of the file: 2 (what CLV_Save writes, the
+ * readable form) or 1 (the complete form every field spelt out in bytes,
+ * for readers that know only it). CLV_ERR_BAD_ARGUMENT for another version. */
+CLV_API int CLV_CALL CLV_SaveVersion(CLV_ULONG handle, const char* path, int version);
+
 /* Seeds the clock: its serial number (and the card of an S or H clock that
  * carries it) follows from seed, its time is set to 1 January 2026 00:00:00,
  * and every later device random comes from a stream started at seed instead
@@ -282,12 +320,16 @@ CLV_API int CLV_CALL CLV_FreezeClock(CLV_ULONG handle, int frozen);
  * at raceIndex, which must be confirmed and hold the ring among its cards.
  * S clock: into its race (raceIndex ignored). H clock: into its confirmed
  * race, the ring among its race cards (raceIndex ignored). The clock logs the
- * arrival and holds it for download; a ring arrives once per race. */
+ * arrival and holds it for download; a ring arrives once per race. A date
+ * before the race's liberation (M, S) or the ring's card time (H) is refused
+ * with CLV_ERR_TIME_ORDER; a date after the clock's present brings the
+ * present on to it (see "What a clock refuses" above). */
 CLV_API int CLV_CALL CLV_RecordArrival(CLV_ULONG handle, CLV_ULONG raceIndex,
                                        const char* ringHex, double date);
 
 /* M clock: a bird of a training flight arrived (the flight at trainIndex,
- * confirmed, the ring among its rings). */
+ * confirmed, the ring among its rings, the date not before its release; a
+ * date after the clock's present brings the present on to it). */
 CLV_API int CLV_CALL CLV_RecordTrainArrival(CLV_ULONG handle, CLV_ULONG trainIndex,
                                             const char* ringHex, double date);
 

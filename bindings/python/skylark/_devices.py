@@ -27,6 +27,12 @@ class ClockFunctions:
         seed = _number_in('CLV_SetSeed', 'seed', seed, 32)
         self._check("CLV_SetSeed", self._lib.CLV_SetSeed(self.handle, seed))
 
+    def save_version(self, path: PathLike, version: int) -> None:
+        """CLV_Save in a given version of the file: 2 (the readable form) or 1 (every field in bytes). (CLV_SaveVersion)"""
+        path = _path_in('CLV_SaveVersion', path)
+        version = _number_in('CLV_SaveVersion', 'version', version, 31)
+        self._check("CLV_SaveVersion", self._lib.CLV_SaveVersion(self.handle, path, version))
+
     def get_kind(self) -> int:
         """The clock's kind (CLV_KIND_). (CLV_GetKind)"""
         kind = ctypes.c_int()

@@ -287,6 +287,7 @@ STANDIN_SIGNATURES = {
     "CLV_LoadEx": ("clocklink", _U32, (ctypes.c_char_p, ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_char), _U32)),
     "CLV_Save": ("clocklink", ctypes.c_int, (_U32, ctypes.c_char_p)),
     "CLV_SetSeed": ("clocklink", ctypes.c_int, (_U32, _U32)),
+    "CLV_SaveVersion": ("clocklink", ctypes.c_int, (_U32, ctypes.c_char_p, ctypes.c_int)),
     "CLV_Close": ("clocklink", ctypes.c_int, (_U32,)),
     "CLV_GetKind": ("clocklink", ctypes.c_int, (_U32, ctypes.POINTER(ctypes.c_int))),
     "CLV_SetPassword": ("clocklink", ctypes.c_int, (_U32, ctypes.c_char_p)),
@@ -332,6 +333,7 @@ CLV_ERR_BAD_STATE = 135
 CLV_ERR_EXISTS = 136
 CLV_ERR_UNKNOWN_COMMAND = 137
 CLV_ERR_NO_COMM_KEY = 138
+CLV_ERR_TIME_ORDER = 139
 CLV_ERR_STATE_DELIVERED = 145
 CLV_ERR_CHANNEL_DOWN = 150
 CLV_ERR_FILE_IO = 160
@@ -405,6 +407,7 @@ ERRORS = {
     136: ('CLV_ERR_EXISTS', 'race key or ring number already present'),
     137: ('CLV_ERR_UNKNOWN_COMMAND', 'a command this kind of clock does not know'),
     138: ('CLV_ERR_NO_COMM_KEY', 'no comm key installed on the channel'),
+    139: ('CLV_ERR_TIME_ORDER', 'a closing time before liberation, an arrival before its start'),
     145: ('CLV_ERR_STATE_DELIVERED', 'state read: byte delivered, channel not authenticated'),
     150: ('CLV_ERR_CHANNEL_DOWN', 'the channel is down (CLV_FAULT_DOWN)'),
     160: ('CLV_ERR_FILE_IO', 'the file cannot be read or written'),

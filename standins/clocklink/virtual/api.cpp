@@ -120,14 +120,16 @@ CLV_API CLV_ULONG CLV_CALL CLV_Load(const char* path, int* err) {
     return CLV_LoadEx(path, err, nullptr, 0);
 }
 
-CLV_API int CLV_CALL CLV_Save(CLV_ULONG handle, const char* path) {
-    if (path == nullptr) return CLV_ERR_BAD_ARGUMENT;
+CLV_API int CLV_CALL CLV_SaveVersion(CLV_ULONG handle, const char* path, int version) {
+    if (path == nullptr || (version != 1 && version != 2)) return CLV_ERR_BAD_ARGUMENT;
     return onClock(handle, [&](VirtualClock& c) {
         // Never a file the clock would refuse to load.
         if (!checkState(c.state(), nullptr)) return int{CLV_ERR_BAD_STATE};
-        return replaceFile(path, saveText(c.state(), c.now())) ? int{CLV_OK} : int{CLV_ERR_FILE_IO};
+        return replaceFile(path, saveText(c.state(), c.now(), version)) ? int{CLV_OK} : int{CLV_ERR_FILE_IO};
     });
 }
+
+CLV_API int CLV_CALL CLV_Save(CLV_ULONG handle, const char* path) { return CLV_SaveVersion(handle, path, 2); }
 
 CLV_API int CLV_CALL CLV_SetSeed(CLV_ULONG handle, CLV_ULONG seed) {
     return onClock(handle, [&](VirtualClock& c) {
@@ -324,6 +326,9 @@ CLV_API const char* CLV_CALL CLV_ErrorText(int code) {
     case CLV_ERR_BAD_PARAM: return "wrong parameter length, value or date";
     case CLV_ERR_BAD_STATE: return "not allowed in the current state";
     case CLV_ERR_EXISTS: return "race key or ring number already present";
+    case CLV_ERR_TIME_ORDER:
+        return "a time out of order: closing before liberation, or an arrival before its race's "
+               "liberation, its flight's release or its race card's time";
     case CLV_ERR_UNKNOWN_COMMAND: return "command unknown to this kind of clock";
     case CLV_ERR_NO_COMM_KEY: return "no comm key installed on the channel";
     case CLV_ERR_STATE_DELIVERED: return "state delivered; the channel is not authenticated";

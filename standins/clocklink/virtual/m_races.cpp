@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "standins/clocklink/virtual/entry_rules.h"
 #include "standins/clocklink/virtual/virtual_clock.h"
 
 namespace standins::vclock {
@@ -77,6 +78,7 @@ int VirtualClock::createRace(Exchange& x) {
     if (x.len != 24) return CLV_ERR_BAD_PARAM;
     const Key key = x.take<Key>(0);
     if (!validBcd(x.params + 8) || !validBcd(x.params + 14)) return CLV_ERR_BAD_PARAM;
+    if (!timesInOrder(x.take<Bcd>(8), x.take<Bcd>(14))) return CLV_ERR_TIME_ORDER;
     if (findRace(m, key) != nullptr) return CLV_ERR_EXISTS;
     if (m.races.size() >= kMaxRaces) return CLV_ERR_FULL;
     Race r;

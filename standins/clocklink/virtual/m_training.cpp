@@ -1,6 +1,7 @@
 // M clock: training flights, their rings, records and the site values.
 #include <algorithm>
 
+#include "standins/clocklink/virtual/entry_rules.h"
 #include "standins/clocklink/virtual/virtual_clock.h"
 
 namespace standins::vclock {
@@ -93,6 +94,7 @@ int VirtualClock::createTraining(Exchange& x) {
     if (x.len != 13) return CLV_ERR_BAD_PARAM;
     Seconds t = 0;
     if (!fromBcd(x.params, t) || !fromBcd(x.params + 6, t)) return CLV_ERR_BAD_PARAM;
+    if (!timesInOrder(x.take<Bcd>(0), x.take<Bcd>(6))) return CLV_ERR_TIME_ORDER;
     // A training number is never given twice: once the last is used, the
     // clock has none left for a new flight.
     if (m.trainings.size() >= kMaxTrainings || m.nextTrainNumber > kLastTrainNumber)

@@ -13,6 +13,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "standins/clocklink/virtual/saved_state_v2.h"
 #include "standins/clocklink/virtual/state_rules.h"
 #include "standins/clocklink/virtual/virtual_clock.h"
 
@@ -23,7 +24,11 @@ namespace {
 using nlohmann::json;
 
 constexpr const char* kFormat = "skylark-virtual-clock";
+// The complete document the validation pass reads. CLV_Save writes it as
+// version 2, the readable form (saved_state_v2.cpp), which is read by turning
+// it back into this one.
 constexpr int kVersion = 1;
+constexpr int kReadableVersion = 2;
 
 // The host times a file may carry in saved_at: 1970 to 2099.
 constexpr std::int64_t kLastSavedAt = 4102444799;
@@ -341,7 +346,14 @@ void readSingle(const Node& r, ClockKind kind, SingleRace& race) {
 
 // The clock a file describes, or a Refused.
 ClockState readClock(const std::string& text, std::int64_t hostNow) {
-    const json parsed = parseStrict(text);
+    json parsed = parseStrict(text);
+    if (parsed.is_object() && parsed.value("format", json()) == kFormat &&
+        parsed.value("version", json()) == kReadableVersion) {
+        json complete;
+        V2Refusal r;
+        if (!v1FromV2(parsed, hostNow, complete, r)) refuse(r.where, r.what);
+        parsed = std::move(complete);
+    }
     const Node j(parsed, "");
     if (!parsed.is_object()) refuse("", "not a saved clock");
     if (!j.has("format") || j["format"].text() != kFormat) refuse("/format", "not a saved clock");
@@ -398,7 +410,7 @@ ClockState readClock(const std::string& text, std::int64_t hostNow) {
 
 }  // namespace
 
-std::string saveText(const ClockState& s, Seconds clockNow) {
+std::string saveText(const ClockState& s, Seconds clockNow, int version) {
     json j;
     j["format"] = kFormat;
     j["version"] = kVersion;
@@ -475,7 +487,7 @@ std::string saveText(const ClockState& s, Seconds clockNow) {
         }
         j["race"] = race;
     }
-    return j.dump(1) + "\n";
+    return (version == 1 ? j.dump(1) : v2FromV1(j).dump(1)) + "\n";
 }
 
 int loadText(const std::string& text, ClockState& out, std::string* why) {

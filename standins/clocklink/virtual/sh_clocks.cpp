@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "standins/clocklink/virtual/entry_rules.h"
 #include "standins/clocklink/virtual/state_rules.h"
 #include "standins/clocklink/virtual/virtual_clock.h"
 
@@ -61,6 +62,7 @@ int VirtualClock::createSingleRace(Exchange& x) {
     if (x.len != (h ? 14u : 20u)) return CLV_ERR_BAD_PARAM;
     Seconds t = 0;
     if (!h && (!fromBcd(x.params + 8, t) || !fromBcd(x.params + 14, t))) return CLV_ERR_BAD_PARAM;
+    if (!h && !timesInOrder(x.take<Bcd>(8), x.take<Bcd>(14))) return CLV_ERR_TIME_ORDER;
     if (race.present) return CLV_ERR_BAD_STATE;  // cleared first
     race = SingleRace{};
     race.present = true;

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "os/os.h"
+#include "standins/clocklink/virtual/entry_rules.h"
 
 namespace standins::vclock {
 
@@ -299,6 +300,13 @@ std::vector<Arrival>* VirtualClock::arrivalsOf(std::uint32_t raceIndex, Key& key
     return &s_.single.arrivals;
 }
 
+// A bird arrives at the clock's present: an arrival later than the present
+// brings the present on to it (the clock never holds an arrival from its
+// future), an earlier one leaves it.
+void VirtualClock::arriveAt(Seconds time) {
+    if (time > now()) setNow(time);
+}
+
 static bool ringIn(const std::vector<Arrival>& arrivals, const Ring& ring) {
     return std::any_of(arrivals.begin(), arrivals.end(),
                        [&](const Arrival& a) { return a.ring == ring; });
@@ -313,7 +321,9 @@ int VirtualClock::recordArrival(std::uint32_t raceIndex, const Ring& ring, Secon
         if (race.state != EntryState::Confirmed) return CLV_ERR_BAD_STATE;
         if (race.rings.entered.count(id) == 0) return CLV_ERR_NOT_FOUND;
         if (race.rings.arrived.count(id) != 0) return CLV_ERR_EXISTS;
+        if (!arrivesAfter(time, race.time1)) return CLV_ERR_TIME_ORDER;
         if (race.arrivals.size() >= kMaxArrivals) return CLV_ERR_FULL;
+        arriveAt(time);
         race.addArrival(arrival);
         const std::size_t n = race.arrivals.size() - 1;
         std::vector<std::uint8_t> data(ring.begin(), ring.end());
@@ -330,7 +340,15 @@ int VirtualClock::recordArrival(std::uint32_t raceIndex, const Ring& ring, Secon
         if (race.rings.entered.count(id) == 0) return CLV_ERR_NOT_FOUND;
     }
     if (race.rings.arrived.count(id) != 0) return CLV_ERR_EXISTS;
+    if (s_.kind == ClockKind::S && !arrivesAfter(time, race.time1)) return CLV_ERR_TIME_ORDER;
+    if (s_.kind == ClockKind::H) {
+        const auto card = std::find_if(race.cards.begin(), race.cards.end(), [&](const HCard& c) {
+            return std::equal(ring.begin(), ring.end(), c.begin());
+        });
+        if (!arrivesAfter(time, cardTime(*card))) return CLV_ERR_TIME_ORDER;
+    }
     if (race.arrivals.size() >= kMaxArrivals) return CLV_ERR_FULL;
+    arriveAt(time);
     race.addArrival(arrival);
     return CLV_OK;
 }
@@ -342,7 +360,9 @@ int VirtualClock::recordTrainArrival(std::uint32_t trainIndex, const Ring& ring,
     if (t.state != EntryState::Confirmed) return CLV_ERR_BAD_STATE;
     if (std::find(t.rings.begin(), t.rings.end(), ring) == t.rings.end()) return CLV_ERR_NOT_FOUND;
     if (ringIn(t.arrivals, ring)) return CLV_ERR_EXISTS;
+    if (!arrivesAfter(time, t.time1)) return CLV_ERR_TIME_ORDER;
     if (t.arrivals.size() >= kMaxTrainArrivals) return CLV_ERR_FULL;
+    arriveAt(time);
     t.arrivals.push_back(Arrival{ring, time, false});
     std::vector<std::uint8_t> data(ring.begin(), ring.end());
     data.push_back(static_cast<std::uint8_t>(t.number >> 8));

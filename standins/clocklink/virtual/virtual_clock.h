@@ -82,6 +82,7 @@ public:
     bool drawRandom(std::uint8_t* out, std::size_t n);
     int recordArrival(std::uint32_t raceIndex, const Ring& ring, Seconds time);
     int recordTrainArrival(std::uint32_t trainIndex, const Ring& ring, Seconds time);
+    void arriveAt(Seconds time);
     // The arrivals of a race (M: by index; S and H: their race), or null.
     std::vector<Arrival>* arrivalsOf(std::uint32_t raceIndex, Key& key);
 
@@ -277,7 +278,8 @@ void verifyEncrypt(std::uint8_t block[8]);
 void verifyDecrypt(std::uint8_t block[8]);
 
 // Saved state (saved_state.cpp).
-std::string saveText(const ClockState& s, Seconds clockNow);
+// The saved text: version 2, the readable form, unless version is 1.
+std::string saveText(const ClockState& s, Seconds clockNow, int version = 2);
 // Reads a saved clock into out (untouched unless CLV_OK); *why (if given)
 // names the refused field as a JSON pointer and says what is wrong with it.
 int loadText(const std::string& text, ClockState& out, std::string* why = nullptr);

@@ -1,0 +1,194 @@
+// skylark-vclock run as a person or a script runs it: the race day of the
+// README, a seeded day flown twice, what show prints, and the exit status
+// of every kind of mistake.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+struct Outcome {
+    int status;
+    std::string out, err;
+};
+
+std::string dir() {
+    static const std::string d = [] {
+        const auto p = std::filesystem::temp_directory_path() / ("skylark_vclock_test_" + std::to_string(getpid()));
+        std::filesystem::create_directories(p);
+        return p.string() + "/";
+    }();
+    return d;
+}
+
+std::string readAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+Outcome run(const std::string& tool, const std::string& args) {
+    const std::string out = dir() + "out.txt", err = dir() + "err.txt";
+    const int raw = std::system((tool + " " + args + " >" + out + " 2>" + err).c_str());
+    return Outcome{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readAll(out), readAll(err)};
+}
+Outcome vclock(const std::string& args) { return run(SKYLARK_VCLOCK_TOOL, args); }
+
+// Everything but the host time of the save.
+std::string withoutSavedAt(const std::string& path) {
+    nlohmann::json j = nlohmann::json::parse(readAll(path));
+    j.erase("saved_at");
+    return j.dump();
+}
+
+// A frozen M clock with ten rings and a confirmed race of them.
+std::string raceClock(const char* name) {
+    const std::string f = dir() + name;
+    std::filesystem::remove(f);
+    EXPECT_EQ(vclock("new " + f + " --kind M --password secret --time 2026-05-16T05:00:00 --seed 7 --frozen").status, 0);
+    std::string rings;
+    for (int i = 1; i <= 10; ++i) rings += " DE20260000" + std::string(i < 10 ? "0" : "") + std::to_string(i);
+    EXPECT_EQ(vclock("add-rings " + f + rings).status, 0);
+    EXPECT_EQ(vclock("add-race " + f + " --key 2026051600000001 --time1 2026-05-16T06:00:00 --time2 2026-05-16T20:00:00").status, 0);
+    return f;
+}
+
+const char* kFly = " --race 0 --liberation 48.8566,2.3522 --release 2026-05-16T06:00:00 --loft 52.3676,4.9041";
+
+TEST(Vclock, RaceDayFromNewToRecords) {
+    const std::string f = raceClock("day.json");
+    const Outcome fly = vclock("fly " + f + kFly + " --seed 3 --json");
+    ASSERT_EQ(fly.status, 0) << fly.err;
+    const auto j = nlohmann::json::parse(fly.out);
+    EXPECT_NEAR(j["distance_m"].get<double>(), 430243.200, 0.001);  // GeographicLib's Inverse
+    ASSERT_EQ(j["birds"].size(), 10u);
+    std::string previous;
+    for (const auto& b : j["birds"]) {
+        ASSERT_TRUE(b["arrival"].is_string());
+        EXPECT_GE(b["arrival"].get<std::string>(), previous);  // in arrival order
+        previous = b["arrival"];
+        EXPECT_NEAR(b["velocity_m_min"].get<double>(), 1200, 6 * 60 + 1);
+    }
+    // The plain summary a person reads.
+    const std::string again = raceClock("plain.json");
+    const Outcome plain = vclock("fly " + again + kFly);
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    EXPECT_NE(plain.out.find("430.243 km"), std::string::npos) << plain.out;
+    EXPECT_NE(plain.out.find("10 of 10 birds clocked in: first 2026-05-16T"), std::string::npos) << plain.out;
+    EXPECT_NE(plain.out.find("m/min"), std::string::npos);
+
+    // The host downloads the day, every arrival with its proof.
+    const Outcome host = run(SKYLARK_DOWNLOAD_TOOL, f + " secret");
+    ASSERT_EQ(host.status, 0) << host.out << host.err;
+    std::size_t proven = 0;
+    for (std::size_t at = host.out.find("proven"); at != std::string::npos; at = host.out.find("proven", at + 1)) ++proven;
+    EXPECT_EQ(proven, 10u);
+
+    // The arrivals as stored records, which skylark-records proves.
+    const Outcome records = vclock("records " + f + " --race 0 -o " + dir() + "records.csv");
+    ASSERT_EQ(records.status, 0) << records.err;
+    const Outcome check = run(SKYLARK_RECORDS_TOOL, "--no-progress " + dir() + "records.csv");
+    EXPECT_EQ(check.status, 0) << check.out << check.err;
+    EXPECT_EQ(std::count(check.out.begin(), check.out.end(), '\n'), 11);  // a header and ten rows
+    EXPECT_EQ(check.out.find(",failed"), std::string::npos);
+    const Outcome maskedRun = vclock("records " + f + " --race 0 --masked");
+    ASSERT_EQ(maskedRun.status, 0);
+    EXPECT_EQ(std::count(maskedRun.out.begin(), maskedRun.out.end(), '\n'), 11);
+}
+
+TEST(Vclock, TheSameSeedFliesTheSameDay) {
+    const std::string a = raceClock("a.json"), b = raceClock("b.json"), c = raceClock("c.json");
+    ASSERT_EQ(vclock("fly " + a + kFly + " --seed 11 --lost 0.2").status, 0);
+    ASSERT_EQ(vclock("fly " + b + kFly + " --seed 11 --lost 0.2").status, 0);
+    ASSERT_EQ(vclock("fly " + c + kFly + " --seed 12 --lost 0.2").status, 0);
+    EXPECT_EQ(withoutSavedAt(a), withoutSavedAt(b));
+    EXPECT_NE(withoutSavedAt(a), withoutSavedAt(c));
+}
+
+TEST(Vclock, ShowPrintsTheClockInPlainWords) {
+    const std::string f = raceClock("show.json");
+    ASSERT_EQ(vclock("fly " + f + kFly).status, 0);
+    const Outcome show = vclock("show " + f);
+    ASSERT_EQ(show.status, 0) << show.err;
+    for (const char* words : {"M clock", "password:    \"secret\"", "(frozen)", "race 0: key 2026051600000001, confirmed",
+                              "10 cards, 10 arrivals", "DE2026000010", "Ring registry (10)", "Event log", "arrival",
+                              "site:        not set"})
+        EXPECT_NE(show.out.find(words), std::string::npos) << words << "\n" << show.out;
+    const Outcome json = vclock("show " + f + " --json");
+    ASSERT_EQ(json.status, 0);
+    EXPECT_EQ(nlohmann::json::parse(json.out)["races"][0]["arrivals"].size(), 10u);
+    const Outcome log = vclock("log " + f);
+    ASSERT_EQ(log.status, 0);
+    EXPECT_NE(log.out.find("arrival"), std::string::npos);
+}
+
+TEST(Vclock, EditsAnOperatorMakes) {
+    const std::string f = raceClock("edits.json");
+    ASSERT_EQ(vclock("remove-rings " + f + " DE2026000010").status, 0);
+    ASSERT_EQ(vclock("set-time " + f + " 2026-06-01T12:00:00").status, 0);
+    ASSERT_EQ(vclock("set-password " + f + " other").status, 0);
+    const auto j = nlohmann::json::parse(readAll(f));
+    EXPECT_EQ(j["registry"].size(), 9u);
+    EXPECT_EQ(j["time"], "2026-06-01T12:00:00");
+    EXPECT_EQ(j["password"], "other");
+    EXPECT_EQ(j["frozen"], true);
+}
+
+TEST(Vclock, ExitStatusSaysWhatWentWrong) {
+    const std::string f = raceClock("status.json");
+    const std::string broken = dir() + "broken.json";
+    std::ofstream(broken) << R"({"format": "skylark-virtual-clock", "version": 2, "kind": "M", "registry": ["DE20260001"]})";
+    const struct {
+        const char* name;
+        std::string args;
+        int status;
+        const char* says;  // in the message, if anything
+    } cases[] = {
+        {"no command", "", 2, "--help"},
+        {"an unknown command", "paint " + f, 2, "--help"},
+        {"fly without a race", "fly " + f + " --liberation 1,2 --release 2026-05-16T06:00:00", 2, "--race"},
+        {"a liberation that is no point", "fly " + f + " --race 0 --liberation north --release 2026-05-16T06:00:00", 2, "LAT,LON"},
+        {"a ring of the wrong length", "add-rings " + f + " DE2026", 2, "12 hex digits"},
+        {"a kind that does not exist", "new " + dir() + "q.json --kind Q", 2, "kind"},
+        {"a clock file that is not there", "check " + dir() + "missing.json", 1, "cannot be read"},
+        {"a clock file with a wrong field", "check " + broken, 1, "/registry/0"},
+        {"a new clock over an old one", "new " + f + " --kind M", 1, "exists already"},
+        {"a ring registered twice", "add-rings " + f + " DE2026000001", 1, "registered already"},
+        {"a race with no such index", "fly " + f + " --race 5 --liberation 1,2 --release 2026-05-16T06:00:00 --loft 3,4", 1, "cannot fly"},
+        {"a loft the clock does not know", "fly " + f + " --race 0 --liberation 1,2 --release 2026-05-16T06:00:00", 1, "site information"},
+        {"a good clock", "check " + f, 0, "a good M clock"},
+    };
+    for (const auto& k : cases) {
+        const Outcome r = vclock(k.args);
+        EXPECT_EQ(r.status, k.status) << k.name << ": " << r.out << r.err;
+        EXPECT_NE((r.out + r.err).find(k.says), std::string::npos) << k.name << ": " << r.out << r.err;
+    }
+}
+
+TEST(Vclock, TheExampleFilesAreGoodClocks) {
+    for (const auto& e : std::filesystem::directory_iterator(SKYLARK_CLOCK_EXAMPLES)) {
+        const Outcome r = vclock("check " + e.path().string());
+        EXPECT_EQ(r.status, 0) << e.path() << ": " << r.err;
+    }
+    // The ready-to-fly example flies to its own site.
+    const std::string f = dir() + "ready.json";
+    std::filesystem::copy_file(std::string(SKYLARK_CLOCK_EXAMPLES) + "/ready-to-fly.json", f,
+                               std::filesystem::copy_options::overwrite_existing);
+    const Outcome fly = vclock("fly " + f + " --race 0 --liberation 48.8566,2.3522 --release 2026-05-16T06:00:00 --json");
+    ASSERT_EQ(fly.status, 0) << fly.err;
+    EXPECT_EQ(nlohmann::json::parse(fly.out)["arrived"], 10);
+}
+
+}  // namespace
