@@ -155,7 +155,7 @@ skylark_sources(SKYLARK_CLOCK_SIDE_TEST_SOURCES tests/clock_side/command_table_t
 skylark_sources(SKYLARK_GEODESIC_TEST_SOURCES tests/geodesic/geographiclib_test.cpp)
 skylark_sources(SKYLARK_LONG_RUN_SOURCES tests/reliability/long_run.cpp)
 skylark_sources(SKYLARK_ABI_HOST_SOURCES tests/abi/host.c)
-skylark_sources(SKYLARK_CONSUMER_SOURCES dist/tests/consumer/consumer.c)
+skylark_sources(SKYLARK_CONSUMER_SOURCES dist/tests/consumer/consumer.c dist/tests/consumer/standins_consumer.c)
 skylark_sources(SKYLARK_BENCH_SOURCES
   bench/des_bench.cpp
   bench/download_bench.cpp
