@@ -66,21 +66,17 @@ foreach(_i RANGE ${_last})
     else()
       list(APPEND SKYLARK_DECORATED_SYMBOLS "${_name}=${_linux}")
     endif()
-    # GCC's own symbol for the declaration on Windows: the Linux mangling with
-    # unsigned long (m) where Linux has uint32_t (j); on i686 with its @N.
-    string(LENGTH "${_name}" _len)
-    string(LENGTH "_Z${_len}${_name}" _plen)
-    string(SUBSTRING "${_linux}" ${_plen} -1 _codes)
-    string(REPLACE "j" "m" _codes "${_codes}")
-    set(_gcc "_Z${_len}${_name}${_codes}")
-    if(_skylark_win_key STREQUAL "win32")
-      string(APPEND _gcc "@${_bytes}")
-    endif()
-    list(APPEND SKYLARK_DECORATED_DEF_LINES "${_windows} = ${_gcc}")
+    # The symbol the cross compiler gives the definition on this Windows
+    # architecture, which the .def exports under the decorated name.
+    string(JSON _compiled GET "${_skylark_json}" exports ${_i} compiled ${_skylark_win_key})
+    list(APPEND SKYLARK_DECORATED_DEF_LINES "${_windows} = ${_compiled}")
   endif()
 endforeach()
 
-# The header's version macros and the list carry the project version.
+# The version is said once, in project() of the top-level CMakeLists.txt; the
+# DLLs' version resources and the package files are made from it, and what
+# must carry it in the tree (the header's macros, the export list, the Python
+# package) is checked here.
 file(STRINGS "${CMAKE_SOURCE_DIR}/include/skylark/skylark.h" _macros REGEX "^#define SKYLARK_VERSION")
 set(_header_version "")
 foreach(_part MAJOR MINOR PATCH)
@@ -97,6 +93,12 @@ set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${CMAKE_SOURCE_D
 if(NOT SKYLARK_LIST_VERSION STREQUAL PROJECT_VERSION)
   message(FATAL_ERROR "api/exports.json is for version ${SKYLARK_LIST_VERSION}, "
                       "the project is ${PROJECT_VERSION}")
+endif()
+set(_pyproject "${CMAKE_SOURCE_DIR}/bindings/python/pyproject.toml")
+file(STRINGS "${_pyproject}" _py_version REGEX "^version = ")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${_pyproject}")
+if(NOT _py_version STREQUAL "version = \"${PROJECT_VERSION}\"")
+  message(FATAL_ERROR "bindings/python/pyproject.toml gives ${_py_version}, the project is ${PROJECT_VERSION}")
 endif()
 
 if(WIN32)

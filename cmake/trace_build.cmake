@@ -167,16 +167,15 @@ foreach(_src IN LISTS SKYLARK_API_SOURCES)
 endforeach()
 
 # The core again, with the traced ClockLink and RingReader calls.
-set(_trace_core_sources ${SKYLARK_CORE_SOURCES} ${CMAKE_SOURCE_DIR}/trace/writer.cpp
-  ${CMAKE_SOURCE_DIR}/trace/links.cpp)
+set(_trace_core_sources ${SKYLARK_CORE_SOURCES} ${SKYLARK_OS_SOURCES} ${SKYLARK_TRACE_SOURCES})
 if(WIN32)
-  list(APPEND _trace_core_sources ${CMAKE_SOURCE_DIR}/os/trace_io_win.cpp)
+  list(APPEND _trace_core_sources ${SKYLARK_TRACE_IO_WINDOWS_SOURCES})
 else()
-  list(APPEND _trace_core_sources ${CMAKE_SOURCE_DIR}/os/trace_io_posix.cpp)
+  list(APPEND _trace_core_sources ${SKYLARK_TRACE_IO_POSIX_SOURCES})
 endif()
 add_library(skylark_core_trace STATIC ${_trace_core_sources})
 target_include_directories(skylark_core_trace PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/include)
-target_compile_definitions(skylark_core_trace PUBLIC SKYLARK_BUILDING SKYLARK_TRACE_BUILD)
+target_compile_definitions(skylark_core_trace PUBLIC SKYLARK_TRACE_BUILD)
 if(WIN32)
   target_link_libraries(skylark_core_trace PUBLIC oleaut32 bcrypt clocklink_imports ringreader_imports)
 endif()
@@ -184,6 +183,7 @@ endif()
 add_library(skylark_trace SHARED ${_trace_api} ${_trace_gen}/exports.cpp)
 target_include_directories(skylark_trace PRIVATE ${_trace_gen} ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/include)
 target_link_libraries(skylark_trace PRIVATE skylark_core_trace)
+target_compile_definitions(skylark_trace PRIVATE SKYLARK_BUILDING)
 set_target_properties(skylark_trace PROPERTIES
   LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin/trace
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin/trace

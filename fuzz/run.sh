@@ -18,14 +18,9 @@ targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(codecs records reads texts ring saved recordfile clock_side reader)
 
 build=$root/build/fuzz
-flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
-link="-fsanitize=address,undefined"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
-  -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
-  -DCMAKE_SHARED_LINKER_FLAGS="$link" -DCMAKE_EXE_LINKER_FLAGS="$link" \
-  -DSKYLARK_FUZZ=ON -DSKYLARK_TESTS=OFF -DSKYLARK_TOOLS=OFF >/dev/null
-cmake --build "$build" -j "$(nproc)" --target $(printf 'fuzz_%s ' "${targets[@]}")
+# The fuzz preset (CMakePresets.json): clang-14, libFuzzer, ASan and UBSan.
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$(nproc)" --target $(printf 'fuzz_%s ' "${targets[@]}")
 
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 status=0

@@ -4,6 +4,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh native
-cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build/native -j "$(nproc)" --target skylark_demo
+cmake --preset native >/dev/null
+cmake --build --preset native -j "$(nproc)" --target skylark_demo
 ./build/native/bin/skylark_demo

@@ -4,6 +4,6 @@
 #   bash scripts/long-run.sh [calls]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build/native -j "$(nproc)" --target skylark_long_run
+cmake --preset native >/dev/null
+cmake --build --preset native -j "$(nproc)" --target skylark_long_run
 build/native/bin/skylark_long_run "${1:-1000000}"

@@ -14,10 +14,8 @@ else
   echo "memcheck: FAILED"; grep -v '^\[' build/native/memcheck.log | head -60; status=1
 fi
 echo "== ThreadSanitizer: eight threads on every export family"
-cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSKYLARK_TOOLS=OFF \
-  -DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread \
-  -DCMAKE_SHARED_LINKER_FLAGS=-fsanitize=thread >/dev/null
-cmake --build build/tsan -j "$(nproc)" --target skylark_threads
+cmake --preset tsan >/dev/null
+cmake --build --preset tsan -j "$(nproc)" --target skylark_threads
 TSAN_OPTIONS=halt_on_error=1 build/tsan/bin/skylark_threads --gtest_brief=1 || status=1
 
 echo "== fuzz (clang-14, libFuzzer, ASan+UBSan)"

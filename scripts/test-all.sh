@@ -15,19 +15,17 @@ if [ "${SKYLARK_SKIP_DEPS:-0}" != 1 ]; then
 fi
 
 jobs=$(nproc)
-configure() {  # dir, extra cmake arguments...
-  local dir=$1
+configure() {  # preset (CMakePresets.json; builds in build/<preset>), extra cmake arguments...
+  local preset=$1
   shift
-  cmake -S "$root" -B "$root/build/$dir" -G Ninja -DSKYLARK_WERROR=ON "$@" >/dev/null
-  cmake --build "$root/build/$dir" -j "$jobs"
+  cmake --preset "$preset" -DSKYLARK_WERROR=ON "$@" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
 }
 
-configure native -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSKYLARK_BENCH=ON
-configure sanitize -DCMAKE_BUILD_TYPE=Debug -DSKYLARK_SANITIZE=ON -DSKYLARK_TOOLS=OFF
-configure win64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DSKYLARK_TRACE_TOOL="$root/build/native/bin/skylark-trace"
-configure win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DSKYLARK_TRACE_TOOL="$root/build/native/bin/skylark-trace"
+configure native -DSKYLARK_BENCH=ON
+configure sanitize
+configure win64 -DSKYLARK_TRACE_TOOL="$root/build/native/bin/skylark-trace"
+configure win32 -DSKYLARK_TRACE_TOOL="$root/build/native/bin/skylark-trace"
 
 status=0
 passed=0

@@ -12,8 +12,11 @@ build=$(realpath "${1:-build/native}")
 bin=$build/bin
 work=$build/bindings
 if [ ! -e "$bin/libskylark.so" ]; then
-  cmake -S "$root" -B "$build" -G Ninja >/dev/null &&
-    cmake --build "$build" -j "$(nproc)" --target skylark clocklink ringreader || exit 1
+  if [ "$build" = "$root/build/native" ]; then
+    cmake --preset native >/dev/null
+  else
+    cmake -S "$root" -B "$build" -G Ninja >/dev/null
+  fi && cmake --build "$build" -j "$(nproc)" --target skylark clocklink ringreader || exit 1
 fi
 rm -rf "$work" && mkdir -p "$work"
 export LD_LIBRARY_PATH=$bin${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}

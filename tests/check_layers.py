@@ -8,7 +8,7 @@ against it:
     frame/            command index, frame, field helpers, codecs
     security/         DES, proofs, verified reads
     clock/ ring/ record/   the commands of each device (not one another)
-    api/              the exports
+    api/ trace/       the exports, and the tracing build's writer
 
 A library folder includes its own files, the folders listed above it here
 and include/skylark/. The stand-ins and tools sit on top: they see the
@@ -25,7 +25,9 @@ import os
 import re
 import sys
 
-LIBRARY = [["base"], ["os"], ["frame"], ["security"], ["clock", "ring", "record"], ["api"]]
+LIBRARY = [["base"], ["os"], ["frame"], ["security"], ["clock", "ring", "record"], ["api", "trace"]]
+# The folders above the library; a source anywhere else is in no layer.
+ABOVE = {"standins", "tools", "tests", "bench", "fuzz", "dist", "include"}
 PUBLIC = "include/skylark"
 
 # The library headers the stand-ins may include besides include/skylark/:
@@ -113,6 +115,8 @@ def main(argv):
             if not f.endswith(SOURCES):
                 continue
             src = os.path.relpath(os.path.join(dirpath, f), root).replace(os.sep, "/")
+            if "/" in src and layer_of(src) is None and src.split("/", 1)[0] not in ABOVE:
+                bad.append(f"{src}: its folder is in no layer (add it to LIBRARY or ABOVE)")
             text = open(os.path.join(root, src), encoding="utf-8", errors="replace").read()
             for line, name in ((text.count("\n", 0, m.start()) + 1, m.group(1)) for m in INCLUDE.finditer(text)):
                 dst = resolve(root, src, name)
