@@ -161,6 +161,7 @@ skylark_sources(SKYLARK_CONSUMER_SOURCES dist/tests/consumer/consumer.c)
 skylark_sources(SKYLARK_BENCH_SOURCES
   bench/des_bench.cpp
   bench/download_bench.cpp
+  bench/race_day_bench.cpp
   bench/record_bench.cpp)
 # One program per target, fuzz/<name>_fuzz.cpp.
 set(SKYLARK_FUZZ_TARGETS codecs records reads texts ring saved clock_side reader)
