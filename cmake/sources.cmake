@@ -29,7 +29,7 @@ skylark_sources(SKYLARK_CORE_SOURCES
   clock/race.cpp
   clock/race_query.cpp
   clock/race_record.cpp
-  clock/registry.cpp
+  clock/ring_registry.cpp
   clock/sclock.cpp
   clock/setting_texts.cpp
   clock/settings.cpp
@@ -52,7 +52,9 @@ skylark_sources(SKYLARK_API_SOURCES
   api/device.cpp
   api/hclock.cpp
   api/race.cpp
-  api/registry.cpp
+  api/event_log.cpp
+  api/ring_registry.cpp
+  api/settings.cpp
   api/ring.cpp
   api/sclock.cpp)
 
@@ -128,7 +130,7 @@ skylark_sources(SKYLARK_TEST_SOURCES
   tests/race_record_test.cpp
   tests/race_test.cpp
   tests/record_test.cpp
-  tests/registry_test.cpp
+  tests/ring_registry_test.cpp
   tests/ring_tag_test.cpp
   tests/saved_clock_test.cpp
   tests/saved_v2_test.cpp
@@ -157,10 +159,11 @@ skylark_sources(SKYLARK_CLOCK_SIDE_TEST_SOURCES tests/clock_side/command_table_t
 skylark_sources(SKYLARK_GEODESIC_TEST_SOURCES tests/geodesic/geographiclib_test.cpp)
 skylark_sources(SKYLARK_LONG_RUN_SOURCES tests/reliability/long_run.cpp)
 skylark_sources(SKYLARK_ABI_HOST_SOURCES tests/abi/host.c)
-skylark_sources(SKYLARK_CONSUMER_SOURCES dist/tests/consumer/consumer.c)
+skylark_sources(SKYLARK_CONSUMER_SOURCES dist/tests/consumer/consumer.c dist/tests/consumer/standins_consumer.c)
 skylark_sources(SKYLARK_BENCH_SOURCES
   bench/des_bench.cpp
   bench/download_bench.cpp
+  bench/race_day_bench.cpp
   bench/record_bench.cpp)
 # One program per target, fuzz/<name>_fuzz.cpp.
 set(SKYLARK_FUZZ_TARGETS codecs records reads texts ring saved clock_side reader)

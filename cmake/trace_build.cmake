@@ -190,7 +190,7 @@ set_target_properties(skylark_trace PROPERTIES
   ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib/trace)
 foreach(_prop VERSION SOVERSION)
   get_target_property(_v skylark ${_prop})
-  if(_v)
+  if(NOT _v STREQUAL "_v-NOTFOUND")  # SOVERSION 0 is a value too
     set_target_properties(skylark_trace PROPERTIES ${_prop} ${_v})
   endif()
 endforeach()

@@ -11,12 +11,17 @@ file(REMOVE_RECURSE "${_stage}")
 file(MAKE_DIRECTORY "${_stage}/${NAME}-debug/bin")
 execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${_stage}/${NAME}"
                 OUTPUT_QUIET RESULT_VARIABLE _rc)
-if(NOT _rc EQUAL 0)
+# The stand-ins come along in their own folder, lib/skylark/standins/, so
+# that copying bin/ never puts them where the real DLLs belong.
+execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${_stage}/${NAME}"
+                --component standins OUTPUT_QUIET RESULT_VARIABLE _rc2)
+if(NOT _rc EQUAL 0 OR NOT _rc2 EQUAL 0)
   message(FATAL_ERROR "install into ${_stage}/${NAME} failed")
 endif()
 
-# The DLLs of bin/ and of the tracing build in bin/trace/.
-file(GLOB _dlls RELATIVE "${_stage}/${NAME}" "${_stage}/${NAME}/bin/*.dll" "${_stage}/${NAME}/bin/trace/*.dll")
+# The DLLs of bin/, of the tracing build in bin/trace/ and the stand-ins.
+file(GLOB _dlls RELATIVE "${_stage}/${NAME}" "${_stage}/${NAME}/bin/*.dll" "${_stage}/${NAME}/bin/trace/*.dll"
+  "${_stage}/${NAME}/lib/skylark/standins/*.dll")
 foreach(_rel IN LISTS _dlls)
   set(_dll "${_stage}/${NAME}/${_rel}")
   get_filename_component(_file "${_dll}" NAME)

@@ -39,10 +39,11 @@ inline std::size_t putHexField(std::uint8_t* field, std::size_t width, const cha
     return hexToBin(text, field, width);
 }
 
-// A parameter block under construction: the command's 128-byte InParams
-// (256 where a command needs it), cleared, written front to back. A field
-// that does not fit is not written, and the block is marked overflowed; the
-// frame refuses to send such a block.
+// A parameter block under construction, cleared, written front to back. Its
+// room is more than any command of the index sends (32 bytes at most); the
+// frame sends exactly the command's paramLen of it. A field that does not
+// fit is not written, and the block is marked overflowed; the frame refuses
+// to send such a block.
 class Params {
 public:
     static constexpr std::size_t kCapacity = 256;
@@ -63,8 +64,7 @@ public:
     }
     // Hex text into a field of width bytes; short texts leave zeros.
     Params& hex(const char* text, std::size_t width) {
-        std::uint8_t* p = next(width);
-        decoded_ = p != nullptr ? putHexField(p, width, text) : 0;
+        if (std::uint8_t* p = next(width)) putHexField(p, width, text);
         return *this;
     }
     Params& bcdDate(double date) {
@@ -86,8 +86,6 @@ public:
     std::size_t size() const { return size_; }
     // Whether a field was refused for lack of room.
     bool overflowed() const { return overflowed_; }
-    // Bytes the last hex() decoded from its text.
-    std::size_t lastDecoded() const { return decoded_; }
 
 private:
     // Reserves the next n bytes; null, and the block overflowed, when they
@@ -104,7 +102,6 @@ private:
 
     std::uint8_t bytes_[kCapacity];
     std::size_t size_ = 0;
-    std::size_t decoded_ = 0;
     bool overflowed_ = false;
 };
 

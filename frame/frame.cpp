@@ -10,7 +10,7 @@ using RunFn = BOOL16 (*)(SK_ULONG, SK_ULONG, unsigned char*, SK_ULONG, unsigned 
                                     SK_ULONG*);
 
 Outcome runWith(RunFn fn, SK_ULONG handle, const Command& c, Params& params,
-                std::uint8_t* reply) {
+                std::uint8_t* reply, const ReplyProof* proof) {
     // A block that is not exactly the command's length is a fault of the
     // export that built it: nothing is sent and the command fails.
     if (!blockFits(c, params)) return Outcome{0, 0};
@@ -20,7 +20,11 @@ Outcome runWith(RunFn fn, SK_ULONG handle, const Command& c, Params& params,
     }
     SK_ULONG length = c.replyLen;  // dwOutLen: expected in, delivered out
     const BOOL16 status = fn(handle, c.number, params.data(), c.paramLen, reply, &length);
-    return judge(handle, c, status, length);
+    const Outcome out = judge(handle, c, status, length);
+    if (c.rule == Rule::Verified && out.ok() &&
+        !(proof != nullptr && proof->matches(proof->context, reply, length)))
+        return Outcome{0, out.length};
+    return out;
 }
 
 }  // namespace
@@ -35,6 +39,7 @@ Outcome judge(SK_ULONG handle, const Command& c, BOOL16 status, std::uint32_t de
         case Rule::UncheckedLength:
             break;
         case Rule::ExactLength:
+        case Rule::Verified:
             ok = ran && delivered == c.replyLen;
             break;
         case Rule::MinimumLength:
@@ -49,9 +54,10 @@ Outcome judge(SK_ULONG handle, const Command& c, BOOL16 status, std::uint32_t de
     return Outcome{ok ? BOOL16(-1) : BOOL16(0), delivered};
 }
 
-Outcome run(SK_ULONG handle, const Command& c, Params& params, std::uint8_t* reply) {
+Outcome run(SK_ULONG handle, const Command& c, Params& params, std::uint8_t* reply,
+            const ReplyProof* proof) {
     return runWith(c.kind == Kind::System ? link::runSysCmd : link::runUserCmd, handle, c, params,
-                   reply);
+                   reply, proof);
 }
 
 }  // namespace skylark

@@ -26,6 +26,15 @@ struct Outcome {
     bool ok() const { return result != 0; }
 };
 
+// What a Verified command's reply must prove besides its exact length: the
+// code the clock computed over the rest of the reply and the request's
+// challenge. The frame knows no cipher; whoever sends such a command (the
+// verified downloads) supplies the check, which reads the delivered reply.
+struct ReplyProof {
+    bool (*matches)(const void* context, const std::uint8_t* reply, std::uint32_t length);
+    const void* context;
+};
+
 // Whether params is a block c may send: exactly c.paramLen bytes, every
 // field written. The frame sends nothing else.
 inline bool blockFits(const Command& c, const Params& params) {
@@ -35,18 +44,22 @@ inline bool blockFits(const Command& c, const Params& params) {
 // Runs c through ClockLink by its kind (IFD_RunSysCmd with class c.number,
 // or IFD_RunUserCmd with number c.number) and judges it. reply receives
 // c.replyLen bytes at most; it is ignored (null passed to ClockLink for both
-// reply pointers) when the command expects no reply.
-Outcome run(SK_ULONG handle, const Command& c, Params& params, std::uint8_t* reply);
+// reply pointers) when the command expects no reply. A Verified command
+// succeeds only with proof, which is asked once the length is right (so a
+// reply of the wrong size costs no cipher work); without proof it fails.
+Outcome run(SK_ULONG handle, const Command& c, Params& params, std::uint8_t* reply,
+            const ReplyProof* proof = nullptr);
 
 // Runs c with params and, only when it succeeded by its rule, hands decode a
 // reader over the reply; decode writes the caller's outputs. decode may take
 // the delivered length as a second argument, for replies of varying length.
 // Returns the rule's result; on failure 0, with decode not called, so no
-// output is touched.
+// output is touched. proof: for a Verified command, as for run.
 template <class Decode>
-BOOL16 runRead(SK_ULONG handle, const Command& c, Params& params, Decode decode) {
+BOOL16 runRead(SK_ULONG handle, const Command& c, Params& params, Decode decode,
+               const ReplyProof* proof = nullptr) {
     Reply reply;
-    const Outcome out = run(handle, c, params, reply.bytes);
+    const Outcome out = run(handle, c, params, reply.bytes, proof);
     if (!out.ok()) return 0;
     ReplyReader r(reply.bytes);
     if constexpr (std::is_invocable_v<Decode&, ReplyReader&, std::uint32_t>)
@@ -76,6 +89,7 @@ inline Params paramsFor(const Command& c) {
 
 // Judges a ClockLink status (low 16 bits) and delivered length by c's rule.
 // The device-state rule also asks ClockLink for the error code on handle.
+// For a Verified command this is the length part; run adds the proof.
 Outcome judge(SK_ULONG handle, const Command& c, BOOL16 status, std::uint32_t delivered);
 
 }  // namespace skylark

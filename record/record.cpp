@@ -54,18 +54,29 @@ const DesSchedule& recordKey() {
 
 bool parseRecord(const std::uint8_t vKey[8], const char* recordText, const CDesKey& verifyKey,
                  char* outText) {
+    return checkRecord(vKey, recordText, verifyKey, outText) == RecordCheck::passed;
+}
+
+DesSchedule verificationSchedule() { return DesSchedule::from(s_verifykey); }
+
+RecordCheck checkRecordBytes(const std::uint8_t vKey[8], std::uint8_t rec[kRecordSize],
+                             const DesSchedule& verify) {
+    const DesSchedule& key = recordKey();
+    for (std::size_t at = 0; at < kRecordPlainSize; at += kBlock) key.decrypt(rec + at, rec + at);
+    if (!chainHolds(rec, vKey, verify)) return RecordCheck::chainFailed;
+    if (!bodyHolds(rec, verify)) return RecordCheck::bodyFailed;
+    return RecordCheck::passed;
+}
+
+RecordCheck checkRecord(const std::uint8_t vKey[8], const char* recordText, const CDesKey& verifyKey,
+                        char* outText) {
     // Cleared first: a short text leaves zeros, which then fail the checks.
     std::uint8_t rec[kRecordSize] = {};
     hexToBin(recordText, rec, kRecordSize);
-
-    const DesSchedule& key = recordKey();
-    for (std::size_t at = 0; at < kRecordPlainSize; at += kBlock) key.decrypt(rec + at, rec + at);
-
     // The verification key's schedule is read once for the seven blocks.
-    const DesSchedule verify = DesSchedule::from(verifyKey);
-    if (!chainHolds(rec, vKey, verify) || !bodyHolds(rec, verify)) return false;
-    binToHex(rec, kRecordPlainSize, outText);
-    return true;
+    const RecordCheck result = checkRecordBytes(vKey, rec, DesSchedule::from(verifyKey));
+    if (result == RecordCheck::passed) binToHex(rec, kRecordPlainSize, outText);
+    return result;
 }
 
 BOOL16 parseRecordInfo(const std::uint8_t* vKey, const char* recordText, char* outText) {

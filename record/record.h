@@ -6,9 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "security/des.h"
 #include "skylark/skylark_types.h"
-
-class CDesKey;
 
 namespace skylark {
 
@@ -16,10 +15,25 @@ inline constexpr std::size_t kRecordSize = 48;        // encrypted record, check
 inline constexpr std::size_t kRecordPlainSize = 40;   // its plain bytes, returned
 inline constexpr std::size_t kMaskedRecordSize = 24;  // masked record
 
-struct DesSchedule;
-
 // The record key's DES schedule, packed for the rounds; built once.
 const DesSchedule& recordKey();
+
+// Which check a stored record passed or failed: the chain check runs first,
+// the body check only after it has passed.
+enum class RecordCheck { passed, chainFailed, bodyFailed };
+
+// ClockLink's verification key (s_verifykey) packed for checkRecordBytes.
+DesSchedule verificationSchedule();
+
+// The checks on a record's 48 bytes: decrypts bytes 0..39 in place under the
+// record key and proves them with the chain check (seeded with vKey) and
+// the body check under verify, ClockLink's verification key packed once.
+RecordCheck checkRecordBytes(const std::uint8_t vKey[8], std::uint8_t rec[kRecordSize],
+                             const DesSchedule& verify);
+
+// parseRecord, saying which check failed.
+RecordCheck checkRecord(const std::uint8_t vKey[8], const char* recordText, const CDesKey& verifyKey,
+                        char* outText);
 
 // Decrypts the record in recordText (hex) under the record key and proves it
 // with the chain check (seeded with vKey, under verifyKey) and the body

@@ -17,7 +17,8 @@ BOOL16 ringDeactivate(SK_ULONG reader);
 // to pages 4..7, reads it back, and sets the configuration byte.
 BOOL16 ringFormat(SK_ULONG reader, const char* ringNoHex, const char* raceNoHex);
 
-// Reads the frame back: race number (9 characters), then ring number (13).
+// Reads the frame back: the ring number into ringNoHex (12 hex digits, 13
+// characters) and the race number into raceNoHex (8 digits, 9 characters).
 BOOL16 ringRead(SK_ULONG reader, char* ringNoHex, char* raceNoHex);
 
 }  // namespace skylark

@@ -17,9 +17,14 @@ checks=(clang-14 libclang-rt-14-dev libfuzzer-14-dev valgrind)
 bindings=(python3 python3-venv python3-pip python3-setuptools python3-pytest mono-mcs mono-runtime
   fp-compiler fp-units-rtl)
 
+# The packages (scripts/test-packages.sh): Python wheels, NuGet on Mono,
+# Debian packages with debhelper and lintian.
+packages=(python3-build python3-wheel twine nuget mono-mcs mono-runtime debhelper dpkg-dev fakeroot lintian
+  ccache)
+
 wanted=("${native[@]}")
 if [ "${1:-all}" = all ]; then
-  wanted+=("${windows[@]}" "${checks[@]}" "${bindings[@]}")
+  wanted+=("${windows[@]}" "${checks[@]}" "${bindings[@]}" "${packages[@]}")
 fi
 
 missing=()

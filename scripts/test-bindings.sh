@@ -8,7 +8,8 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-build=$(realpath "${1:-build/native}")
+# -m: the build folder need not exist yet (a fresh clone); it is made below.
+build=$(realpath -m "${1:-build/native}")
 bin=$build/bin
 work=$build/bindings
 if [ ! -e "$bin/libskylark.so" ]; then

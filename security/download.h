@@ -1,5 +1,7 @@
 // A verified download: one read whose reply ends in the verification code
 // the clock computes over the rest of the reply and the request's challenge.
+// The command's Verified rule is run by the frame; this supplies the fresh
+// challenge and the proof the frame asks of the reply.
 #pragma once
 
 #include <cstddef>
@@ -23,18 +25,21 @@ inline bool drawChallenge(std::uint8_t challenge[kChallengeSize]) {
 // The reply bytes the code of c covers: all but the code at its end.
 constexpr std::size_t coveredBytes(const Command& c) { return c.replyLen - kReplyMacSize; }
 
-// Runs c (exact reply length) with params, which carry challenge; decodes
-// the reply only when the command succeeded and its code matches.
+// The proof of a Verified reply of the exact length: its last bytes are the
+// code over all before them for this challenge.
+inline bool replyProvesChallenge(const void* challenge, const std::uint8_t* reply,
+                                 std::uint32_t length) {
+    return length >= kReplyMacSize &&
+           replyMacMatches(reply, length - kReplyMacSize, static_cast<const std::uint8_t*>(challenge));
+}
+
+// Runs c (a Verified command) with params, which carry challenge; decodes
+// the reply only when the command succeeded by its rule.
 template <class Decode>
 BOOL16 runVerifiedRead(SK_ULONG handle, const Command& c, Params& params,
                        const std::uint8_t challenge[kChallengeSize], Decode decode) {
-    Reply reply;
-    const Outcome out = run(handle, c, params, reply.bytes);
-    // The length is judged first, so a reply of the wrong size costs no DES work.
-    if (!out.ok() || !replyMacMatches(reply.bytes, coveredBytes(c), challenge)) return 0;
-    ReplyReader r(reply.bytes);
-    decode(r);
-    return out.result;
+    const ReplyProof proof{&replyProvesChallenge, challenge};
+    return runRead(handle, c, params, decode, &proof);
 }
 
 }  // namespace skylark

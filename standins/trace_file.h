@@ -13,6 +13,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "standins/hex.h"
+
 namespace standins::tracefile {
 
 using json = nlohmann::ordered_json;
@@ -110,29 +112,15 @@ inline bool hexBytes(const json& v, std::vector<std::uint8_t>& out) {
     if (!v.is_string()) return false;
     const std::string& s = v.get_ref<const std::string&>();
     if (s.size() % 2 != 0) return false;
-    auto nibble = [](char c) -> int {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-        return -1;
-    };
     for (std::size_t i = 0; i < s.size(); i += 2) {
-        const int hi = nibble(s[i]), lo = nibble(s[i + 1]);
+        const int hi = hexDigit(s[i]), lo = hexDigit(s[i + 1]);
         if (hi < 0 || lo < 0) return false;
         out.push_back(static_cast<std::uint8_t>(hi << 4 | lo));
     }
     return true;
 }
 
-inline std::string hexText(const std::uint8_t* p, std::size_t n) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string s;
-    for (std::size_t i = 0; i < n; ++i) {
-        s += digits[p[i] >> 4];
-        s += digits[p[i] & 15];
-    }
-    return s;
-}
+using standins::hexText;
 
 inline std::string hexText(const std::vector<std::uint8_t>& v) { return hexText(v.data(), v.size()); }
 

@@ -43,6 +43,9 @@ DEVICE_SIDE = {
 # The library headers the tools may include besides include/skylark/.
 TOOL_SIDE = {
     "frame/commands.h": "skylark-trace names each exchange of a trace from the command index",
+    "record/record.h": "skylark-records says which of a stored record's two checks failed, "
+                       "which SK_ParseRecordInfo does not",
+    "frame/codec.h": "skylark-records judges an arrival time a date-time as the library does",
 }
 
 SOURCES = (".h", ".hpp", ".c", ".cc", ".cpp", ".inc")

@@ -80,6 +80,57 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"DeviceStateNoByte", &cmd::GetDevState, 1, 0, 0, 0}),
     [](const testing::TestParamInfo<RuleCase>& info) { return std::string(info.param.name); });
 
+// A Verified command: its exact length first, then the proof, which sees the
+// delivered reply; no proof, or one that fails, and the command fails.
+TEST(Frame, VerifiedRuleAsksItsProofOnlyOfAReplyOfTheRightLength) {
+    struct Probe {
+        bool verdict;
+        int asked = 0;
+        SK_ULONG length = 0;
+        std::uint8_t first = 0;
+    };
+    struct Case {
+        const char* name;
+        BOOL16 status;
+        SK_ULONG delivered;
+        bool withProof;
+        bool verdict;
+        BOOL16 expected;
+        int asked;
+    };
+    const Command& c = cmd::GetRaceRecord;  // 34 reply bytes
+    for (const Case& k : {Case{"proved", 1, 34, true, true, -1, 1},
+                          Case{"proof fails", 1, 34, true, false, 0, 1},
+                          Case{"no proof", 1, 34, false, true, 0, 0},
+                          Case{"one short", 1, 33, true, true, 0, 0},
+                          Case{"ClockLink failed", 0, 34, true, true, 0, 0}}) {
+        SCOPED_TRACE(k.name);
+        TestClock clock;
+        clock.answer(Answer::reply(test::Bytes(k.delivered, 0x5A), k.status));
+        Probe probe{k.verdict};
+        const skylark::ReplyProof proof{
+            [](const void* context, const std::uint8_t* reply, std::uint32_t length) {
+                Probe& p = *static_cast<Probe*>(const_cast<void*>(context));
+                ++p.asked;
+                p.length = length;
+                p.first = reply[0];
+                return p.verdict;
+            },
+            &probe};
+        Params params = skylark::paramsFor(c);
+        params.zeros(c.paramLen - params.size());
+        Reply reply;
+        const skylark::Outcome out =
+            skylark::run(clock.handle(), c, params, reply.bytes, k.withProof ? &proof : nullptr);
+        EXPECT_EQ(out.result, k.expected);
+        EXPECT_EQ(probe.asked, k.asked);
+        if (k.asked) {
+            EXPECT_EQ(probe.length, 34u);
+            EXPECT_EQ(probe.first, 0x5A);
+        }
+    }
+}
+
 // A block of another length than its entry, or one a field did not fit, is
 // a fault of the export that built it: it is not sent and the command fails.
 TEST(Frame, BlockThatDisagreesWithItsEntryIsNotSent) {
@@ -116,7 +167,6 @@ TEST(Fields, WriterRefusesFieldsPastItsCapacity) {
     EXPECT_EQ(params.data()[Params::kCapacity - 1], 0xBB);
     params.hex("1122", 2).bcdDate(0.0).zeros(1);
     EXPECT_EQ(params.size(), Params::kCapacity);
-    EXPECT_EQ(params.lastDecoded(), 0u);
 }
 
 TEST(Frame, ReadPresetsExpectedLengthAndPassesBuffers) {
@@ -173,7 +223,6 @@ TEST(Fields, NumbersGoOutBigEndianInTheirLowBits) {
 TEST(Fields, ShortHexTextLeavesZerosInItsField) {
     Params params;
     params.u8(0xAA).hex("1234", 6).u8(0xBB);
-    EXPECT_EQ(params.lastDecoded(), 2u);
     EXPECT_EQ(test::Bytes(params.data(), params.data() + params.size()),
               test::hex("AA 12 34 00 00 00 00 BB"));
     Params longer;
@@ -203,7 +252,11 @@ TEST(CommandIndex, EntriesAgreeWithTheirKind) {
         SCOPED_TRACE(c->name);
         EXPECT_GE(c->paramLen, 1);
         EXPECT_LE(c->replyLen, skylark::Reply::kSize);
+        EXPECT_LE(c->paramLen, Params::kCapacity);
         EXPECT_EQ(c->minReply != 0, c->rule == Rule::MinimumLength);
+        // Answered by at least one kind of clock, and only by M, S and H.
+        EXPECT_NE(c->kinds, 0);
+        EXPECT_EQ(c->kinds & ~(skylark::kClockM | skylark::kClockS | skylark::kClockH), 0);
         if (c->kind == Kind::System && c->number == 0) {
             EXPECT_NE(c->selector, skylark::kNoSelector);  // reads start with their code
             EXPECT_GT(c->replyLen, 0);

@@ -171,7 +171,15 @@ inline void* exportAddress(const char* name) {
     HMODULE lib = GetModuleHandleA("Skylark.dll");
     return lib ? reinterpret_cast<void*>(GetProcAddress(lib, name)) : nullptr;
 #else
-    static void* const lib = dlopen("libskylark.so", RTLD_NOW | RTLD_NOLOAD);
+    // The library this program loaded, found from one of its exports (its
+    // file name carries the SONAME's version).
+    static void* const lib = [] {
+        Dl_info info{};
+        void* const any = dlsym(RTLD_DEFAULT, "BinToHex");
+        return any && dladdr(any, &info) && info.dli_fname
+                   ? dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD)
+                   : nullptr;
+    }();
     return lib ? dlsym(lib, name) : nullptr;
 #endif
 }

@@ -10,7 +10,10 @@ import struct
 import sys
 import zipfile
 
-DLLS = ("Skylark.dll", "ClockLink.dll", "RingReader.dll", "trace/Skylark.dll")
+# Skylark.dll and its tracing build in bin/; the stand-ins in their own
+# folder, never beside them.
+DLLS = ("bin/Skylark.dll", "bin/trace/Skylark.dll", "lib/skylark/standins/ClockLink.dll",
+        "lib/skylark/standins/RingReader.dll")
 
 
 def version_resource(pe):
@@ -39,27 +42,32 @@ def main(argv):
     bad = []
     z = zipfile.ZipFile(zpath)
     names = {n.split("/", 1)[1] for n in z.namelist() if "/" in n and not n.endswith("/")}
-    want = {f"bin/{d}" for d in DLLS} | {
-        "lib/libSkylark.dll.a", "lib/Skylark.lib", "lib/libClockLink.dll.a", "lib/ClockLink.lib",
-        "lib/libRingReader.dll.a", "lib/RingReader.lib",
+    want = set(DLLS) | {
+        "lib/libSkylark.dll.a", "lib/Skylark.lib",
+        "lib/skylark/standins/libClockLink.dll.a", "lib/skylark/standins/ClockLink.lib",
+        "lib/skylark/standins/libRingReader.dll.a", "lib/skylark/standins/RingReader.lib",
         "include/skylark/skylark.h", "include/skylark/skylark_types.h",
         "include/skylark/virtual_clock.h", "include/skylark/virtual_reader.h",
         "include/skylark/clocklink.h", "include/skylark/virtual_clock.schema.json",
         "share/doc/Skylark/reference.md", "share/doc/Skylark/README.md",
         "lib/cmake/Skylark/SkylarkConfig.cmake", "lib/cmake/Skylark/SkylarkConfigVersion.cmake",
-        "lib/pkgconfig/skylark.pc"}
+        "lib/pkgconfig/skylark.pc", "lib/pkgconfig/skylark-standins.pc",
+        "lib/cmake/Skylark/SkylarkStandInsTargets.cmake"}
     bad += [f"{zpath}: lacks {n}" for n in sorted(want - names)]
+    stray = [n for n in names if n.endswith((".dll", ".dll.a", ".lib")) and "/standins/" not in n
+             and n.split("/")[-1].lower().startswith(("clocklink", "libclocklink", "ringreader", "libringreader"))]
+    bad += [f"{zpath}: stand-in outside lib/skylark/standins/: {n}" for n in stray]
     debug = zipfile.ZipFile(dpath)
     dnames = {n.split("/", 1)[1] for n in debug.namelist() if "/" in n and not n.endswith("/")}
     full = f"{version}.0"
     for dll in DLLS:
-        entry = next((n for n in z.namelist() if n.endswith(f"bin/{dll}")), None)
+        entry = next((n for n in z.namelist() if n.endswith(f"/{dll}")), None)
         if entry is None:
             continue
         pe = z.read(entry)
         if b".debug_info" in pe:
             bad.append(f"{dll}: not stripped")
-        if f"bin/{dll}.debug" not in dnames:
+        if f"{dll}.debug" not in dnames:
             bad.append(f"{dll}: no debug information in {dpath}")
         res = version_resource(pe)
         if res is None:
@@ -71,8 +79,8 @@ def main(argv):
                 or any(m is None or m.group(1) != version for m in strings.values()):
             bad.append(f"{dll}: version resource says {fv}/{pv}, the project is {version}")
         size = len(pe)
-        dsize = debug.getinfo(next(n for n in debug.namelist() if n.endswith(f"bin/{dll}.debug"))).file_size \
-            if f"bin/{dll}.debug" in dnames else 0
+        dsize = debug.getinfo(next(n for n in debug.namelist() if n.endswith(f"{dll}.debug"))).file_size \
+            if f"{dll}.debug" in dnames else 0
         print(f"{dll}: {size} bytes stripped, debug information {dsize} bytes")
     if bad:
         print("\n".join(bad))

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "skylark/skylark_types.h"
-#include "standins/registry.h"
+#include "standins/handles.h"
 
 namespace standins {
 
@@ -24,7 +24,7 @@ public:
 };
 
 // The devices our ClockLink knows, by handle.
-Registry<ClockDevice>& clockDevices();
+Handles<ClockDevice>& clockDevices();
 
 // The error code of a call on a handle that names no device.
 constexpr SK_ULONG kErrNoSuchChannel = 6;

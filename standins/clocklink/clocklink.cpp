@@ -21,9 +21,9 @@
 
 namespace standins {
 
-Registry<ClockDevice>& clockDevices() {
-    static Registry<ClockDevice> registry;
-    return registry;
+Handles<ClockDevice>& clockDevices() {
+    static Handles<ClockDevice> handles;
+    return handles;
 }
 
 }  // namespace standins

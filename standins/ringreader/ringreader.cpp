@@ -5,9 +5,9 @@
 
 namespace standins {
 
-Registry<TagDevice>& tagDevices() {
-    static Registry<TagDevice> registry;
-    return registry;
+Handles<TagDevice>& tagDevices() {
+    static Handles<TagDevice> handles;
+    return handles;
 }
 
 }  // namespace standins

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "skylark/skylark_types.h"
-#include "standins/registry.h"
+#include "standins/handles.h"
 
 namespace standins {
 
@@ -19,6 +19,6 @@ public:
 };
 
 // The readers our RingReader knows, by handle.
-Registry<TagDevice>& tagDevices();
+Handles<TagDevice>& tagDevices();
 
 }  // namespace standins

@@ -3,7 +3,7 @@
 header (names, argument names, decorated names, version), the reference
 (one entry per export, its argument table with each argument's width and
 meaning, its result rule, the stand-ins' error-code table), the decorated
-names the README quotes, and a built export file (the Windows .def or the
+names the README quotes, the result rules of the command index, and a built export file (the Windows .def or the
 Linux version script). The list itself must say what every argument means
 and how wide every input is.
 
@@ -160,6 +160,24 @@ def check_export_file(data, path, bad):
         bad.append(f"{path}: {n} {'not in the list' if n in names else 'missing'}")
 
 
+RULE_NAMES = {"PassThrough": "pass-through", "Normalised": "normalised", "ExactLength": "exact-length",
+              "MinimumLength": "minimum-length", "UncheckedLength": "unchecked-length",
+              "DeviceState": "device-state", "Verified": "verified"}
+
+
+def check_command_index(data, text, bad):
+    """Each command of the index has the result rule the list gives the export that sends it."""
+    rules = {e["name"]: e["rule"] for e in data["exports"]}
+    commands = re.findall(r'X\((\w+),\s*"(\w+)",[^\n]*R::(\w+)[,)]', text)
+    if not commands:
+        bad.append("frame/commands.h: no commands found")
+    for entry, export, rule in commands:
+        if export not in rules:
+            bad.append(f"commands.h {entry}: no export {export} in the list")
+        elif RULE_NAMES.get(rule) != rules[export]:
+            bad.append(f"commands.h {entry}: rule {rule}, the list gives {export} {rules[export]}")
+
+
 def main(argv):
     root = argv[1]
     data = json.load(open(os.path.join(root, "api", "exports.json")))
@@ -168,6 +186,7 @@ def main(argv):
     check_header(data, open(os.path.join(root, "include", "skylark", "skylark.h")).read(), bad)
     check_reference(data, open(os.path.join(root, "docs", "reference.md")).read(), bad)
     check_error_table(root, open(os.path.join(root, "docs", "reference.md")).read(), bad)
+    check_command_index(data, open(os.path.join(root, "frame", "commands.h")).read(), bad)
     # Decorated names quoted in the README are the list's.
     known = {s for e in data["exports"] for s in e.get("decorated", {}).values()}
     for symbol in re.findall(r"`(_Z\w+|\?\w+@@\w+)`", open(os.path.join(root, "README.md")).read()):

@@ -34,7 +34,7 @@ Run runOn(const std::string& text, records::Format format, unsigned jobs, std::s
     records::Options opts;
     opts.format = format;
     opts.jobs = jobs;
-    opts.batchLines = batch;
+    opts.batchBytes = batch;
     Run r;
     r.totals = records::run(in, out, opts);
     r.out = out.str();
@@ -63,13 +63,13 @@ std::vector<std::size_t> recordLines(const std::string& text) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     const unsigned jobs = 2 + data[0] % 3;
-    const std::size_t batch = 1 + data[0] / 3 % 7;
+    const std::size_t batch = 1 + data[0] / 3 % 97;  // bytes: lines cut anywhere across batches
     const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
     context = text.substr(0, 400);
     const std::vector<std::size_t> lines = recordLines(text);
 
     for (records::Format format : {records::Format::csv, records::Format::json}) {
-        const Run one = runOn(text, format, 1, 1 << 16);
+        const Run one = runOn(text, format, 1, 4 << 20);
         const Run many = runOn(text, format, jobs, batch);
         check(one.out == many.out, "the same rows on any number of threads");
         check(one.totals.ok == many.totals.ok && one.totals.failed == many.totals.failed &&
@@ -81,9 +81,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::istringstream rows(one.out);
             std::string row;
             check(static_cast<bool>(std::getline(rows, row)) &&
-                            row == "line,verdict,body,arrival,lead,further,error",
+                            row == "file,line,verdict,body,arrival,lead,further,reason",
                         "the CSV header first");
-            while (std::getline(rows, row)) numbers.push_back(std::stoul(row.substr(0, row.find(','))));
+            while (std::getline(rows, row)) {
+                check(row.rfind("-,", 0) == 0, "the file field first");
+                numbers.push_back(std::stoul(row.substr(2, row.find(',', 2) - 2)));
+            }
         } else {
             const nlohmann::json rows = nlohmann::json::parse(one.out, nullptr, false);
             check(rows.is_array(), "the JSON output is one array");

@@ -8,9 +8,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "record_file.h"
 #include "tests/record_sealer.h"
@@ -64,13 +66,29 @@ TEST(RecordLine, AnyChangedBitOrAnotherKeyFails) {
         char& c = tampered[17 + digit];
         const int v = std::stoi(std::string(1, c), nullptr, 16) ^ 1;
         c = "0123456789ABCDEF"[v];
-        EXPECT_EQ(check(tampered).verdict, Verdict::failed) << "digit " << digit;
+        const Outcome o = check(tampered);
+        EXPECT_EQ(o.verdict, Verdict::failed) << "digit " << digit;
+        // Every byte is under the chain check, which runs first.
+        EXPECT_EQ(o.reason, records::kChainCheckFailed) << "digit " << digit;
     }
     std::string otherKey = line;
     otherKey[15] = otherKey[15] == '0' ? '2' : '0';  // bit 1 of the last key byte
-    EXPECT_EQ(check(otherKey).verdict, Verdict::failed);
     const Outcome failed = check(otherKey);
+    EXPECT_EQ(failed.verdict, Verdict::failed);
+    EXPECT_EQ(failed.reason, records::kChainCheckFailed);
     EXPECT_TRUE(failed.body.empty() && failed.arrival.empty() && failed.lead.empty());
+}
+
+// A record sealed with a wrong body check value passes the chain check (which
+// covers what was sealed) and fails the body check: the row says which.
+TEST(RecordLine, WrongBodyCheckValueSaysBodyCheck) {
+    std::uint8_t p[40], key[8] = {1, 2, 3, 4, 5, 6, 7, 8}, rec[48];
+    plainRecord(77, p);
+    p[9] ^= 0x40;  // inside the body check value, bytes 8..11
+    seal(p, key, rec);
+    const Outcome o = check(hexText(key, 8) + "," + hexText(rec, 48));
+    EXPECT_EQ(o.verdict, Verdict::failed);
+    EXPECT_EQ(o.reason, records::kBodyCheckFailed);
 }
 
 TEST(RecordLine, TimeThatIsNoDateStillPassesWithoutArrival) {
@@ -102,7 +120,7 @@ TEST(RecordLine, MalformedLinesSayWhy) {
     for (const auto& c : cases) {
         const Outcome o = check(c.text);
         EXPECT_EQ(o.verdict, Verdict::malformed) << c.text;
-        EXPECT_EQ(o.error, c.why) << c.text;
+        EXPECT_EQ(o.reason, c.why) << c.text;
     }
     Outcome o;
     for (const char* empty : {"", "   ", "# a comment", "  # indented comment", "\r"})
@@ -173,18 +191,20 @@ TEST(RecordFile, VerdictsInOrderOnAnyNumberOfThreads) {
     const std::string file = mixedFile(expected);
     std::string reference;
     for (const unsigned jobs : {1u, 2u, 5u}) {
-        for (const std::size_t batch : {std::size_t(1) << 16, std::size_t(7)}) {
+        // A batch of a few lines cuts lines at every place across batches.
+        for (const std::size_t batch : {std::size_t(4) << 20, std::size_t(301)}) {
             std::istringstream in(file);
             std::ostringstream out;
             records::Options opts;
             opts.format = records::Format::json;
             opts.jobs = jobs;
-            opts.batchLines = batch;
+            opts.batchBytes = batch;
             const records::Totals t = records::run(in, out, opts);
             const nlohmann::json rows = nlohmann::json::parse(out.str());
             ASSERT_EQ(rows.size(), expected.size());
             auto want = expected.begin();
             for (const auto& row : rows) {
+                EXPECT_EQ(row["file"], "-");
                 EXPECT_EQ(row["line"], want->first);
                 EXPECT_EQ(row["verdict"], want->second) << "line " << want->first;
                 ++want;
@@ -207,10 +227,10 @@ TEST(RecordFile, CsvHasOneRowPerRecordAndEmptyInputIsValidJson) {
     std::uint8_t p[40];
     plainRecord(1, p);
     const std::string plain = hexText(p, 40);
-    EXPECT_EQ(out.str(), "line,verdict,body,arrival,lead,further,error\n"
-                         "1,ok," + plain.substr(0, 32) + ",2010-03-14T00:00:01," +
+    EXPECT_EQ(out.str(), "file,line,verdict,body,arrival,lead,further,reason\n"
+                         "-,1,ok," + plain.substr(0, 32) + ",2010-03-14T00:00:01," +
                              plain.substr(44, 8) + "," + plain.substr(52) + ",\n"
-                         "2,malformed,,,,,key is not 16 hex digits\n");
+                         "-,2,malformed,,,,,key is not 16 hex digits\n");
 
     std::istringstream none("# nothing\n");
     std::ostringstream json;
@@ -224,27 +244,84 @@ int runTool(const std::string& args) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-TEST(RecordTool, ExitStatusSaysWhetherAnyRecordFailed) {
+std::string slurp(const std::string& path) {
+    std::ifstream f(path);
+    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+// Each kind of input on its own gives its exit status; several files give
+// their rows in order, each named.
+TEST(RecordTool, ExitStatusForEachKindOfInput) {
     const std::string dir = ::testing::TempDir();
-    const std::string good = dir + "records_good.csv", bad = dir + "records_bad.csv",
-                      out = dir + "records_out.json";
-    std::map<std::size_t, std::string> expected;
-    {
-        std::ofstream g(good);
-        for (std::uint32_t n = 0; n < 50; ++n) g << recordLine(n) << "\n";
-        std::ofstream(bad) << mixedFile(expected);
+    const std::string out = dir + "records_out.json", err = dir + "records_err.txt";
+    const auto file = [&](const std::string& name, const std::string& text) {
+        const std::string path = dir + "records_" + name + ".csv";
+        std::ofstream(path) << text;
+        return path;
+    };
+    std::string goodText = "key,record\n", failedText, malformedText;
+    for (std::uint32_t n = 0; n < 30; ++n) {
+        goodText += recordLine(n) + "\n";
+        std::string bad = recordLine(n);
+        bad[20] = bad[20] == 'F' ? 'E' : 'F';
+        failedText += bad + "\n";
+        malformedText += recordLine(n).substr(2) + "\n";
     }
-    EXPECT_EQ(runTool(good + " -j 3 -o " + out + " 2>/dev/null"), 0);
+    const std::string good = file("good", goodText), failed = file("failed", failedText),
+                      malformed = file("malformed", malformedText),
+                      empty = file("empty", "key,record\n# nothing here\n\n");
+    const struct {
+        std::string args;
+        int status;
+        std::size_t rows;
+    } cases[] = {
+        {good, 0, 30},
+        {failed, 1, 30},
+        {malformed, 1, 30},
+        {empty, 3, 0},
+        {"< " + empty, 3, 0},
+        {"/dev/null", 3, 0},
+        {good + " " + failed, 1, 60},
+        {good + " " + dir + "no_such_file", 2, 30},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(runTool("-f json -o " + out + " " + c.args + " 2>" + err), c.status) << c.args;
+        EXPECT_EQ(nlohmann::json::parse(std::ifstream(out)).size(), c.rows) << c.args;
+    }
+    EXPECT_NE(slurp(err).find("cannot open " + dir + "no_such_file"), std::string::npos);
+    EXPECT_EQ(runTool(empty + " 2>" + err + " >/dev/null"), 3);
+    EXPECT_NE(slurp(err).find("no records in the input"), std::string::npos) << slurp(err);
+
+    // Two files: rows in order, each with its file; CSV by default, with a header.
+    EXPECT_EQ(runTool("-j 3 -o " + out + " " + failed + " " + good + " 2>/dev/null"), 1);
     std::ifstream csv(out);
-    std::size_t rows = 0;
-    for (std::string row; std::getline(csv, row);) ++rows;
-    EXPECT_EQ(rows, 51u) << "CSV by default, with its header";
-    EXPECT_EQ(runTool(good + " --format json -o " + out + " 2>/dev/null"), 0);
-    EXPECT_EQ(nlohmann::json::parse(std::ifstream(out)).size(), 50u);
-    EXPECT_EQ(runTool("--format=JSON -o " + out + " < " + bad + " 2>/dev/null"), 1);
-    EXPECT_EQ(nlohmann::json::parse(std::ifstream(out)).size(), expected.size());
-    EXPECT_EQ(runTool(dir + "no_such_file 2>/dev/null"), 2);
-    EXPECT_EQ(runTool("--format xml " + good + " 2>/dev/null"), 2);
+    std::vector<std::string> rows;
+    for (std::string row; std::getline(csv, row);) rows.push_back(row);
+    ASSERT_EQ(rows.size(), 61u);
+    EXPECT_EQ(rows[0], "file,line,verdict,body,arrival,lead,further,reason");
+    EXPECT_EQ(rows[1], failed + ",1,failed,,,,," + records::kChainCheckFailed);
+    EXPECT_EQ(rows[31].rfind(good + ",2,ok,", 0), 0u) << rows[31];
+}
+
+// The command line's mistakes are told in our words, with status 2.
+TEST(RecordTool, CommandLineMistakesAreToldPlainly) {
+    const std::string err = ::testing::TempDir() + "records_err.txt";
+    const struct {
+        std::string args, message;
+    } cases[] = {
+        {"--format xml", "--format must be csv or json, not 'xml'"},
+        {"-j 0", "--jobs must be a whole number from 1 to 1024, not '0'"},
+        {"--jobs many", "--jobs must be a whole number from 1 to 1024, not 'many'"},
+        {"--colour", "unknown option '--colour'"},
+        {"-o", "--output needs a value"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(runTool(c.args + " < /dev/null > /dev/null 2>" + err), 2) << c.args;
+        const std::string text = slurp(err);
+        EXPECT_EQ(text.rfind("skylark-records: " + c.message + "\n", 0), 0u) << c.args << ": " << text;
+        EXPECT_EQ(text.find("FAILED"), std::string::npos) << text;
+    }
+    EXPECT_EQ(runTool("--help > /dev/null"), 0);
 }
 
 }  // namespace

@@ -121,20 +121,40 @@ def _load(path: str) -> ctypes.CDLL:
     return ctypes.CDLL(path)
 
 
-def default_paths(library: Optional[str] = None,
-                  clocklink: Optional[str] = None) -> tuple[str, str]:
-    """Where Skylark and ClockLink are loaded from: the arguments, else
-    SKYLARK_LIBRARY and SKYLARK_CLOCKLINK, else the platform's names beside
-    each other (found through the loader's search path)."""
-    skylark_name, clocklink_name = (("Skylark.dll", "ClockLink.dll") if _WINDOWS
-                                    else ("libskylark.so", "libclocklink.so"))
-    library = library or os.environ.get("SKYLARK_LIBRARY") or skylark_name
-    if clocklink is None:
-        clocklink = os.environ.get("SKYLARK_CLOCKLINK")
-    if clocklink is None:
-        folder = os.path.dirname(library)
-        clocklink = os.path.join(folder, clocklink_name) if folder else clocklink_name
-    return library, clocklink
+# Where a wheel bundles the library and the stand-ins (skylark/_native/).
+_BUNDLED = os.path.join(os.path.dirname(os.path.abspath(__file__)), "_native")
+# (Skylark, ClockLink, RingReader): in a wheel, and on the loader's search path.
+_BUNDLED_NAMES = (("Skylark.dll", "ClockLink.dll", "RingReader.dll") if _WINDOWS
+                  else ("libskylark.so.0", "libclocklink.so", "libringreader.so"))
+_SEARCH_NAMES = (("Skylark.dll", "ClockLink.dll", "RingReader.dll") if _WINDOWS
+                 else ("libskylark.so", "libclocklink.so", "libringreader.so"))
+
+
+def bundled_folder() -> Optional[str]:
+    """The folder of the libraries a wheel bundles, None for a package without them."""
+    return _BUNDLED if os.path.exists(os.path.join(_BUNDLED, _BUNDLED_NAMES[0])) else None
+
+
+def default_paths(library: Optional[str] = None, clocklink: Optional[str] = None,
+                  ringreader: Optional[str] = None) -> tuple[str, str, str]:
+    """Where Skylark, ClockLink and RingReader are loaded from, each: the
+    argument, else SKYLARK_LIBRARY, SKYLARK_CLOCKLINK, SKYLARK_RINGREADER,
+    else the copy the wheel bundles (the library and the stand-ins, in the
+    package's _native folder), else the one beside the library, else the
+    platform's name through the loader's search path. SKYLARK_CLOCKLINK and
+    SKYLARK_RINGREADER put the real libraries under a bundled Skylark."""
+    bundle = bundled_folder()
+    chosen = [library or os.environ.get("SKYLARK_LIBRARY"),
+              clocklink or os.environ.get("SKYLARK_CLOCKLINK"),
+              ringreader or os.environ.get("SKYLARK_RINGREADER")]
+    if chosen[0] is None:
+        chosen[0] = os.path.join(bundle, _BUNDLED_NAMES[0]) if bundle else _SEARCH_NAMES[0]
+    folder = os.path.dirname(chosen[0])
+    for i in (1, 2):
+        if chosen[i] is None:
+            beside = os.path.join(folder, _BUNDLED_NAMES[i]) if folder else ""
+            chosen[i] = beside if beside and os.path.exists(beside) else _SEARCH_NAMES[i]
+    return chosen[0], chosen[1], chosen[2]
 
 
 def _describe(value) -> str:
@@ -296,11 +316,19 @@ class Binding:
     def __init__(self, library: Optional[str] = None, clocklink: Optional[str] = None):
         from ._tables import SIGNATURES, SYMBOLS
 
-        library, clocklink = default_paths(library, clocklink)
-        # ClockLink first, so that Skylark's dependency resolves to this one.
+        library, clocklink, ringreader = default_paths(library, clocklink)
+        bundle = bundled_folder()
+        if _WINDOWS and bundle and hasattr(os, "add_dll_directory"):
+            self._dll_directory = os.add_dll_directory(bundle)
+        # ClockLink and RingReader first, so that Skylark's dependencies
+        # resolve to these (the loader matches them by name) and not to
+        # whatever the search path holds.
         self.clocklink = _load(clocklink)
+        self._ringreader_preloaded = _load(ringreader)
         self.library = _load(library)
         self.library_path = library
+        self.clocklink_path = clocklink
+        self.ringreader_path = ringreader
         self.clocklink.IFD_GetErrCode.restype = _U32
         self.clocklink.IFD_GetErrCode.argtypes = (_U32,)
         platform = platform_key()

@@ -158,6 +158,34 @@ class VirtualClock(ClockFunctions):
             text))
         return text.value.decode("ascii")
 
+    def fly(self, race_index: int, liberation, release: Date = None, *args, loft: Optional[tuple] = None,
+            seed: int = 0, mean_velocity: float = 1200.0, spread: float = 60.0,
+            lost_share: float = 0.0) -> "_tables.CLV_FlySummary":
+        """Race day (CLV_Fly): every bird of the confirmed race flies from liberation
+        (latitude, longitude in degrees) at release to the loft (default: the clock's
+        site information) and is clocked in. Returns the summary: distance (m),
+        first_arrival / last_arrival (OLE dates), fastest, slowest, mean_velocity
+        (m/min), birds, arrived, lost, refused, refusal. CLV_Fly's own flat
+        arguments (race_index, lib_lat, lib_lon, release, loft_lat, ...) work too."""
+        if not isinstance(liberation, (tuple, list)):
+            return super().fly(race_index, liberation, release, *args)
+        lat, lon = (float(v) for v in liberation)
+        loft_lat, loft_lon = ((float(v) for v in loft) if loft is not None
+                              else (_tables.CLV_LOFT_FROM_SITE, _tables.CLV_LOFT_FROM_SITE))
+        return super().fly(race_index, lat, lon, release, loft_lat, loft_lon, seed, mean_velocity, spread,
+                           lost_share)
+
+    def show(self) -> dict:
+        """Everything the clock holds, as the clock file it would save (a dict of
+        the readable form, every default written out)."""
+        import json
+        import tempfile
+        with tempfile.TemporaryDirectory() as folder:
+            path = os.path.join(folder, "clock.json")
+            self.save(path)
+            with open(path, encoding="utf-8") as f:
+                return json.load(f)
+
     def log_count(self) -> int:
         """M clock: the number of the newest event-log entry (0 for none)."""
         count = _U32()
@@ -195,9 +223,7 @@ def available(binding: Binding) -> bool:
 def _reader_functions(binding: Binding):
     lib = getattr(binding, "_ringreader", None)
     if lib is None:
-        name = "RingReader.dll" if sys.platform == "win32" else "libringreader.so"
-        folder = os.path.dirname(binding.library_path)
-        path = os.environ.get("SKYLARK_RINGREADER") or (os.path.join(folder, name) if folder else name)
+        path = binding.ringreader_path  # the RingReader loaded under the library
         lib = ctypes.WinDLL(path) if sys.platform == "win32" else ctypes.CDLL(path)
         _declare(lib, "ringreader")
         binding._ringreader = lib

@@ -76,3 +76,25 @@ def test_tampered_download(sk, m_clock):
     with pytest.raises(skylark.SkylarkError) as failed:
         sk.sk_parse_record_info(V_KEY, tampered)
     assert failed.value.error_code is None
+
+
+def test_race_day_load_save_fly_show(sk, tmp_path):
+    """A hand-written clock file loads, flies and shows what it holds."""
+    path = tmp_path / "race.json"
+    path.write_text('{"format": "skylark-virtual-clock", "version": 2, "kind": "M", "password": "secret",\n'
+                    ' "time": "2026-05-16T05:00:00", "frozen": true,\n'
+                    ' "registry": ["DE2026000001", "DE2026000002", "DE2026000003"],\n'
+                    ' "races": [{"key": "2026051600000001", "time1": "2026-05-16T06:00:00"}]}\n')
+    days = []
+    for _ in range(2):
+        with virtual.VirtualClock.load(sk, path) as clock:
+            summary = clock.fly(0, (48.8566, 2.3522), datetime(2026, 5, 16, 6, 0, 0), loft=(52.3676, 4.9041), seed=5)
+            assert abs(summary.distance - 430243.200) < 0.001 and summary.arrived == 3
+            shown = clock.show()
+            assert shown["password"] == "secret"
+            days.append(shown["races"][0]["arrivals"])
+            clock.save(tmp_path / "flown.json")
+    assert days[0] == days[1] and len(days[0]) == 3  # the same seed, the same day
+    with pytest.raises(virtual.VirtualClockError):
+        with virtual.VirtualClock.load(sk, tmp_path / "flown.json") as clock:
+            clock.fly(0, (48.8566, 2.3522), datetime(2026, 5, 16, 6, 0, 0))  # no site information

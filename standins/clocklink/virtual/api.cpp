@@ -7,6 +7,7 @@
 #include <string>
 
 #include "standins/clocklink/virtual/race_day.h"
+#include "standins/hex.h"
 #include "standins/clocklink/virtual/state_rules.h"
 #include "standins/clocklink/virtual/virtual_clock.h"
 
@@ -34,34 +35,10 @@ int onClock(CLV_ULONG handle, Op op) {
 // Exactly N bytes from hex text; characters that are not hex digits are skipped.
 template <std::size_t N>
 bool bytesOf(const char* hex, std::array<std::uint8_t, N>& ring) {
-    if (hex == nullptr) return false;
-    std::size_t n = 0;
-    int high = -1;
-    for (const char* p = hex; *p != '\0' && n < ring.size(); ++p) {
-        const char c = *p;
-        const int d = c >= '0' && c <= '9'   ? c - '0'
-                      : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                      : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                                             : -1;
-        if (d < 0) continue;
-        if (high < 0) {
-            high = d;
-        } else {
-            ring[n++] = static_cast<std::uint8_t>(high * 16 + d);
-            high = -1;
-        }
-    }
-    return n == ring.size();
+    return hex != nullptr && readHexSkipping(hex, ring.data(), ring.size()) == ring.size();
 }
 
-void toHex(const std::uint8_t* p, std::size_t n, char* text) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    for (std::size_t i = 0; i < n; ++i) {
-        text[2 * i] = kDigits[p[i] >> 4];
-        text[2 * i + 1] = kDigits[p[i] & 0x0F];
-    }
-    text[2 * n] = '\0';
-}
+void toHex(const std::uint8_t* p, std::size_t n, char* text) { writeHex(p, n, text); }
 
 CLV_ULONG addClock(ClockState state) {
     return clockDevices().add(std::make_shared<VirtualClock>(std::move(state)));

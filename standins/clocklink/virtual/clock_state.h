@@ -60,18 +60,15 @@ struct Arrival {
     bool downloaded = false;  // S clock's second counter
 };
 
-struct Race {
-    Key key{};
-    Bcd time1{}, time2{};
-    std::uint32_t param = 0;
-    EntryState state = EntryState::Created;
-    std::uint16_t confirmValue = 0;
-    Key confirmData{};
-    std::vector<Key> cards;  // 8-byte card entries as added
+// The bookkeeping every race shares: its cards as added (each starting with
+// its ring), its arrivals, and the sets of their rings kept alongside.
+template <class Card>
+struct RaceEntries {
+    std::vector<Card> cards;
     std::vector<Arrival> arrivals;
     RingSets rings;  // kept with every card and arrival added
 
-    void addCard(const Key& card) {
+    void addCard(const Card& card) {
         cards.push_back(card);
         rings.entered.insert(ringId(card.data()));
     }
@@ -79,6 +76,16 @@ struct Race {
         arrivals.push_back(a);
         rings.arrived.insert(ringId(a.ring.data()));
     }
+};
+
+// A race of the M clock; its cards are the 8-byte card entries.
+struct Race : RaceEntries<Key> {
+    Key key{};
+    Bcd time1{}, time2{};
+    std::uint32_t param = 0;
+    EntryState state = EntryState::Created;
+    std::uint16_t confirmValue = 0;
+    Key confirmData{};
 };
 
 struct Training {
@@ -117,25 +124,13 @@ struct MState {
     std::array<std::uint32_t, kTrainSites> trainSites{};
 };
 
-// The single race of an S or H clock.
-struct SingleRace {
+// The single race of an S or H clock; cards only on the H clock.
+struct SingleRace : RaceEntries<HCard> {
     bool present = false;
     Key key{};
     Bcd time1{}, time2{};         // S clock
     bool confirmed = false;       // H clock
     std::uint16_t confirmValue = 0;
-    std::vector<HCard> cards;     // H clock
-    std::vector<Arrival> arrivals;
-    RingSets rings;               // kept with every card and arrival added
-
-    void addCard(const HCard& card) {
-        cards.push_back(card);
-        rings.entered.insert(ringId(card.data()));
-    }
-    void addArrival(const Arrival& a) {
-        arrivals.push_back(a);
-        rings.arrived.insert(ringId(a.ring.data()));
-    }
 };
 
 struct ClockState {

@@ -16,6 +16,7 @@
 #include "standins/clocklink/virtual/saved_state_v2.h"
 #include "standins/clocklink/virtual/state_rules.h"
 #include "standins/clocklink/virtual/virtual_clock.h"
+#include "standins/hex.h"
 
 namespace standins::vclock {
 
@@ -47,15 +48,7 @@ struct Refused {
 
 // ---- Writing ------------------------------------------------------------------------
 
-std::string hex(const std::uint8_t* p, std::size_t n) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string s;
-    for (std::size_t i = 0; i < n; ++i) {
-        s += kDigits[p[i] >> 4];
-        s += kDigits[p[i] & 0x0F];
-    }
-    return s;
-}
+std::string hex(const std::uint8_t* p, std::size_t n) { return hexText(p, n); }
 template <class Array>
 std::string hex(const Array& a) {
     return hex(a.data(), a.size());
@@ -197,7 +190,7 @@ public:
         std::vector<std::uint8_t> out(s.size() / 2);
         for (std::size_t i = 0; i < s.size(); ++i) {
             const char c = s[i];
-            const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+            const int d = c >= 'a' && c <= 'f' ? -1 : hexDigit(c);  // the file holds upper case only
             if (d < 0) refuse(where_, "not upper-case hex digits");
             out[i / 2] = static_cast<std::uint8_t>(out[i / 2] << 4 | d);
         }

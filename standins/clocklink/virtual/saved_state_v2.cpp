@@ -8,6 +8,7 @@
 #include "os/os.h"
 #include "standins/clocklink/virtual/clock_state.h"
 #include "standins/clocklink/virtual/clock_time.h"
+#include "standins/hex.h"
 
 namespace standins::vclock {
 
@@ -32,15 +33,7 @@ std::string upper(std::string s) {
         if (c >= 'a' && c <= 'f') c = static_cast<char>(c - 'a' + 'A');
     return s;
 }
-std::string hexOf(const std::uint8_t* p, std::size_t n) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string s;
-    for (std::size_t i = 0; i < n; ++i) {
-        s += kDigits[p[i] >> 4];
-        s += kDigits[p[i] & 0x0F];
-    }
-    return s;
-}
+std::string hexOf(const std::uint8_t* p, std::size_t n) { return hexText(p, n); }
 std::vector<std::uint8_t> bytesOf(const std::string& hex) {
     std::vector<std::uint8_t> out;
     for (std::size_t i = 0; i + 1 < hex.size(); i += 2)

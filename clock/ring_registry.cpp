@@ -1,4 +1,4 @@
-#include "clock/registry.h"
+#include "clock/ring_registry.h"
 
 #include "clock/identifiers.h"
 #include "frame/frame.h"

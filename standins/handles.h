@@ -1,5 +1,6 @@
-// A thread-safe map from handles to device objects: how our ClockLink and
-// RingReader find the device behind the handle a caller passes.
+// The stand-ins' handles: a thread-safe map from the handles our ClockLink
+// and RingReader give out to their device objects, how each finds the device
+// behind the handle a caller passes.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +11,7 @@
 namespace standins {
 
 template <class Device>
-class Registry {
+class Handles {
 public:
     // Adds a device and returns its new handle (never 0).
     std::uint32_t add(std::shared_ptr<Device> device) {
