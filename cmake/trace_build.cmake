@@ -14,8 +14,8 @@ string(JSON _tcount LENGTH "${_tj}" exports)
 math(EXPR _tlast "${_tcount} - 1")
 
 # A size from the list as C++: a number, or an expression over arguments.
-function(_trace_size out spec)
-  string(REGEX REPLACE "([A-Za-z_][A-Za-z0-9_]*)" "static_cast<std::size_t>(\\1)" _e "${spec}")
+function(_trace_size out size_text)
+  string(REGEX REPLACE "([A-Za-z_][A-Za-z0-9_]*)" "static_cast<std::size_t>(\\1)" _e "${size_text}")
   set(${out} "${_e}" PARENT_SCOPE)
 endfunction()
 
