@@ -423,6 +423,8 @@ def py_standin_out(a: dict) -> tuple[str, str, str]:
         return "_U32()", f"{n}.value", "int"
     if t == "int*":
         return "ctypes.c_int()", f"{n}.value", "int"
+    if t == "double*" and enc == "number":
+        return "ctypes.c_double()", f"{n}.value", "float"
     if t == "double*":
         return "ctypes.c_double()", f"_ole_out({n}.value)", "Optional[datetime]"
     if t == "unsigned char*" and enc == "number":
@@ -679,6 +681,9 @@ def cs_device_methods(library: str) -> list[str]:
                     post.append(f"{n} = {local}.ToString();")
                 elif t in ("CLV_ULONG*", "int*"):
                     params.append(f"out {'uint' if t == 'CLV_ULONG*' else 'int'} {n}")
+                    call.append(f"out {n}")
+                elif t == "double*" and a["encoding"] == "number":
+                    params.append(f"out double {n}")
                     call.append(f"out {n}")
                 elif t == "double*":
                     params.append(f"out DateTime? {n}")
@@ -1002,6 +1007,10 @@ def pascal_checked(exports: list[dict]) -> str:
                     post.append(f"{n} := StrPas(o_{a['name']});")
                 elif t == "SK_ULONG*":
                     params.append(f"out {n}: SK_ULONG")
+                    pre.append(f"{n} := 0;")
+                    call_args.append(f"@{n}")
+                elif t == "double*" and a["encoding"] == "number":
+                    params.append(f"out {n}: Double")
                     pre.append(f"{n} := 0;")
                     call_args.append(f"@{n}")
                 elif t == "double*":

@@ -58,6 +58,18 @@ namespace Skylark
             Ok("CLV_FreezeClock", ClockLink.CLV_FreezeClock(Handle, frozen ? 1 : 0));
         }
 
+        /// <summary>The speed of the clock's time: factor clock seconds per host second (above 0 to CLV_MAX_SPEED; 1 for a fresh clock); the time goes on from where it stands. (CLV_SetSpeed)</summary>
+        public void SetSpeed(double factor)
+        {
+            Ok("CLV_SetSpeed", ClockLink.CLV_SetSpeed(Handle, Check.Real("CLV_SetSpeed", "factor", factor)));
+        }
+
+        /// <summary>The speed of the clock's time (clock seconds per host second). (CLV_GetSpeed)</summary>
+        public void GetSpeed(out double factor)
+        {
+            Ok("CLV_GetSpeed", ClockLink.CLV_GetSpeed(Handle, out factor));
+        }
+
         /// <summary>A bird arrived: its ring number at a time, into a race (M: the race at raceIndex). (CLV_RecordArrival)</summary>
         public void RecordArrival(long raceIndex, string ringHex, DateTime date)
         {
@@ -140,6 +152,30 @@ namespace Skylark
         public void Fly(long raceIndex, double libLat, double libLon, DateTime release, double loftLat, double loftLon, long seed, double meanVelocity, double spread, double lostShare, out CLV_FlySummary summary)
         {
             Ok("CLV_Fly", ClockLink.CLV_Fly(Handle, Check.Number("CLV_Fly", "raceIndex", raceIndex, 16), Check.Real("CLV_Fly", "libLat", libLat), Check.Real("CLV_Fly", "libLon", libLon), Check.Date("CLV_Fly", "release", release), Check.Real("CLV_Fly", "loftLat", loftLat), Check.Real("CLV_Fly", "loftLon", loftLon), Check.Number("CLV_Fly", "seed", seed, 32), Check.Real("CLV_Fly", "meanVelocity", meanVelocity), Check.Real("CLV_Fly", "spread", spread), Check.Real("CLV_Fly", "lostShare", lostShare), out summary));
+        }
+
+        /// <summary>A live flight: the birds of CLV_Fly, each recorded by a thread of the clock's own when the clock's time reaches its arrival; returns at once with the summary of what is planned. (CLV_FlyLive)</summary>
+        public void FlyLive(long raceIndex, double libLat, double libLon, DateTime release, double loftLat, double loftLon, long seed, double meanVelocity, double spread, double lostShare, out CLV_FlySummary summary)
+        {
+            Ok("CLV_FlyLive", ClockLink.CLV_FlyLive(Handle, Check.Number("CLV_FlyLive", "raceIndex", raceIndex, 16), Check.Real("CLV_FlyLive", "libLat", libLat), Check.Real("CLV_FlyLive", "libLon", libLon), Check.Date("CLV_FlyLive", "release", release), Check.Real("CLV_FlyLive", "loftLat", loftLat), Check.Real("CLV_FlyLive", "loftLon", loftLon), Check.Number("CLV_FlyLive", "seed", seed, 32), Check.Real("CLV_FlyLive", "meanVelocity", meanVelocity), Check.Real("CLV_FlyLive", "spread", spread), Check.Real("CLV_FlyLive", "lostShare", lostShare), out summary));
+        }
+
+        /// <summary>The progress of the clock's live flight: running, planned, recorded, refused, refusal, pending, next arrival. (CLV_GetLiveFlight)</summary>
+        public void GetLiveFlight(out CLV_LiveFlight status)
+        {
+            Ok("CLV_GetLiveFlight", ClockLink.CLV_GetLiveFlight(Handle, out status));
+        }
+
+        /// <summary>Waits at most timeoutMs for the clock's live flight to end; its status then (running 1: timed out); status may be null. (CLV_WaitLiveFlight)</summary>
+        public void WaitLiveFlight(long timeoutMs, out CLV_LiveFlight status)
+        {
+            Ok("CLV_WaitLiveFlight", ClockLink.CLV_WaitLiveFlight(Handle, Check.Number("CLV_WaitLiveFlight", "timeoutMs", timeoutMs, 32), out status));
+        }
+
+        /// <summary>Ends the clock's live flight (the arrivals still to come are dropped); returns once its thread is done. (CLV_StopLiveFlight)</summary>
+        public void StopLiveFlight()
+        {
+            Ok("CLV_StopLiveFlight", ClockLink.CLV_StopLiveFlight(Handle));
         }
 
     }

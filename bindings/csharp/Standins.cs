@@ -65,6 +65,14 @@ namespace Skylark
         [DllImport(Library, EntryPoint = "CLV_FreezeClock", CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi, ExactSpelling = true)]
         public static extern int CLV_FreezeClock(uint handle, int frozen);
 
+        /// <summary>The speed of the clock's time: factor clock seconds per host second (above 0 to CLV_MAX_SPEED; 1 for a fresh clock); the time goes on from where it stands. Result: code.</summary>
+        [DllImport(Library, EntryPoint = "CLV_SetSpeed", CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi, ExactSpelling = true)]
+        public static extern int CLV_SetSpeed(uint handle, double factor);
+
+        /// <summary>The speed of the clock's time (clock seconds per host second). Result: code.</summary>
+        [DllImport(Library, EntryPoint = "CLV_GetSpeed", CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi, ExactSpelling = true)]
+        public static extern int CLV_GetSpeed(uint handle, out double factor);
+
         /// <summary>A bird arrived: its ring number at a time, into a race (M: the race at raceIndex). Result: code.</summary>
         [DllImport(Library, EntryPoint = "CLV_RecordArrival", CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi, ExactSpelling = true)]
         public static extern int CLV_RecordArrival(uint handle, uint raceIndex, string ringHex, double date);
@@ -117,6 +125,22 @@ namespace Skylark
         [DllImport(Library, EntryPoint = "CLV_Fly", CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi, ExactSpelling = true)]
         public static extern int CLV_Fly(uint handle, uint raceIndex, double libLat, double libLon, double release, double loftLat, double loftLon, uint seed, double meanVelocity, double spread, double lostShare, out CLV_FlySummary summary);
 
+        /// <summary>A live flight: the birds of CLV_Fly, each recorded by a thread of the clock's own when the clock's time reaches its arrival; returns at once with the summary of what is planned. Result: code.</summary>
+        [DllImport(Library, EntryPoint = "CLV_FlyLive", CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi, ExactSpelling = true)]
+        public static extern int CLV_FlyLive(uint handle, uint raceIndex, double libLat, double libLon, double release, double loftLat, double loftLon, uint seed, double meanVelocity, double spread, double lostShare, out CLV_FlySummary summary);
+
+        /// <summary>The progress of the clock's live flight: running, planned, recorded, refused, refusal, pending, next arrival. Result: code.</summary>
+        [DllImport(Library, EntryPoint = "CLV_GetLiveFlight", CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi, ExactSpelling = true)]
+        public static extern int CLV_GetLiveFlight(uint handle, out CLV_LiveFlight status);
+
+        /// <summary>Waits at most timeoutMs for the clock's live flight to end; its status then (running 1: timed out); status may be null. Result: code.</summary>
+        [DllImport(Library, EntryPoint = "CLV_WaitLiveFlight", CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi, ExactSpelling = true)]
+        public static extern int CLV_WaitLiveFlight(uint handle, uint timeoutMs, out CLV_LiveFlight status);
+
+        /// <summary>Ends the clock's live flight (the arrivals still to come are dropped); returns once its thread is done. Result: code.</summary>
+        [DllImport(Library, EntryPoint = "CLV_StopLiveFlight", CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi, ExactSpelling = true)]
+        public static extern int CLV_StopLiveFlight(uint handle);
+
     }
 
     /// <summary>RingReader's functions a host calls itself (libraries ringreader / RingReader.dll).</summary>
@@ -167,9 +191,23 @@ namespace Skylark
         public uint refusal;  // the error code of the first refusal (0 when none)
     }
 
+    /// <summary>CLV_LiveFlight of the stand-ins' headers.</summary>
+    [StructLayout(LayoutKind.Sequential)]
+    public struct CLV_LiveFlight
+    {
+        public uint running;  // 1 while arrivals are still to come, else 0
+        public uint planned;  // arrivals the flight had to come
+        public uint recorded;  // arrivals recorded so far
+        public uint refused;  // arrivals the clock refused so far
+        public uint refusal;  // the error code of the first refusal (0 when none)
+        public uint pending;  // arrivals still to come (0 once the flight ended or stopped)
+        public double nextArrival;  // OLE date of the next arrival to come (0 when none)
+    }
+
     /// <summary>Constants of the virtual clocks and reader (virtual_clock.h, virtual_reader.h).</summary>
     public static class Clv
     {
+        public const double MAX_SPEED = 3600.0;
         public const double LOFT_FROM_SITE = 999.0;
         // kinds of virtual clock
         public const int KIND_M = 1;  // races, training flights, ring registry, log, settings

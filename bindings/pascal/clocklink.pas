@@ -88,6 +88,7 @@ const
   CLV_LOG_TRAIN_ARRIVAL = 52;  { ring number (6), training number (2) }
   CLV_LOG_SETTING_CHANGED = 64;  { command code (1), index or site number (1) }
 
+  CLV_MAX_SPEED = 3600.0;
   CLV_LOFT_FROM_SITE = 999.0;
 
 type
@@ -105,6 +106,17 @@ type
     refusal: SK_ULONG;  { the error code of the first refusal (0 when none) }
   end;
   PCLV_FlySummary = ^CLV_FlySummary;
+
+  CLV_LiveFlight = record
+    running: SK_ULONG;  { 1 while arrivals are still to come, else 0 }
+    planned: SK_ULONG;  { arrivals the flight had to come }
+    recorded: SK_ULONG;  { arrivals recorded so far }
+    refused: SK_ULONG;  { arrivals the clock refused so far }
+    refusal: SK_ULONG;  { the error code of the first refusal (0 when none) }
+    pending: SK_ULONG;  { arrivals still to come (0 once the flight ended or stopped) }
+    nextArrival: Double;  { OLE date of the next arrival to come (0 when none) }
+  end;
+  PCLV_LiveFlight = ^CLV_LiveFlight;
 
   TClvError = record
     Code: LongInt;
@@ -165,6 +177,10 @@ function CLV_SetClockTime(handle: SK_ULONG; date: Double): LongInt; stdcall; ext
 function CLV_GetClockTime(handle: SK_ULONG; date: PDouble): LongInt; stdcall; external ClockLinkLib name 'CLV_GetClockTime';
 { Non-zero stops the clock's time where it stands; zero lets it run on. Result: code. }
 function CLV_FreezeClock(handle: SK_ULONG; frozen: LongInt): LongInt; stdcall; external ClockLinkLib name 'CLV_FreezeClock';
+{ The speed of the clock's time: factor clock seconds per host second (above 0 to CLV_MAX_SPEED; 1 for a fresh clock); the time goes on from where it stands. Result: code. }
+function CLV_SetSpeed(handle: SK_ULONG; factor: Double): LongInt; stdcall; external ClockLinkLib name 'CLV_SetSpeed';
+{ The speed of the clock's time (clock seconds per host second). Result: code. }
+function CLV_GetSpeed(handle: SK_ULONG; factor: PDouble): LongInt; stdcall; external ClockLinkLib name 'CLV_GetSpeed';
 { A bird arrived: its ring number at a time, into a race (M: the race at raceIndex). Result: code. }
 function CLV_RecordArrival(handle: SK_ULONG; raceIndex: SK_ULONG; ringHex: PAnsiChar; date: Double): LongInt; stdcall; external ClockLinkLib name 'CLV_RecordArrival';
 { M clock: a bird of a training flight arrived. Result: code. }
@@ -191,6 +207,14 @@ function CLV_ErrorText(code: LongInt): PAnsiChar; stdcall; external ClockLinkLib
 function CLV_GetArrival(handle: SK_ULONG; raceIndex: SK_ULONG; recordIndex: SK_ULONG; ringText: PAnsiChar; date: PDouble): LongInt; stdcall; external ClockLinkLib name 'CLV_GetArrival';
 { Race day: every bird of a confirmed race flies from the liberation to the loft (CLV_LOFT_FROM_SITE: the clock's site information) and is clocked in; summary may be null. Result: code. }
 function CLV_Fly(handle: SK_ULONG; raceIndex: SK_ULONG; libLat: Double; libLon: Double; release: Double; loftLat: Double; loftLon: Double; seed: SK_ULONG; meanVelocity: Double; spread: Double; lostShare: Double; summary: PCLV_FlySummary): LongInt; stdcall; external ClockLinkLib name 'CLV_Fly';
+{ A live flight: the birds of CLV_Fly, each recorded by a thread of the clock's own when the clock's time reaches its arrival; returns at once with the summary of what is planned. Result: code. }
+function CLV_FlyLive(handle: SK_ULONG; raceIndex: SK_ULONG; libLat: Double; libLon: Double; release: Double; loftLat: Double; loftLon: Double; seed: SK_ULONG; meanVelocity: Double; spread: Double; lostShare: Double; summary: PCLV_FlySummary): LongInt; stdcall; external ClockLinkLib name 'CLV_FlyLive';
+{ The progress of the clock's live flight: running, planned, recorded, refused, refusal, pending, next arrival. Result: code. }
+function CLV_GetLiveFlight(handle: SK_ULONG; status: PCLV_LiveFlight): LongInt; stdcall; external ClockLinkLib name 'CLV_GetLiveFlight';
+{ Waits at most timeoutMs for the clock's live flight to end; its status then (running 1: timed out); status may be null. Result: code. }
+function CLV_WaitLiveFlight(handle: SK_ULONG; timeoutMs: SK_ULONG; status: PCLV_LiveFlight): LongInt; stdcall; external ClockLinkLib name 'CLV_WaitLiveFlight';
+{ Ends the clock's live flight (the arrivals still to come are dropped); returns once its thread is done. Result: code. }
+function CLV_StopLiveFlight(handle: SK_ULONG): LongInt; stdcall; external ClockLinkLib name 'CLV_StopLiveFlight';
 
 implementation
 

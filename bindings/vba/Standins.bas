@@ -81,6 +81,7 @@ Public Const CLV_LOG_SETTING_CHANGED As Long = 64 ' command code (1), index or s
 Public Const RRV_WRITE_REFUSED As Long = 1 ' the write reports failure; the page keeps its bytes
 Public Const RRV_WRITE_LOST As Long = 2 ' the write reports success but the page keeps its bytes
 
+Public Const CLV_MAX_SPEED As Double = 3600.0
 Public Const CLV_LOFT_FROM_SITE As Double = 999.0
 
 Public Type CLV_FlySummary
@@ -97,6 +98,16 @@ Public Type CLV_FlySummary
     refusal As Long ' the error code of the first refusal (0 when none)
 End Type
 
+Public Type CLV_LiveFlight
+    running As Long ' 1 while arrivals are still to come, else 0
+    planned As Long ' arrivals the flight had to come
+    recorded As Long ' arrivals recorded so far
+    refused As Long ' arrivals the clock refused so far
+    refusal As Long ' the error code of the first refusal (0 when none)
+    pending As Long ' arrivals still to come (0 once the flight ended or stopped)
+    nextArrival As Double ' OLE date of the next arrival to come (0 when none)
+End Type
+
 #If VBA7 Then
 Public Declare PtrSafe Function IFD_GetErrCode Lib "ClockLink.dll" Alias "IFD_GetErrCode" (ByVal handle As Long) As Long
 Public Declare PtrSafe Function CLV_Open Lib "ClockLink.dll" Alias "CLV_Open" (ByVal kind As Long) As Long
@@ -111,6 +122,8 @@ Public Declare PtrSafe Function CLV_SetPassword Lib "ClockLink.dll" Alias "CLV_S
 Public Declare PtrSafe Function CLV_SetClockTime Lib "ClockLink.dll" Alias "CLV_SetClockTime" (ByVal handle As Long, ByVal dateValue As Double) As Long
 Public Declare PtrSafe Function CLV_GetClockTime Lib "ClockLink.dll" Alias "CLV_GetClockTime" (ByVal handle As Long, ByRef dateValue As Double) As Long
 Public Declare PtrSafe Function CLV_FreezeClock Lib "ClockLink.dll" Alias "CLV_FreezeClock" (ByVal handle As Long, ByVal frozen As Long) As Long
+Public Declare PtrSafe Function CLV_SetSpeed Lib "ClockLink.dll" Alias "CLV_SetSpeed" (ByVal handle As Long, ByVal factor As Double) As Long
+Public Declare PtrSafe Function CLV_GetSpeed Lib "ClockLink.dll" Alias "CLV_GetSpeed" (ByVal handle As Long, ByRef factor As Double) As Long
 Public Declare PtrSafe Function CLV_RecordArrival Lib "ClockLink.dll" Alias "CLV_RecordArrival" (ByVal handle As Long, ByVal raceIndex As Long, ByVal ringHex As String, ByVal dateValue As Double) As Long
 Public Declare PtrSafe Function CLV_RecordTrainArrival Lib "ClockLink.dll" Alias "CLV_RecordTrainArrival" (ByVal handle As Long, ByVal trainIndex As Long, ByVal ringHex As String, ByVal dateValue As Double) As Long
 Public Declare PtrSafe Function CLV_GetArrivalCount Lib "ClockLink.dll" Alias "CLV_GetArrivalCount" (ByVal handle As Long, ByVal raceIndex As Long, ByRef count As Long) As Long
@@ -124,6 +137,10 @@ Public Declare PtrSafe Function CLV_GetLogEntry Lib "ClockLink.dll" Alias "CLV_G
 Public Declare PtrSafe Function CLV_ErrorText Lib "ClockLink.dll" Alias "CLV_ErrorText" (ByVal code As Long) As LongPtr
 Public Declare PtrSafe Function CLV_GetArrival Lib "ClockLink.dll" Alias "CLV_GetArrival" (ByVal handle As Long, ByVal raceIndex As Long, ByVal recordIndex As Long, ByVal ringText As String, ByRef dateValue As Double) As Long
 Public Declare PtrSafe Function CLV_Fly Lib "ClockLink.dll" Alias "CLV_Fly" (ByVal handle As Long, ByVal raceIndex As Long, ByVal libLat As Double, ByVal libLon As Double, ByVal release As Double, ByVal loftLat As Double, ByVal loftLon As Double, ByVal seed As Long, ByVal meanVelocity As Double, ByVal spread As Double, ByVal lostShare As Double, ByRef summary As CLV_FlySummary) As Long
+Public Declare PtrSafe Function CLV_FlyLive Lib "ClockLink.dll" Alias "CLV_FlyLive" (ByVal handle As Long, ByVal raceIndex As Long, ByVal libLat As Double, ByVal libLon As Double, ByVal release As Double, ByVal loftLat As Double, ByVal loftLon As Double, ByVal seed As Long, ByVal meanVelocity As Double, ByVal spread As Double, ByVal lostShare As Double, ByRef summary As CLV_FlySummary) As Long
+Public Declare PtrSafe Function CLV_GetLiveFlight Lib "ClockLink.dll" Alias "CLV_GetLiveFlight" (ByVal handle As Long, ByRef status As CLV_LiveFlight) As Long
+Public Declare PtrSafe Function CLV_WaitLiveFlight Lib "ClockLink.dll" Alias "CLV_WaitLiveFlight" (ByVal handle As Long, ByVal timeoutMs As Long, ByRef status As CLV_LiveFlight) As Long
+Public Declare PtrSafe Function CLV_StopLiveFlight Lib "ClockLink.dll" Alias "CLV_StopLiveFlight" (ByVal handle As Long) As Long
 Public Declare PtrSafe Function RRV_Open Lib "RingReader.dll" Alias "RRV_Open" () As Long
 Public Declare PtrSafe Sub RRV_Close Lib "RingReader.dll" Alias "RRV_Close" (ByVal reader As Long)
 Public Declare PtrSafe Function RRV_PutTag Lib "RingReader.dll" Alias "RRV_PutTag" (ByVal reader As Long, ByRef uid4 As Byte) As Long
@@ -146,6 +163,8 @@ Public Declare Function CLV_SetPassword Lib "ClockLink.dll" Alias "CLV_SetPasswo
 Public Declare Function CLV_SetClockTime Lib "ClockLink.dll" Alias "CLV_SetClockTime" (ByVal handle As Long, ByVal dateValue As Double) As Long
 Public Declare Function CLV_GetClockTime Lib "ClockLink.dll" Alias "CLV_GetClockTime" (ByVal handle As Long, ByRef dateValue As Double) As Long
 Public Declare Function CLV_FreezeClock Lib "ClockLink.dll" Alias "CLV_FreezeClock" (ByVal handle As Long, ByVal frozen As Long) As Long
+Public Declare Function CLV_SetSpeed Lib "ClockLink.dll" Alias "CLV_SetSpeed" (ByVal handle As Long, ByVal factor As Double) As Long
+Public Declare Function CLV_GetSpeed Lib "ClockLink.dll" Alias "CLV_GetSpeed" (ByVal handle As Long, ByRef factor As Double) As Long
 Public Declare Function CLV_RecordArrival Lib "ClockLink.dll" Alias "CLV_RecordArrival" (ByVal handle As Long, ByVal raceIndex As Long, ByVal ringHex As String, ByVal dateValue As Double) As Long
 Public Declare Function CLV_RecordTrainArrival Lib "ClockLink.dll" Alias "CLV_RecordTrainArrival" (ByVal handle As Long, ByVal trainIndex As Long, ByVal ringHex As String, ByVal dateValue As Double) As Long
 Public Declare Function CLV_GetArrivalCount Lib "ClockLink.dll" Alias "CLV_GetArrivalCount" (ByVal handle As Long, ByVal raceIndex As Long, ByRef count As Long) As Long
@@ -159,6 +178,10 @@ Public Declare Function CLV_GetLogEntry Lib "ClockLink.dll" Alias "CLV_GetLogEnt
 Public Declare Function CLV_ErrorText Lib "ClockLink.dll" Alias "CLV_ErrorText" (ByVal code As Long) As Long
 Public Declare Function CLV_GetArrival Lib "ClockLink.dll" Alias "CLV_GetArrival" (ByVal handle As Long, ByVal raceIndex As Long, ByVal recordIndex As Long, ByVal ringText As String, ByRef dateValue As Double) As Long
 Public Declare Function CLV_Fly Lib "ClockLink.dll" Alias "CLV_Fly" (ByVal handle As Long, ByVal raceIndex As Long, ByVal libLat As Double, ByVal libLon As Double, ByVal release As Double, ByVal loftLat As Double, ByVal loftLon As Double, ByVal seed As Long, ByVal meanVelocity As Double, ByVal spread As Double, ByVal lostShare As Double, ByRef summary As CLV_FlySummary) As Long
+Public Declare Function CLV_FlyLive Lib "ClockLink.dll" Alias "CLV_FlyLive" (ByVal handle As Long, ByVal raceIndex As Long, ByVal libLat As Double, ByVal libLon As Double, ByVal release As Double, ByVal loftLat As Double, ByVal loftLon As Double, ByVal seed As Long, ByVal meanVelocity As Double, ByVal spread As Double, ByVal lostShare As Double, ByRef summary As CLV_FlySummary) As Long
+Public Declare Function CLV_GetLiveFlight Lib "ClockLink.dll" Alias "CLV_GetLiveFlight" (ByVal handle As Long, ByRef status As CLV_LiveFlight) As Long
+Public Declare Function CLV_WaitLiveFlight Lib "ClockLink.dll" Alias "CLV_WaitLiveFlight" (ByVal handle As Long, ByVal timeoutMs As Long, ByRef status As CLV_LiveFlight) As Long
+Public Declare Function CLV_StopLiveFlight Lib "ClockLink.dll" Alias "CLV_StopLiveFlight" (ByVal handle As Long) As Long
 Public Declare Function RRV_Open Lib "RingReader.dll" Alias "RRV_Open" () As Long
 Public Declare Sub RRV_Close Lib "RingReader.dll" Alias "RRV_Close" (ByVal reader As Long)
 Public Declare Function RRV_PutTag Lib "RingReader.dll" Alias "RRV_PutTag" (ByVal reader As Long, ByRef uid4 As Byte) As Long

@@ -295,7 +295,8 @@ CLV_API int CLV_CALL CLV_SaveVersion(CLV_ULONG handle, const char* path, int ver
  * its time to stay where the host puts it. */
 CLV_API int CLV_CALL CLV_SetSeed(CLV_ULONG handle, CLV_ULONG seed);
 
-/* Closes the clock; the handle becomes invalid. Unsaved state is lost. */
+/* Closes the clock; the handle becomes invalid. Unsaved state is lost; a
+ * live flight ends (CLV_StopLiveFlight) before it returns. */
 CLV_API int CLV_CALL CLV_Close(CLV_ULONG handle);
 
 /* The clock's kind (CLV_KIND_) into *kind. */
@@ -313,8 +314,24 @@ CLV_API int CLV_CALL CLV_SetClockTime(CLV_ULONG handle, double date);
 CLV_API int CLV_CALL CLV_GetClockTime(CLV_ULONG handle, double* date);
 
 /* Non-zero frozen stops the clock's time where it stands (time setting still
- * moves it); zero lets it run on with the host's clock. */
+ * moves it); zero lets it run on with the host's clock, at its speed. */
 CLV_API int CLV_CALL CLV_FreezeClock(CLV_ULONG handle, int frozen);
+
+/* The speed of the clock's time: a running clock's time advances factor
+ * seconds per second of the host's (60: an hour passes in a minute), so a
+ * host that polls a clock through a race day is tested in minutes. factor
+ * from above 0 to CLV_MAX_SPEED; 1 for a fresh clock. The clock's time does
+ * not jump at the change: it goes on from where it stands, to the
+ * millisecond. The clock still keeps and shows whole seconds; a frozen clock
+ * stays frozen (the speed counts once it runs again). CLV_Save keeps the
+ * speed (a version-1 file does not: such a clock loads at speed 1), and a
+ * clock that was not frozen runs on at its speed while the file is put away.
+ * CLV_ERR_BAD_ARGUMENT for 0 or less, NaN or above CLV_MAX_SPEED. */
+#define CLV_MAX_SPEED 3600.0
+CLV_API int CLV_CALL CLV_SetSpeed(CLV_ULONG handle, double factor);
+
+/* The clock's speed (CLV_SetSpeed) into *factor. */
+CLV_API int CLV_CALL CLV_GetSpeed(CLV_ULONG handle, double* factor);
 
 /* A bird arrived: ringHex (12 digits) at time date. M clock: into the race
  * at raceIndex, which must be confirmed and hold the ring among its cards.
@@ -451,6 +468,74 @@ CLV_API int CLV_CALL CLV_Fly(CLV_ULONG handle, CLV_ULONG raceIndex, double libLa
                              double release, double loftLat, double loftLon, CLV_ULONG seed,
                              double meanVelocity, double spread, double lostShare,
                              CLV_FlySummary* summary);
+
+/* ---- A live flight ---------------------------------------------------------
+ *
+ * CLV_FlyLive flies the race as CLV_Fly does, with the same arguments and
+ * the same birds, velocities and arrival times (the same seed and arguments
+ * give the same arrivals as CLV_Fly, to the second), but in the clock's own
+ * time: it returns at once with the summary of what is planned (arrived:
+ * the arrivals to come; refused: those past 2099, which no clock holds), and
+ * a thread of the clock's own records each arrival when the clock's time
+ * reaches it, by the clock's rules and under its lock, as CLV_RecordArrival
+ * would. The clock's time is not moved on; set its speed (CLV_SetSpeed) for
+ * the day to pass quicker. An arrival whose time has passed already (an
+ * earlier release) is recorded at once.
+ *   What a host sees: a clock in a race. Between its calls arrivals appear,
+ * each when the clock's time reaches it, in arrival order, never one ahead
+ * of the clock's time: SKM_GetRaceInfo (SKS_/SKH_ likewise) counts them,
+ * SKM_GetRaceRecord downloads each with the time the clock stamped, and the
+ * event log holds an arrival entry for each. A host that sets the clock's
+ * time (SK_SetTime, SK_SetPigeon, CLV_SetClockTime) moves the day with it:
+ * set forward, every arrival passed is recorded at once; set back, the
+ * flight waits for the time to come again. A clock frozen during the flight
+ * holds the arrivals still to come until it runs, or its time is set past
+ * them. Faults of the channel (CLV_SetFault) do not stop the birds: a
+ * channel down still has them recorded, and the host finds them when it
+ * connects again.
+ *   The race is followed by its key: an arrival into a race the host has
+ * removed meanwhile is refused (CLV_ERR_NOT_FOUND), into a race closed
+ * meanwhile refused as the clock refuses it (CLV_ERR_BAD_STATE); refusals
+ * are counted in the status, the flight goes on.
+ *   One live flight per clock at a time: another CLV_FlyLive while one
+ * runs is refused with CLV_ERR_BAD_STATE (CLV_Fly and CLV_RecordArrival
+ * still work meanwhile; an arrival recorded before the flight's own is then
+ * refused for it with CLV_ERR_EXISTS). A frozen clock is refused with
+ * CLV_ERR_BAD_STATE: its time never reaches the arrivals. A flight with
+ * nothing to come (every bird lost) is over at once.
+ *   CLV_Save during the flight saves the arrivals recorded so far; the
+ * flight itself is not saved, so a clock loaded from the file is not in
+ * flight. CLV_StopLiveFlight ends a flight, dropping the arrivals still to
+ * come; CLV_Close ends it too (and waits for the thread), as does the end of
+ * the process. Refusals as CLV_Fly's. */
+CLV_API int CLV_CALL CLV_FlyLive(CLV_ULONG handle, CLV_ULONG raceIndex, double libLat, double libLon,
+                                 double release, double loftLat, double loftLon, CLV_ULONG seed,
+                                 double meanVelocity, double spread, double lostShare,
+                                 CLV_FlySummary* summary);
+
+/* The progress of a clock's live flight (the latest one, once it ended). */
+typedef struct CLV_LiveFlight {
+    CLV_ULONG running;    /* 1 while arrivals are still to come, else 0 */
+    CLV_ULONG planned;    /* arrivals the flight had to come */
+    CLV_ULONG recorded;   /* arrivals recorded so far */
+    CLV_ULONG refused;    /* arrivals the clock refused so far */
+    CLV_ULONG refusal;    /* the error code of the first refusal (0 when none) */
+    CLV_ULONG pending;    /* arrivals still to come (0 once the flight ended or stopped) */
+    double nextArrival;   /* OLE date of the next arrival to come (0 when none) */
+} CLV_LiveFlight;
+
+/* The clock's live flight now into *status (all zeros when it never flew live). */
+CLV_API int CLV_CALL CLV_GetLiveFlight(CLV_ULONG handle, CLV_LiveFlight* status);
+
+/* Waits until the clock's live flight has ended (every arrival come, or
+ * stopped), at most timeoutMs milliseconds, and gives its status then:
+ * status->running 0 when it ended, 1 when the wait timed out. CLV_OK either
+ * way; at once when no flight runs. status may be null. */
+CLV_API int CLV_CALL CLV_WaitLiveFlight(CLV_ULONG handle, CLV_ULONG timeoutMs, CLV_LiveFlight* status);
+
+/* Ends the clock's live flight: the arrivals still to come are dropped, those
+ * recorded stay. Returns once its thread is done; CLV_OK also when none runs. */
+CLV_API int CLV_CALL CLV_StopLiveFlight(CLV_ULONG handle);
 
 /* A short English text for an error code (never null). */
 CLV_API const char* CLV_CALL CLV_ErrorText(int code);

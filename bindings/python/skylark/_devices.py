@@ -60,6 +60,17 @@ class ClockFunctions:
         frozen = 1 if frozen else 0
         self._check("CLV_FreezeClock", self._lib.CLV_FreezeClock(self.handle, frozen))
 
+    def set_speed(self, factor: float) -> None:
+        """The speed of the clock's time: factor clock seconds per host second (above 0 to CLV_MAX_SPEED; 1 for a fresh clock); the time goes on from where it stands. (CLV_SetSpeed)"""
+        factor = _real_in('CLV_SetSpeed', 'factor', factor)
+        self._check("CLV_SetSpeed", self._lib.CLV_SetSpeed(self.handle, factor))
+
+    def get_speed(self) -> float:
+        """The speed of the clock's time (clock seconds per host second). (CLV_GetSpeed)"""
+        factor = ctypes.c_double()
+        self._check("CLV_GetSpeed", self._lib.CLV_GetSpeed(self.handle, ctypes.byref(factor)))
+        return factor.value
+
     def record_arrival(self, race_index: int, ring_hex: Hex, date: Date) -> None:
         """A bird arrived: its ring number at a time, into a race (M: the race at raceIndex). (CLV_RecordArrival)"""
         race_index = _number_in('CLV_RecordArrival', 'raceIndex', race_index, 16)
@@ -156,6 +167,39 @@ class ClockFunctions:
         summary = _tables.CLV_FlySummary()
         self._check("CLV_Fly", self._lib.CLV_Fly(self.handle, race_index, lib_lat, lib_lon, release, loft_lat, loft_lon, seed, mean_velocity, spread, lost_share, ctypes.byref(summary)))
         return summary
+
+    def fly_live(self, race_index: int, lib_lat: float, lib_lon: float, release: Date, loft_lat: float, loft_lon: float, seed: int, mean_velocity: float, spread: float, lost_share: float) -> _tables.CLV_FlySummary:
+        """A live flight: the birds of CLV_Fly, each recorded by a thread of the clock's own when the clock's time reaches its arrival; returns at once with the summary of what is planned. (CLV_FlyLive)"""
+        race_index = _number_in('CLV_FlyLive', 'raceIndex', race_index, 16)
+        lib_lat = _real_in('CLV_FlyLive', 'libLat', lib_lat)
+        lib_lon = _real_in('CLV_FlyLive', 'libLon', lib_lon)
+        release = _ole_in('CLV_FlyLive', 'release', release)
+        loft_lat = _real_in('CLV_FlyLive', 'loftLat', loft_lat)
+        loft_lon = _real_in('CLV_FlyLive', 'loftLon', loft_lon)
+        seed = _number_in('CLV_FlyLive', 'seed', seed, 32)
+        mean_velocity = _real_in('CLV_FlyLive', 'meanVelocity', mean_velocity)
+        spread = _real_in('CLV_FlyLive', 'spread', spread)
+        lost_share = _real_in('CLV_FlyLive', 'lostShare', lost_share)
+        summary = _tables.CLV_FlySummary()
+        self._check("CLV_FlyLive", self._lib.CLV_FlyLive(self.handle, race_index, lib_lat, lib_lon, release, loft_lat, loft_lon, seed, mean_velocity, spread, lost_share, ctypes.byref(summary)))
+        return summary
+
+    def get_live_flight(self) -> _tables.CLV_LiveFlight:
+        """The progress of the clock's live flight: running, planned, recorded, refused, refusal, pending, next arrival. (CLV_GetLiveFlight)"""
+        status = _tables.CLV_LiveFlight()
+        self._check("CLV_GetLiveFlight", self._lib.CLV_GetLiveFlight(self.handle, ctypes.byref(status)))
+        return status
+
+    def wait_live_flight(self, timeout_ms: int) -> _tables.CLV_LiveFlight:
+        """Waits at most timeoutMs for the clock's live flight to end; its status then (running 1: timed out); status may be null. (CLV_WaitLiveFlight)"""
+        timeout_ms = _number_in('CLV_WaitLiveFlight', 'timeoutMs', timeout_ms, 32)
+        status = _tables.CLV_LiveFlight()
+        self._check("CLV_WaitLiveFlight", self._lib.CLV_WaitLiveFlight(self.handle, timeout_ms, ctypes.byref(status)))
+        return status
+
+    def stop_live_flight(self) -> None:
+        """Ends the clock's live flight (the arrivals still to come are dropped); returns once its thread is done. (CLV_StopLiveFlight)"""
+        self._check("CLV_StopLiveFlight", self._lib.CLV_StopLiveFlight(self.handle))
 
 
 class ReaderFunctions:

@@ -279,6 +279,19 @@ class CLV_FlySummary(ctypes.Structure):
     ]
 
 
+class CLV_LiveFlight(ctypes.Structure):
+    """CLV_LiveFlight of the stand-ins' headers."""
+    _fields_ = [
+        ("running", _U32),  # 1 while arrivals are still to come, else 0
+        ("planned", _U32),  # arrivals the flight had to come
+        ("recorded", _U32),  # arrivals recorded so far
+        ("refused", _U32),  # arrivals the clock refused so far
+        ("refusal", _U32),  # the error code of the first refusal (0 when none)
+        ("pending", _U32),  # arrivals still to come (0 once the flight ended or stopped)
+        ("nextArrival", ctypes.c_double),  # OLE date of the next arrival to come (0 when none)
+    ]
+
+
 # The stand-ins' functions: name: (library, result type, argument types)
 STANDIN_SIGNATURES = {
     "IFD_GetErrCode": ("clocklink", _U32, (_U32,)),
@@ -294,6 +307,8 @@ STANDIN_SIGNATURES = {
     "CLV_SetClockTime": ("clocklink", ctypes.c_int, (_U32, ctypes.c_double)),
     "CLV_GetClockTime": ("clocklink", ctypes.c_int, (_U32, ctypes.POINTER(ctypes.c_double))),
     "CLV_FreezeClock": ("clocklink", ctypes.c_int, (_U32, ctypes.c_int)),
+    "CLV_SetSpeed": ("clocklink", ctypes.c_int, (_U32, ctypes.c_double)),
+    "CLV_GetSpeed": ("clocklink", ctypes.c_int, (_U32, ctypes.POINTER(ctypes.c_double))),
     "CLV_RecordArrival": ("clocklink", ctypes.c_int, (_U32, _U32, ctypes.c_char_p, ctypes.c_double)),
     "CLV_RecordTrainArrival": ("clocklink", ctypes.c_int, (_U32, _U32, ctypes.c_char_p, ctypes.c_double)),
     "CLV_GetArrivalCount": ("clocklink", ctypes.c_int, (_U32, _U32, ctypes.POINTER(_U32))),
@@ -307,6 +322,10 @@ STANDIN_SIGNATURES = {
     "CLV_ErrorText": ("clocklink", ctypes.c_char_p, (ctypes.c_int,)),
     "CLV_GetArrival": ("clocklink", ctypes.c_int, (_U32, _U32, _U32, ctypes.POINTER(ctypes.c_char), ctypes.POINTER(ctypes.c_double))),
     "CLV_Fly": ("clocklink", ctypes.c_int, (_U32, _U32, ctypes.c_double, ctypes.c_double, ctypes.c_double, ctypes.c_double, ctypes.c_double, _U32, ctypes.c_double, ctypes.c_double, ctypes.c_double, ctypes.POINTER(CLV_FlySummary))),
+    "CLV_FlyLive": ("clocklink", ctypes.c_int, (_U32, _U32, ctypes.c_double, ctypes.c_double, ctypes.c_double, ctypes.c_double, ctypes.c_double, _U32, ctypes.c_double, ctypes.c_double, ctypes.c_double, ctypes.POINTER(CLV_FlySummary))),
+    "CLV_GetLiveFlight": ("clocklink", ctypes.c_int, (_U32, ctypes.POINTER(CLV_LiveFlight))),
+    "CLV_WaitLiveFlight": ("clocklink", ctypes.c_int, (_U32, _U32, ctypes.POINTER(CLV_LiveFlight))),
+    "CLV_StopLiveFlight": ("clocklink", ctypes.c_int, (_U32,)),
     "RRV_Open": ("ringreader", _U32, ()),
     "RRV_Close": ("ringreader", None, (_U32,)),
     "RRV_PutTag": ("ringreader", ctypes.c_int, (_U32, ctypes.c_char_p)),
@@ -391,6 +410,7 @@ RRV_WRITE_REFUSED = 1
 RRV_WRITE_LOST = 2
 
 # Other constants of the headers
+CLV_MAX_SPEED = 3600.0
 CLV_LOFT_FROM_SITE = 999.0
 
 # Every error code of the stand-ins: code: (name, meaning)

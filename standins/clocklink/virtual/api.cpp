@@ -116,9 +116,15 @@ CLV_API int CLV_CALL CLV_SetSeed(CLV_ULONG handle, CLV_ULONG seed) {
 }
 
 CLV_API int CLV_CALL CLV_Close(CLV_ULONG handle) {
-    if (!findClock(handle)) return CLV_ERR_NO_CHANNEL;
-    clockDevices().remove(handle);
-    return CLV_OK;
+    try {
+        auto clock = findClock(handle);
+        if (!clock) return CLV_ERR_NO_CHANNEL;
+        clockDevices().remove(handle);
+        clock->stopLive();  // before the call returns, whoever else holds the clock
+        return CLV_OK;
+    } catch (...) {
+        return CLV_ERR_FULL;
+    }
 }
 
 CLV_API int CLV_CALL CLV_GetKind(CLV_ULONG handle, int* kind) {
@@ -156,6 +162,22 @@ CLV_API int CLV_CALL CLV_GetClockTime(CLV_ULONG handle, double* date) {
 CLV_API int CLV_CALL CLV_FreezeClock(CLV_ULONG handle, int frozen) {
     return onClock(handle, [&](VirtualClock& c) {
         c.freeze(frozen != 0);
+        return int{CLV_OK};
+    });
+}
+
+CLV_API int CLV_CALL CLV_SetSpeed(CLV_ULONG handle, double factor) {
+    if (!(factor > 0 && factor <= CLV_MAX_SPEED)) return CLV_ERR_BAD_ARGUMENT;
+    return onClock(handle, [&](VirtualClock& c) {
+        c.setSpeed(factor);
+        return int{CLV_OK};
+    });
+}
+
+CLV_API int CLV_CALL CLV_GetSpeed(CLV_ULONG handle, double* factor) {
+    if (factor == nullptr) return CLV_ERR_BAD_ARGUMENT;
+    return onClock(handle, [&](VirtualClock& c) {
+        *factor = c.state().speed;
         return int{CLV_OK};
     });
 }
@@ -267,15 +289,16 @@ CLV_API int CLV_CALL CLV_GetLogEntry(CLV_ULONG handle, CLV_ULONG logNo, unsigned
     });
 }
 
-CLV_API int CLV_CALL CLV_Fly(CLV_ULONG handle, CLV_ULONG raceIndex, double libLat, double libLon,
-                             double release, double loftLat, double loftLon, CLV_ULONG seed,
-                             double meanVelocity, double spread, double lostShare,
-                             CLV_FlySummary* summary) {
-    FlyPlan plan;
+namespace {
+
+// CLV_Fly's and CLV_FlyLive's arguments as a plan; false for an unusable date.
+bool planOf(CLV_ULONG raceIndex, double libLat, double libLon, double release, double loftLat,
+            double loftLon, CLV_ULONG seed, double meanVelocity, double spread, double lostShare,
+            FlyPlan& plan) {
     plan.raceIndex = raceIndex;
     plan.libLat = libLat;
     plan.libLon = libLon;
-    if (!fromOle(release, plan.release)) return CLV_ERR_BAD_ARGUMENT;
+    if (!fromOle(release, plan.release)) return false;
     plan.loftFromSite = loftLat == CLV_LOFT_FROM_SITE && loftLon == CLV_LOFT_FROM_SITE;
     plan.loftLat = loftLat;
     plan.loftLon = loftLon;
@@ -283,12 +306,73 @@ CLV_API int CLV_CALL CLV_Fly(CLV_ULONG handle, CLV_ULONG raceIndex, double libLa
     if (meanVelocity > 0 || std::isnan(meanVelocity)) plan.meanVelocity = meanVelocity;
     if (spread >= 0 || std::isnan(spread)) plan.spread = spread;
     plan.lostShare = lostShare;
+    return true;
+}
+
+}  // namespace
+
+CLV_API int CLV_CALL CLV_Fly(CLV_ULONG handle, CLV_ULONG raceIndex, double libLat, double libLon,
+                             double release, double loftLat, double loftLon, CLV_ULONG seed,
+                             double meanVelocity, double spread, double lostShare,
+                             CLV_FlySummary* summary) {
+    FlyPlan plan;
+    if (!planOf(raceIndex, libLat, libLon, release, loftLat, loftLon, seed, meanVelocity, spread,
+                lostShare, plan))
+        return CLV_ERR_BAD_ARGUMENT;
     return onClock(handle, [&](VirtualClock& c) {
         FlyResult result;
         const int err = flyRace(c, plan, result);
         if (err == CLV_OK && summary != nullptr) summarise(result, plan.release, *summary);
         return err;
     });
+}
+
+CLV_API int CLV_CALL CLV_FlyLive(CLV_ULONG handle, CLV_ULONG raceIndex, double libLat, double libLon,
+                                 double release, double loftLat, double loftLon, CLV_ULONG seed,
+                                 double meanVelocity, double spread, double lostShare,
+                                 CLV_FlySummary* summary) {
+    FlyPlan plan;
+    if (!planOf(raceIndex, libLat, libLon, release, loftLat, loftLon, seed, meanVelocity, spread,
+                lostShare, plan))
+        return CLV_ERR_BAD_ARGUMENT;
+    return onClock(handle, [&](VirtualClock& c) {
+        FlyResult result;
+        const int err = c.startLive(plan, result);
+        if (err == CLV_OK && summary != nullptr) summarise(result, plan.release, *summary);
+        return err;
+    });
+}
+
+CLV_API int CLV_CALL CLV_GetLiveFlight(CLV_ULONG handle, CLV_LiveFlight* status) {
+    if (status == nullptr) return CLV_ERR_BAD_ARGUMENT;
+    return onClock(handle, [&](VirtualClock& c) {
+        c.liveStatus(*status);
+        return int{CLV_OK};
+    });
+}
+
+CLV_API int CLV_CALL CLV_WaitLiveFlight(CLV_ULONG handle, CLV_ULONG timeoutMs, CLV_LiveFlight* status) {
+    try {
+        auto clock = findClock(handle);
+        if (!clock) return CLV_ERR_NO_CHANNEL;
+        CLV_LiveFlight st{};
+        clock->waitLive(static_cast<std::uint32_t>(timeoutMs), st);
+        if (status != nullptr) *status = st;
+        return CLV_OK;
+    } catch (...) {
+        return CLV_ERR_FULL;
+    }
+}
+
+CLV_API int CLV_CALL CLV_StopLiveFlight(CLV_ULONG handle) {
+    try {
+        auto clock = findClock(handle);
+        if (!clock) return CLV_ERR_NO_CHANNEL;
+        clock->stopLive();
+        return CLV_OK;
+    } catch (...) {
+        return CLV_ERR_FULL;
+    }
 }
 
 CLV_API const char* CLV_CALL CLV_ErrorText(int code) {

@@ -141,11 +141,14 @@ struct ClockState {
     std::array<std::uint8_t, 8> password{};
     bool initialised = false;
     bool isp = false;
-    // Running time: `base` at the host's steady-clock instant `baseAt`
-    // (milliseconds), advancing with it unless frozen.
+    // Running time: `base` and `baseFraction` milliseconds at the host's
+    // steady-clock instant `baseAt` (milliseconds), advancing `speed`
+    // clock seconds per host second unless frozen.
     Seconds base = 0;
+    std::int64_t baseFraction = 0;  // 0 to 999
     std::int64_t baseAt = 0;
     bool frozen = false;
+    double speed = 1;
     std::deque<LogEntry> log;  // oldest first
     std::uint32_t nextLogNumber = 1;
     std::array<std::uint8_t, 16> cardData{};  // S and H: what SKS_ReadCard reads

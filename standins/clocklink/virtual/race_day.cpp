@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 #include <numeric>
+#include <thread>
 
 #include "base/fp_env.h"
 #include "standins/clocklink/virtual/geo/ellipsoid.h"
@@ -211,6 +213,110 @@ void summarise(const FlyResult& result, Seconds release, CLV_FlySummary& out) {
     }
     if (sum.arrived > 0) sum.meanVelocity = total / sum.arrived;
     out = sum;
+}
+
+// ---- Live flights ------------------------------------------------------------------
+//
+// One thread per clock, started by CLV_FlyLive: it sleeps on liveWake_ until
+// the steady instant at which the clock's time reaches the next arrival (a
+// frozen clock: until woken), and records the arrival under the clock's lock
+// as CLV_RecordArrival would. setNow, setSpeed and freeze wake it to look at
+// the time again; stopLive wakes it to end.
+
+VirtualClock::~VirtualClock() { stopLive(); }
+
+int VirtualClock::startLive(const FlyPlan& plan, FlyResult& out) {
+    if (live_.running) return CLV_ERR_BAD_STATE;  // one flight at a time
+    const int err = planFlights(s_, plan, out);
+    if (err != CLV_OK) return err;
+    if (s_.frozen) return CLV_ERR_BAD_STATE;  // its time would never reach them
+    // A flight that ended left its thread to be joined; it needs the lock no more.
+    if (liveThread_.joinable()) liveThread_.join();
+    LiveFlight live;
+    live.raceIndex = plan.raceIndex;
+    live.raceKey = s_.kind == ClockKind::M ? s_.m.races[plan.raceIndex].key : s_.single.key;
+    for (Flight& f : out.flights) {
+        if (f.lost) continue;
+        f.result = f.arrival > kLastSecond ? CLV_ERR_BAD_PARAM : CLV_OK;
+        if (f.result == CLV_OK) live.arrivals.push_back(f);
+    }
+    live.running = !live.arrivals.empty();
+    live_ = std::move(live);
+    if (live_.running) {
+        try {
+            liveThread_ = std::thread([this] { runLive(); });
+        } catch (...) {
+            live_ = LiveFlight{};
+            return CLV_ERR_FULL;
+        }
+    }
+    return CLV_OK;
+}
+
+int VirtualClock::recordLive(const Flight& f) {
+    // The race by its key: the host may have removed races before it meanwhile.
+    std::uint32_t index = 0;
+    if (s_.kind == ClockKind::M) {
+        const auto& races = s_.m.races;
+        const auto it = std::find_if(races.begin(), races.end(),
+                                     [&](const Race& r) { return r.key == live_.raceKey; });
+        if (it == races.end()) return CLV_ERR_NOT_FOUND;
+        index = static_cast<std::uint32_t>(it - races.begin());
+    } else if (!s_.single.present || s_.single.key != live_.raceKey) {
+        return CLV_ERR_NOT_FOUND;
+    }
+    return recordArrival(index, f.ring, f.arrival);
+}
+
+void VirtualClock::runLive() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!live_.stop && live_.next < live_.arrivals.size()) {
+        const Flight& f = live_.arrivals[live_.next];
+        if (now() >= f.arrival) {
+            const int result = recordLive(f);
+            if (result == CLV_OK) ++live_.recorded;
+            else if (live_.refused++ == 0) live_.refusal = static_cast<std::uint32_t>(result);
+            ++live_.next;
+            liveDone_.notify_all();
+        } else if (s_.frozen) {
+            liveWake_.wait(lock);
+        } else {
+            liveWake_.wait_until(lock, reachedAt(f.arrival));
+        }
+    }
+    live_.running = false;
+    liveDone_.notify_all();
+}
+
+void VirtualClock::liveStatus(CLV_LiveFlight& out) const {
+    CLV_LiveFlight st{};
+    st.running = live_.running ? 1 : 0;
+    st.planned = static_cast<CLV_ULONG>(live_.arrivals.size());
+    st.recorded = live_.recorded;
+    st.refused = live_.refused;
+    st.refusal = live_.refusal;
+    if (live_.running) {
+        st.pending = static_cast<CLV_ULONG>(live_.arrivals.size() - live_.next);
+        st.nextArrival = toOle(live_.arrivals[live_.next].arrival);
+    }
+    out = st;
+}
+
+void VirtualClock::stopLive() {
+    std::thread thread;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (live_.running) live_.stop = true;
+        liveWake_.notify_all();
+        thread = std::move(liveThread_);
+    }
+    if (thread.joinable()) thread.join();
+}
+
+void VirtualClock::waitLive(std::uint32_t timeoutMs, CLV_LiveFlight& out) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    liveDone_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return !live_.running; });
+    liveStatus(out);
 }
 
 }  // namespace standins::vclock

@@ -4,6 +4,7 @@
 // the clock writes, no other field, and the state it describes must keep
 // every invariant of state_rules.h. A refusal names the field by a JSON
 // pointer.
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <initializer_list>
@@ -13,6 +14,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/fp_env.h"
 #include "standins/clocklink/virtual/saved_state_v2.h"
 #include "standins/clocklink/virtual/state_rules.h"
 #include "standins/clocklink/virtual/virtual_clock.h"
@@ -337,14 +339,26 @@ void readSingle(const Node& r, ClockKind kind, SingleRace& race) {
     for (const Arrival& a : arrivalsOf(r["arrivals"], kMaxArrivals)) race.addArrival(a);
 }
 
+// Host seconds away in clock seconds at a speed (at most beyond 2099 from
+// any clock time), in round to nearest whatever the host's mode.
+SKYLARK_FP_OUTLINE Seconds scaledAway(std::int64_t hostSeconds, double speed) {
+    return static_cast<Seconds>(std::min(static_cast<double>(hostSeconds) * speed, 4e9));
+}
+Seconds awaySeconds(std::int64_t hostSeconds, double speed) {
+    if (speed == 1) return hostSeconds;
+    const skylark::StandardFloatingPoint nearest;
+    return scaledAway(hostSeconds, speed);
+}
+
 // The clock a file describes, or a Refused.
 ClockState readClock(const std::string& text, std::int64_t hostNow) {
     json parsed = parseStrict(text);
+    double speed = 1;  // version 1 does not hold it
     if (parsed.is_object() && parsed.value("format", json()) == kFormat &&
         parsed.value("version", json()) == kReadableVersion) {
         json complete;
         V2Refusal r;
-        if (!v1FromV2(parsed, hostNow, complete, r)) refuse(r.where, r.what);
+        if (!v1FromV2(parsed, hostNow, complete, r, &speed)) refuse(r.where, r.what);
         parsed = std::move(complete);
     }
     const Node j(parsed, "");
@@ -378,8 +392,9 @@ ClockState readClock(const std::string& text, std::int64_t hostNow) {
     s.frozen = j["frozen"].flag();
     s.base = j["time"].time();
     const auto savedAt = static_cast<std::int64_t>(j["saved_at"].integer(kLastSavedAt));
-    if (!s.frozen && hostNow > savedAt)  // the clock ran on while it was put away
-        s.base = std::min(s.base + (hostNow - savedAt), kLastSecond);
+    s.speed = speed;
+    if (!s.frozen && hostNow > savedAt)  // the clock ran on while it was put away, at its speed
+        s.base = std::min(s.base + awaySeconds(hostNow - savedAt, speed), kLastSecond);
     s.baseAt = steadyMillis();
     s.cardData = j["card"].hex<std::array<std::uint8_t, 16>>();
     // Files saved before seeds were kept have no seed field: not seeded.
@@ -480,7 +495,7 @@ std::string saveText(const ClockState& s, Seconds clockNow, int version) {
         }
         j["race"] = race;
     }
-    return (version == 1 ? j.dump(1) : v2FromV1(j).dump(1)) + "\n";
+    return (version == 1 ? j.dump(1) : v2FromV1(j, s.speed).dump(1)) + "\n";
 }
 
 int loadText(const std::string& text, ClockState& out, std::string* why) {

@@ -9,6 +9,7 @@
 #include "standins/clocklink/virtual/clock_state.h"
 #include "standins/clocklink/virtual/clock_time.h"
 #include "standins/hex.h"
+#include "skylark/virtual_clock.h"
 
 namespace standins::vclock {
 
@@ -336,18 +337,18 @@ std::string bcdHexTime(const std::string& hex12) {
 
 }  // namespace
 
-bool v1FromV2(const json& v2, std::int64_t hostNow, json& v1, V2Refusal& refusal) {
+bool v1FromV2(const json& v2, std::int64_t hostNow, json& v1, V2Refusal& refusal, double* speed) {
     try {
         const std::string kindText = text(member(v2, "", "kind"), "");
         if (kindText != "M" && kindText != "S" && kindText != "H") bad("/kind", "not M, S or H");
         const ClockKind kind = kindText == "M" ? ClockKind::M : kindText == "S" ? ClockKind::S : ClockKind::H;
         if (kind == ClockKind::M)
             onlyKeys(v2, "", {"format", "version", "kind", "serial", "password", "initialised", "isp", "time",
-                              "frozen", "saved_at", "card", "seed", "log", "races", "trainings",
+                              "frozen", "speed", "saved_at", "card", "seed", "log", "races", "trainings",
                               "next_training_number", "registry", "settings"});
         else
             onlyKeys(v2, "", {"format", "version", "kind", "serial", "password", "initialised", "isp", "time",
-                              "frozen", "saved_at", "card", "seed", "log", "race"});
+                              "frozen", "speed", "saved_at", "card", "seed", "log", "race"});
 
         json j;
         j["format"] = v2.at("format");
@@ -377,6 +378,15 @@ bool v1FromV2(const json& v2, std::int64_t hostNow, json& v1, V2Refusal& refusal
         const std::string clockTime = localTime(member(v2, "", "time"), now);
         j["time"] = clockTime;
         j["frozen"] = flag(member(v2, "", "frozen"), false);
+        const Field speedField = member(v2, "", "speed");
+        double factor = 1;
+        if (speedField.given()) {
+            if (!speedField.value->is_number()) bad(speedField.where, "not a number");
+            factor = speedField.value->get<double>();
+            if (!(factor > 0 && factor <= CLV_MAX_SPEED))
+                bad(speedField.where, "not a speed above 0 and at most 3600");
+        }
+        if (speed != nullptr) *speed = factor;
         std::int64_t savedAt = hostNow;
         const Field saved = member(v2, "", "saved_at");
         if (saved.given()) {
@@ -580,7 +590,7 @@ ojson arrivalsOut(const json& list) {
     return out;
 }
 
-ojson v2FromV1(const json& v1) {
+ojson v2FromV1(const json& v1, double speed) {
     ojson j;
     j["format"] = v1.at("format");
     j["version"] = 2;
@@ -591,6 +601,10 @@ ojson v2FromV1(const json& v1) {
     j["isp"] = v1.at("isp");
     j["time"] = v1.at("time");
     j["frozen"] = v1.at("frozen");
+    // A whole speed as a whole number, as a person writes it.
+    const auto whole = static_cast<std::int64_t>(speed);
+    if (static_cast<double>(whole) == speed) j["speed"] = whole;
+    else j["speed"] = speed;
     j["saved_at"] = utcText(v1.at("saved_at").get<std::int64_t>());
     j["card"] = v1.at("card");
     if (v1.contains("seed")) j["seed"] = ordered(v1.at("seed"));

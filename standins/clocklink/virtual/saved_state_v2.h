@@ -19,11 +19,14 @@ struct V2Refusal {
 
 // The complete version-1 document a version-2 file stands for. hostNow is
 // the host's calendar time (seconds since 1970 UTC), the default of
-// saved_at. False with *refusal naming the field that is wrong.
-bool v1FromV2(const nlohmann::json& v2, std::int64_t hostNow, nlohmann::json& v1, V2Refusal& refusal);
+// saved_at. *speed (if given) is the clock's speed, which version 1 does not
+// hold (1 when left out). False with *refusal naming the field that is wrong.
+bool v1FromV2(const nlohmann::json& v2, std::int64_t hostNow, nlohmann::json& v1, V2Refusal& refusal,
+              double* speed = nullptr);
 
 // The version-2 document of a complete version-1 one (as the clock saves
 // it), its fields in the order a person reads them.
-nlohmann::ordered_json v2FromV1(const nlohmann::json& v1);
+// speed: the clock's speed, which version 1 does not hold.
+nlohmann::ordered_json v2FromV1(const nlohmann::json& v1, double speed = 1);
 
 }  // namespace standins::vclock

@@ -35,8 +35,7 @@ void VirtualClock::seed(std::uint32_t value) {
     } while (s_.serial == 0);
     s_.stream = value;
     cardIdentity(s_);
-    s_.base = seededStartTime();
-    s_.baseAt = steadyMillis();
+    setNow(seededStartTime());
     // The session starts over with no random drawn.
     randomPending_ = false;
     usedRnds_.clear();

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <thread>
 
+#include "base/fp_env.h"
 #include "os/os.h"
 #include "standins/clocklink/virtual/entry_rules.h"
 
@@ -45,15 +46,39 @@ void cardIdentity(ClockState& s) {
 
 // ---- Running time ---------------------------------------------------------------
 
+namespace {
+
+// Host milliseconds in clock milliseconds at a speed, and back (rounded
+// down), in round to nearest whatever mode the calling host set
+// (base/fp_env.h). At most 4e12 clock milliseconds (beyond 2099 from any
+// clock time) and a day of host time: no overflow, however long a clock runs.
+SKYLARK_FP_OUTLINE std::int64_t clockMillisOf(std::int64_t hostMs, double speed) {
+    return static_cast<std::int64_t>(std::min(static_cast<double>(hostMs) * speed, 4e12));
+}
+SKYLARK_FP_OUTLINE std::int64_t hostMillisOf(std::int64_t clockMs, double speed) {
+    return static_cast<std::int64_t>(std::min(static_cast<double>(clockMs) / speed, 86400000.0));
+}
+
+}  // namespace
+
+std::int64_t VirtualClock::clockMillisAt(std::int64_t at) const {
+    const std::int64_t host = at - s_.baseAt;
+    if (s_.speed == 1) return s_.baseFraction + host;
+    const skylark::StandardFloatingPoint nearest;
+    return s_.baseFraction + clockMillisOf(host, s_.speed);
+}
+
 Seconds VirtualClock::now() const {
     if (s_.frozen) return s_.base;
-    const Seconds t = s_.base + (steadyMillis() - s_.baseAt) / 1000;
+    const Seconds t = s_.base + clockMillisAt(steadyMillis()) / 1000;
     return std::min(t, kLastSecond);
 }
 
 void VirtualClock::setNow(Seconds s) {
     s_.base = s;
+    s_.baseFraction = 0;
     s_.baseAt = steadyMillis();
+    liveWake_.notify_all();
 }
 
 void VirtualClock::freeze(bool frozen) {
@@ -61,6 +86,35 @@ void VirtualClock::freeze(bool frozen) {
     const Seconds t = now();
     s_.frozen = frozen;
     setNow(t);
+}
+
+void VirtualClock::setSpeed(double factor) {
+    if (!s_.frozen) {
+        // Re-anchored to the millisecond: the time goes on from where it is.
+        const std::int64_t at = steadyMillis();
+        const std::int64_t ms = clockMillisAt(at);
+        const Seconds t = s_.base + ms / 1000;
+        s_.base = std::min(t, kLastSecond);
+        s_.baseFraction = t < kLastSecond ? ms % 1000 : 0;
+        s_.baseAt = at;
+    }
+    s_.speed = factor;
+    liveWake_.notify_all();
+}
+
+std::chrono::steady_clock::time_point VirtualClock::reachedAt(Seconds t) const {
+    // Clock milliseconds to go from the anchor, in host milliseconds at the
+    // speed, rounded up; waking a little late is never wrong, early only
+    // costs another wait. At most a day at a time.
+    const std::int64_t clockMs = (t - s_.base) * 1000 - s_.baseFraction;
+    std::int64_t hostMs = 0;
+    if (clockMs > 0) {
+        const skylark::StandardFloatingPoint nearest;
+        hostMs = hostMillisOf(clockMs, s_.speed) + 1;
+    }
+    const std::int64_t at = std::max(s_.baseAt + hostMs, steadyMillis());
+    return std::chrono::steady_clock::time_point(
+        std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::milliseconds(at)));
 }
 
 void VirtualClock::log(std::uint8_t type, const std::vector<std::uint8_t>& data) {

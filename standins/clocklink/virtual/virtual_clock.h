@@ -5,6 +5,7 @@
 
 #include <array>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -18,6 +19,7 @@
 #include "standins/clocklink/clock_device.h"
 #include "standins/clocklink/virtual/clock_state.h"
 #include "standins/clocklink/virtual/exchange.h"
+#include "standins/clocklink/virtual/race_day.h"
 #include "skylark/virtual_clock.h"
 
 namespace standins::vclock {
@@ -45,6 +47,10 @@ constexpr std::int16_t kNoCode = -1;
 class VirtualClock final : public ClockDevice {
 public:
     explicit VirtualClock(ClockState state);
+    // Ends a live flight and waits for its thread.
+    ~VirtualClock() override;
+    VirtualClock(const VirtualClock&) = delete;
+    VirtualClock& operator=(const VirtualClock&) = delete;
     static ClockState freshState(ClockKind kind);
 
     BOOL16 runSysCmd(SK_ULONG cls, unsigned char* params, SK_ULONG paramLen, unsigned char* reply,
@@ -72,8 +78,26 @@ public:
     // ---- For the API and the command areas; the lock is held ----
     ClockState& state() { return s_; }
     Seconds now() const;
+    // Every change of the running time goes through setNow, setSpeed or
+    // freeze: they wake a live flight to look at the time again.
     void setNow(Seconds s);
     void freeze(bool frozen);
+    // Clock seconds per host second (CLV_SetSpeed's bounds checked by the
+    // caller); the time stands where it was at the change.
+    void setSpeed(double factor);
+    // A live flight (CLV_FlyLive): plans the flight as flyRace does and
+    // starts the thread that records each arrival when the clock's time
+    // reaches it; out as flyRace's, every arrival to come counted recorded.
+    // The lock is held.
+    int startLive(const FlyPlan& plan, FlyResult& out);
+    void liveStatus(CLV_LiveFlight& out) const;  // the lock is held
+
+    // ---- These take the clock's lock themselves ----
+    // Ends a live flight (the arrivals still to come are dropped) and waits
+    // for its thread; nothing when none runs.
+    void stopLive();
+    // Waits up to timeoutMs for a live flight to end; the status then.
+    void waitLive(std::uint32_t timeoutMs, CLV_LiveFlight& out);
     void setPassword(const char* password);
     void log(std::uint8_t type, const std::vector<std::uint8_t>& data = {});
     // Seeds the clock (seed.cpp): serial number, card, time and randoms.
@@ -190,6 +214,26 @@ private:
 
     std::mutex mutex_;
     ClockState s_;
+
+    // Clock milliseconds past `base` at the host's steady instant `at`.
+    std::int64_t clockMillisAt(std::int64_t at) const;
+    // The steady instant at which the running clock's time reaches t.
+    std::chrono::steady_clock::time_point reachedAt(Seconds t) const;
+    // The live flight's thread: records each arrival as the time reaches it.
+    void runLive();
+    int recordLive(const Flight& f);
+    struct LiveFlight {
+        bool running = false;  // arrivals are still to come
+        bool stop = false;
+        std::uint32_t raceIndex = 0;  // M: where the race stood at the start
+        Key raceKey{};                // the race, found by its key at each arrival
+        std::vector<Flight> arrivals;  // to come, in arrival order
+        std::size_t next = 0;
+        std::uint32_t recorded = 0, refused = 0, refusal = 0;
+    } live_;
+    std::thread liveThread_;
+    std::condition_variable liveWake_;  // the thread: the time changed, or stop
+    std::condition_variable liveDone_;  // waiters: an arrival came, or the end
 
     // The channel's session: not saved.
     bool authenticated_ = false;
