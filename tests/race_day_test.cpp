@@ -2,9 +2,13 @@
 // arrivals in order, deterministic per seed, the clock's own rules.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cfenv>
+#include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "skylark/skylark.h"
@@ -219,6 +223,301 @@ TEST(RaceDay, ARunningClockRunsOnFromPastTheLastBird) {
     ASSERT_EQ(c.fly(2, &sum), CLV_OK);
     EXPECT_GE(c.time(), sum.lastArrival + kSecond - 1e-9);
     EXPECT_LT(c.time(), sum.lastArrival + 5 * kSecond);
+}
+
+// ---- The speed of a clock's time ------------------------------------------------
+
+void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// Whole seconds from a to b.
+double secondsBetween(double a, double b) { return std::round((b - a) * 86400); }
+
+TEST(ClockSpeed, ARunningClockAdvancesFactorSecondsPerSecond) {
+    RaceClock c(0);
+    double speed = 0;
+    ASSERT_EQ(CLV_GetSpeed(c.h, &speed), CLV_OK);
+    EXPECT_EQ(speed, 1.0);  // a fresh clock
+    ASSERT_EQ(CLV_FreezeClock(c.h, 0), CLV_OK);
+    ASSERT_EQ(CLV_SetSpeed(c.h, 3600), CLV_OK);
+    ASSERT_EQ(CLV_GetSpeed(c.h, &speed), CLV_OK);
+    EXPECT_EQ(speed, 3600.0);
+    const double t0 = c.time();
+    sleepMs(50);  // at least 50 ms: at least 180 clock seconds, less the second under way
+    EXPECT_GE(secondsBetween(t0, c.time()), 179);
+    // Whole seconds still: the clock shows no fraction of a second.
+    const double t = c.time();
+    const double fromRelease = (t - kRelease) * 86400;
+    EXPECT_NEAR(fromRelease, std::round(fromRelease), 1e-4);
+}
+
+TEST(ClockSpeed, TheTimeGoesOnFromWhereItStandsAtAChange) {
+    RaceClock c(0);
+    CLV_FreezeClock(c.h, 0);
+    CLV_SetSpeed(c.h, 3600);
+    const double start = c.time();
+    sleepMs(50);
+    const double fast = c.time();
+    ASSERT_GE(secondsBetween(start, fast), 179);
+    // Slowed down: it would fall back to near its start if it were not
+    // anchored again where it stood.
+    ASSERT_EQ(CLV_SetSpeed(c.h, 0.001), CLV_OK);
+    EXPECT_GE(c.time(), fast);
+    // Setting the same time again anchors it there too.
+    CLV_SetClockTime(c.h, kRelease);
+    ASSERT_EQ(CLV_SetSpeed(c.h, 3600), CLV_OK);
+    EXPECT_GE(c.time(), kRelease);
+}
+
+TEST(ClockSpeed, AFrozenClockStaysFrozenUntilItRuns) {
+    RaceClock c(0);  // frozen
+    ASSERT_EQ(CLV_SetSpeed(c.h, 3600), CLV_OK);
+    const double t0 = c.time();
+    sleepMs(30);
+    EXPECT_EQ(c.time(), t0);
+    CLV_FreezeClock(c.h, 0);
+    sleepMs(30);
+    EXPECT_GE(secondsBetween(t0, c.time()), 107);  // then at its speed
+}
+
+TEST(ClockSpeed, Refusals) {
+    RaceClock c(0);
+    for (double bad : {0.0, -1.0, std::nan(""), 3600.001, HUGE_VAL, -HUGE_VAL})
+        EXPECT_EQ(CLV_SetSpeed(c.h, bad), CLV_ERR_BAD_ARGUMENT) << bad;
+    double speed = 0;
+    ASSERT_EQ(CLV_GetSpeed(c.h, &speed), CLV_OK);
+    EXPECT_EQ(speed, 1.0);  // nothing refused changed it
+    EXPECT_EQ(CLV_SetSpeed(c.h, 1e-6), CLV_OK);
+    EXPECT_EQ(CLV_SetSpeed(c.h, CLV_MAX_SPEED), CLV_OK);
+    EXPECT_EQ(CLV_GetSpeed(c.h, nullptr), CLV_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(CLV_SetSpeed(0xDEAD, 2), CLV_ERR_NO_CHANNEL);
+    EXPECT_EQ(CLV_GetSpeed(0xDEAD, &speed), CLV_ERR_NO_CHANNEL);
+}
+
+// ---- Live flights ----------------------------------------------------------------
+
+constexpr CLV_ULONG kLongWait = 60000;  // ms; a flight at speed 3600 takes about a second
+
+// A running race clock at a speed, its time at the release.
+struct LiveClock : RaceClock {
+    explicit LiveClock(int birds, double speed = 3600, int kind = CLV_KIND_M) : RaceClock(birds, kind) {
+        CLV_SetClockTime(h, kRelease);
+        CLV_FreezeClock(h, 0);
+        CLV_SetSpeed(h, speed);
+    }
+    int flyLive(CLV_ULONG seed, CLV_FlySummary* sum, double lost = 0) {
+        return CLV_FlyLive(h, 0, kLibLat, kLibLon, kRelease, kLoftLat, kLoftLon, seed, 0, -1, lost, sum);
+    }
+    CLV_LiveFlight status() {
+        CLV_LiveFlight st{};
+        EXPECT_EQ(CLV_GetLiveFlight(h, &st), CLV_OK);
+        return st;
+    }
+};
+
+void expectSameSummary(const CLV_FlySummary& a, const CLV_FlySummary& b) {
+    EXPECT_EQ(a.distance, b.distance);
+    EXPECT_EQ(a.firstArrival, b.firstArrival);
+    EXPECT_EQ(a.lastArrival, b.lastArrival);
+    EXPECT_EQ(a.fastest, b.fastest);
+    EXPECT_EQ(a.slowest, b.slowest);
+    EXPECT_EQ(a.meanVelocity, b.meanVelocity);
+    EXPECT_EQ(a.birds, b.birds);
+    EXPECT_EQ(a.arrived, b.arrived);
+    EXPECT_EQ(a.lost, b.lost);
+    EXPECT_EQ(a.refused, b.refused);
+    EXPECT_EQ(a.refusal, b.refusal);
+}
+
+TEST(LiveFlight, RecordsWhatFlyRecordsEachWhenTheClockReachesIt) {
+    for (const int kind : {CLV_KIND_M, CLV_KIND_H}) {
+        RaceClock at_once(40, kind);
+        CLV_FlySummary flown{};
+        ASSERT_EQ(at_once.fly(11, &flown, 0.1), CLV_OK);
+
+        LiveClock live(40, 3600, kind);
+        CLV_FlySummary planned{};
+        ASSERT_EQ(live.flyLive(11, &planned, 0.1), CLV_OK);
+        expectSameSummary(planned, flown);
+        CLV_LiveFlight st = live.status();
+        EXPECT_EQ(st.running, 1u);
+        EXPECT_EQ(st.planned, flown.arrived);
+        EXPECT_EQ(st.recorded, 0u);  // the first bird is hours away in the clock's time
+        EXPECT_EQ(st.pending, flown.arrived);
+        EXPECT_EQ(st.nextArrival, flown.firstArrival);
+        EXPECT_TRUE(live.arrivals().empty());
+        // On to shortly before the first bird; then the day passes at its speed.
+        ASSERT_EQ(CLV_SetClockTime(live.h, flown.firstArrival - 30 * kSecond), CLV_OK);
+        ASSERT_EQ(CLV_WaitLiveFlight(live.h, kLongWait, &st), CLV_OK);
+        EXPECT_EQ(st.running, 0u);
+        EXPECT_EQ(st.recorded, flown.arrived);
+        EXPECT_EQ(st.refused + st.pending, 0u);
+        EXPECT_EQ(live.arrivals(), at_once.arrivals()) << "kind " << kind;
+        EXPECT_GE(live.time(), flown.lastArrival);  // never an arrival ahead of the clock
+    }
+}
+
+TEST(LiveFlight, AHostDownloadsTheArrivalsAsTheyCome) {
+    RaceClock at_once(30);
+    ASSERT_EQ(at_once.fly(5, nullptr), CLV_OK);
+    const std::vector<Arrival> expected = at_once.arrivals();
+
+    LiveClock live(30);
+    CLV_FlySummary planned{};
+    ASSERT_EQ(live.flyLive(5, &planned), CLV_OK);
+    ASSERT_EQ(CLV_SetClockTime(live.h, planned.firstArrival - 20 * kSecond), CLV_OK);
+    // The host polls the clock through the library, as during a real race.
+    std::vector<double> downloaded;
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLongWait);
+    while (downloaded.size() < expected.size() && std::chrono::steady_clock::now() < giveUp) {
+        char record[33], lead[9];
+        double at = 0;
+        if (SKM_GetRaceRecord(live.h, 0, static_cast<SK_ULONG>(downloaded.size()), record, &at, lead) == 0) {
+            sleepMs(2);
+            continue;
+        }
+        // Never an arrival from the clock's future.
+        double clockTime = 0;
+        ASSERT_NE(SK_GetTime(live.h, &clockTime), 0);
+        EXPECT_LE(at, clockTime + 1e-9);
+        downloaded.push_back(at);
+    }
+    ASSERT_EQ(downloaded.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_NEAR(downloaded[i], expected[i].date, 1e-9) << i;
+    CLV_LiveFlight st{};
+    ASSERT_EQ(CLV_WaitLiveFlight(live.h, kLongWait, &st), CLV_OK);
+    EXPECT_EQ(st.running, 0u);
+}
+
+TEST(LiveFlight, TheClocksTimeLeadsTheFlight) {
+    LiveClock live(20, 1);  // at the host's pace: hours to the first bird
+    CLV_FlySummary planned{};
+    ASSERT_EQ(live.flyLive(3, &planned), CLV_OK);
+    const std::vector<Arrival> none = live.arrivals();
+    EXPECT_TRUE(none.empty());
+    // Frozen between two birds: those before are recorded, the rest wait.
+    CLV_FreezeClock(live.h, 1);
+    RaceClock at_once(20);
+    ASSERT_EQ(at_once.fly(3, nullptr), CLV_OK);
+    const std::vector<Arrival> all = at_once.arrivals();
+    ASSERT_EQ(all.size(), 20u);
+    CLV_SetClockTime(live.h, all[9].date);
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLongWait);
+    std::size_t expected = 0;
+    while (expected < all.size() && all[expected].date <= all[9].date) ++expected;
+    while (live.status().recorded < expected && std::chrono::steady_clock::now() < giveUp) sleepMs(2);
+    CLV_LiveFlight st = live.status();
+    EXPECT_EQ(st.recorded, expected);
+    EXPECT_EQ(st.running, 1u);
+    EXPECT_EQ(st.pending, all.size() - expected);
+    // A save now holds what arrived so far, and the loaded clock is not in flight.
+    const std::string file = ::testing::TempDir() + "live_saved.json";
+    ASSERT_EQ(CLV_Save(live.h, file.c_str()), CLV_OK);
+    int err = 0;
+    const CLV_ULONG loaded = CLV_Load(file.c_str(), &err);
+    ASSERT_NE(loaded, 0u) << CLV_ErrorText(err);
+    CLV_ULONG n = 0;
+    EXPECT_EQ(CLV_GetArrivalCount(loaded, 0, &n), CLV_OK);
+    EXPECT_EQ(n, expected);
+    CLV_LiveFlight loadedStatus{};
+    EXPECT_EQ(CLV_GetLiveFlight(loaded, &loadedStatus), CLV_OK);
+    EXPECT_EQ(loadedStatus.running, 0u);
+    CLV_Close(loaded);
+    // Set past the last bird while frozen: every one is in at once.
+    CLV_SetClockTime(live.h, all.back().date + kSecond);
+    ASSERT_EQ(CLV_WaitLiveFlight(live.h, kLongWait, &st), CLV_OK);
+    EXPECT_EQ(st.running, 0u);
+    EXPECT_EQ(live.arrivals(), all);
+}
+
+TEST(LiveFlight, RefusalsAndOneFlightAtATime) {
+    RaceClock frozen(5);
+    CLV_FlySummary sum{};
+    EXPECT_EQ(CLV_FlyLive(frozen.h, 0, kLibLat, kLibLon, kRelease, kLoftLat, kLoftLon, 1, 0, -1, 0, &sum),
+              CLV_ERR_BAD_STATE);  // its time would never reach a bird
+    LiveClock live(5, 1);
+    EXPECT_EQ(CLV_FlyLive(live.h, 3, kLibLat, kLibLon, kRelease, kLoftLat, kLoftLon, 1, 0, -1, 0, &sum),
+              CLV_ERR_NOT_FOUND);
+    EXPECT_EQ(CLV_FlyLive(live.h, 0, kLibLat, kLibLon, 1.0, kLoftLat, kLoftLon, 1, 0, -1, 0, &sum),
+              CLV_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(CLV_FlyLive(live.h, 0, 95, kLibLon, kRelease, kLoftLat, kLoftLon, 1, 0, -1, 0, &sum),
+              CLV_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(live.status().running, 0u);  // nothing refused started
+    ASSERT_EQ(live.flyLive(1, &sum), CLV_OK);
+    EXPECT_EQ(live.flyLive(2, &sum), CLV_ERR_BAD_STATE);  // one at a time
+    EXPECT_EQ(live.status().planned, 5u);
+    LiveClock s(0, 1, CLV_KIND_S);
+    ASSERT_EQ(SKS_CreateRace(s.h, kRaceKey, kRelease, kRelease + 1), -1);
+    EXPECT_EQ(s.flyLive(1, &sum), CLV_ERR_UNKNOWN_COMMAND);
+    CLV_LiveFlight st{};
+    EXPECT_EQ(CLV_GetLiveFlight(live.h, nullptr), CLV_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(CLV_GetLiveFlight(0xDEAD, &st), CLV_ERR_NO_CHANNEL);
+    EXPECT_EQ(CLV_WaitLiveFlight(0xDEAD, 0, &st), CLV_ERR_NO_CHANNEL);
+    EXPECT_EQ(CLV_StopLiveFlight(0xDEAD), CLV_ERR_NO_CHANNEL);
+    EXPECT_EQ(CLV_FlyLive(0xDEAD, 0, kLibLat, kLibLon, kRelease, kLoftLat, kLoftLon, 1, 0, -1, 0, &sum),
+              CLV_ERR_NO_CHANNEL);
+    // Every bird lost: nothing to come, over at once.
+    LiveClock lost(4, 1);
+    ASSERT_EQ(lost.flyLive(1, &sum, 1.0), CLV_OK);
+    EXPECT_EQ(sum.lost, 4u);
+    EXPECT_EQ(lost.status().running, 0u);
+}
+
+TEST(LiveFlight, AStoppedFlightRecordsNoMore) {
+    LiveClock live(10, 1);
+    CLV_FlySummary sum{};
+    ASSERT_EQ(live.flyLive(4, &sum), CLV_OK);
+    ASSERT_EQ(CLV_StopLiveFlight(live.h), CLV_OK);
+    CLV_LiveFlight st = live.status();
+    EXPECT_EQ(st.running, 0u);
+    EXPECT_EQ(st.pending, 0u);
+    EXPECT_EQ(st.planned, 10u);
+    CLV_SetClockTime(live.h, sum.lastArrival + kSecond);
+    ASSERT_EQ(CLV_WaitLiveFlight(live.h, 0, &st), CLV_OK);
+    EXPECT_TRUE(live.arrivals().empty());
+    EXPECT_EQ(CLV_StopLiveFlight(live.h), CLV_OK);  // none runs: nothing to do
+    // Another flight may start once one ended; the race keeps its rules.
+    ASSERT_EQ(CLV_FlyLive(live.h, 0, kLibLat, kLibLon, kRelease, kLoftLat, kLoftLon, 4, 0, -1, 0, nullptr), CLV_OK);
+    ASSERT_EQ(CLV_WaitLiveFlight(live.h, kLongWait, &st), CLV_OK);  // its birds are past already
+    EXPECT_EQ(st.recorded, 10u);
+    // A race removed meanwhile: its arrivals are refused, counted.
+    LiveClock gone(6, 1);
+    ASSERT_EQ(gone.flyLive(4, &sum), CLV_OK);
+    CLV_SetClockTime(gone.h, kRelease + 60 * kSecond);
+    ASSERT_NE(SKM_CloseRace(gone.h, kRaceKey), 0);
+    CLV_SetClockTime(gone.h, sum.lastArrival + kSecond);
+    ASSERT_EQ(CLV_WaitLiveFlight(gone.h, kLongWait, &st), CLV_OK);
+    EXPECT_EQ(st.running, 0u);
+    EXPECT_EQ(st.recorded, 0u);
+    EXPECT_EQ(st.refused, 6u);
+    EXPECT_EQ(st.refusal, static_cast<CLV_ULONG>(CLV_ERR_BAD_STATE));
+}
+
+TEST(LiveFlight, CloseEndsTheFlightAndReleasesItsWaiters) {
+    for (int round = 0; round < 20; ++round) {
+        LiveClock live(8, 1 + round * 100);
+        ASSERT_EQ(live.flyLive(static_cast<CLV_ULONG>(round), nullptr), CLV_OK);
+        std::atomic<int> waited{-1};
+        std::thread waiter([&] {
+            CLV_LiveFlight st{};
+            waited = CLV_WaitLiveFlight(live.h, kLongWait, &st);
+        });
+        if (round % 2 == 1) CLV_SetClockTime(live.h, kRelease + 0.2);  // birds coming in meanwhile
+        sleepMs(1);
+        ASSERT_EQ(CLV_Close(live.h), CLV_OK);
+        waiter.join();  // the waiter got out, whether it was in or not yet
+        EXPECT_TRUE(waited == CLV_OK || waited == CLV_ERR_NO_CHANNEL) << waited;
+        live.h = 0;  // closed
+    }
+}
+
+TEST(LiveFlightDeathTest, TheProcessEndsCleanlyDuringAFlight) {
+    EXPECT_EXIT(
+        {
+            LiveClock live(8, 1);
+            live.flyLive(1, nullptr);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

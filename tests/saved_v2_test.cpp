@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -174,6 +175,64 @@ TEST(ClockFileV2, WhatAPersonGetsWrongIsRefused) {
         EXPECT_EQ(CLV_LoadEx(path("v2_refused.json").c_str(), &err, why, sizeof why), 0u) << k.name;
         EXPECT_EQ(err, CLV_ERR_FILE_DAMAGED) << k.name;
         EXPECT_EQ(std::string(why).substr(0, std::strlen(k.where) + 1), std::string(k.where) + ":") << k.name << ": " << why;
+    }
+}
+
+TEST(ClockFileV2, TheSpeedIsKeptAndRunsOnWhileAway) {
+    const std::string head = "{\"format\": \"skylark-virtual-clock\", \"version\": 2, \"kind\": \"M\", "
+                             "\"time\": \"2026-05-16T06:00:00\"";
+    // Frozen: the speed is kept, the time stands.
+    {
+        Loaded c(head + ", \"frozen\": true, \"speed\": 2.5}");
+        ASSERT_NE(c.h, 0u) << CLV_ErrorText(c.err);
+        double speed = 0, t = 0;
+        ASSERT_EQ(CLV_GetSpeed(c.h, &speed), CLV_OK);
+        EXPECT_EQ(speed, 2.5);
+        ASSERT_EQ(CLV_Save(c.h, path("v2_speed.json").c_str()), CLV_OK);
+        const std::string saved = read(path("v2_speed.json"));
+        EXPECT_NE(saved.find("\"speed\": 2.5"), std::string::npos) << saved;
+        Loaded again(saved, "v2_speed_again.json");
+        ASSERT_NE(again.h, 0u) << CLV_ErrorText(again.err);
+        ASSERT_EQ(CLV_GetSpeed(again.h, &speed), CLV_OK);
+        EXPECT_EQ(speed, 2.5);
+        EXPECT_EQ(CLV_GetClockTime(again.h, &t), CLV_OK);
+        EXPECT_EQ(t, kSixOClock);
+        // A whole speed is written as a whole number; the default too.
+        ASSERT_EQ(CLV_SetSpeed(again.h, 60), CLV_OK);
+        ASSERT_EQ(CLV_Save(again.h, path("v2_speed.json").c_str()), CLV_OK);
+        EXPECT_NE(read(path("v2_speed.json")).find("\"speed\": 60,"), std::string::npos);
+        // Version 1 has no speed: its clock loads at speed 1.
+        ASSERT_EQ(CLV_SaveVersion(again.h, path("v1_speed.json").c_str(), 1), CLV_OK);
+        EXPECT_EQ(read(path("v1_speed.json")).find("speed"), std::string::npos);
+        Loaded v1(read(path("v1_speed.json")), "v1_speed_again.json");
+        ASSERT_NE(v1.h, 0u) << CLV_ErrorText(v1.err);
+        ASSERT_EQ(CLV_GetSpeed(v1.h, &speed), CLV_OK);
+        EXPECT_EQ(speed, 1.0);
+    }
+    Loaded plain(head + ", \"frozen\": true}");
+    ASSERT_EQ(CLV_Save(plain.h, path("v2_speed.json").c_str()), CLV_OK);
+    EXPECT_NE(read(path("v2_speed.json")).find("\"speed\": 1,"), std::string::npos);
+    // Running, saved an hour ago at 60: sixty hours on.
+    {
+        Loaded c(head + ", \"speed\": 60, \"saved_at\": \"" + [] {
+            const std::time_t hourAgo = std::time(nullptr) - 3600;
+            char text[32];
+            std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", std::gmtime(&hourAgo));
+            return std::string(text);
+        }() + "\"}");
+        ASSERT_NE(c.h, 0u) << CLV_ErrorText(c.err);
+        double t = 0;
+        ASSERT_EQ(CLV_GetClockTime(c.h, &t), CLV_OK);
+        EXPECT_GE(t, kSixOClock + 60.0 / 24 - 1e-9);
+    }
+    // Speeds no clock runs at.
+    for (const char* bad : {"0", "-1", "3601", "\"fast\"", "true"}) {
+        write(path("v2_refused.json"), head + ", \"speed\": " + bad + "}");
+        int err = 0;
+        char why[200] = "";
+        EXPECT_EQ(CLV_LoadEx(path("v2_refused.json").c_str(), &err, why, sizeof why), 0u) << bad;
+        EXPECT_EQ(err, CLV_ERR_FILE_DAMAGED) << bad;
+        EXPECT_EQ(std::string(why).substr(0, 7), "/speed:") << bad << ": " << why;
     }
 }
 
