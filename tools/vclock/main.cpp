@@ -7,9 +7,11 @@
 //   skylark-vclock add-rings FILE RING...      remove-rings FILE RING...
 //   skylark-vclock add-race FILE --key HEX16 [--time1 ISO] [--time2 ISO] [--rings RING,...]
 //   skylark-vclock set-time FILE ISO [--frozen | --running]
+//   skylark-vclock set-speed FILE FACTOR
 //   skylark-vclock set-password FILE [TEXT]
 //   skylark-vclock fly FILE --race INDEX --liberation LAT,LON --release ISO [--loft LAT,LON]
 //                  [--seed N] [--mean M] [--spread S] [--lost SHARE] [--json]
+//                  [--live [--speed FACTOR]]
 //   skylark-vclock records FILE --race INDEX [--vkey HEX16] [--masked] [-o OUT]
 //   skylark-vclock log FILE
 //
@@ -19,7 +21,9 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -191,7 +195,8 @@ void show(const ojson& d, std::ostream& out) {
         << "\n";
     out << "  initialised: " << (d["initialised"].get<bool>() ? "yes" : "no")
         << (d["isp"].get<bool>() ? ", in in-system programming" : "") << "\n";
-    out << "  time:        " << text(d["time"]) << (d["frozen"].get<bool>() ? " (frozen)" : " (running)") << "\n";
+    const std::string pace = d["speed"] == 1 ? "" : ", at " + d["speed"].dump() + " times the host's pace";
+    out << "  time:        " << text(d["time"]) << (d["frozen"].get<bool>() ? " (frozen" : " (running") << pace << ")\n";
     if (!d["seed"].is_null()) out << "  seed:        " << d["seed"]["value"].get<std::uint64_t>() << "\n";
     if (kind == "M") {
         out << "\nRaces (" << d["races"].size() << ")\n";
@@ -324,6 +329,63 @@ bool isHexOf(const std::string& s, std::size_t digits) {
 
 }  // namespace
 
+// ---- A live flight -----------------------------------------------------------------
+
+volatile std::sig_atomic_t interrupted = 0;
+extern "C" void onInterrupt(int) { interrupted = 1; }
+
+// Follows a live flight to its end: prints each arrival as the clock records
+// it and saves the file after each, so another process can show it. Ctrl-C
+// (or SIGTERM) ends the flight early, keeping what came in.
+void flyLive(CLV_ULONG h, const std::string& file, std::uint32_t raceIndex, CLV_ULONG before,
+             const CLV_FlySummary& planned, bool print) {
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+    double speed = 1;
+    CLV_GetSpeed(h, &speed);
+    CLV_LiveFlight st{};
+    CLV_GetLiveFlight(h, &st);
+    if (print) {
+        char line[256];
+        std::snprintf(line, sizeof line, "Live: %u birds to come, the first at %s, the last at %s; the clock at %g times the host's pace\n",
+                      static_cast<unsigned>(st.planned), st.planned ? isoOf(planned.firstArrival).c_str() : "-",
+                      st.planned ? isoOf(planned.lastArrival).c_str() : "-", speed);
+        std::cout << line << std::flush;
+    }
+    CLV_ULONG shown = before;  // arrivals of the race before this flight
+    while (true) {
+        // Awake for the next bird, and four times a second for Ctrl-C.
+        double now = 0;
+        CLV_GetClockTime(h, &now);
+        double waitMs = 250;
+        if (st.running && st.nextArrival > now)
+            waitMs = std::min(waitMs, (st.nextArrival - now) * 86400000.0 / speed + 1);
+        else if (st.running)
+            waitMs = 1;
+        CLV_WaitLiveFlight(h, static_cast<CLV_ULONG>(waitMs), &st);
+        CLV_ULONG count = 0;
+        CLV_GetArrivalCount(h, raceIndex, &count);
+        if (count > shown) {
+            for (; shown < count; ++shown) {
+                char ring[13];
+                double at = 0;
+                if (print && CLV_GetArrival(h, raceIndex, shown, ring, &at) == CLV_OK)
+                    std::cout << "  " << isoOf(at) << "  " << ring << "\n";
+            }
+            std::cout << std::flush;
+            save(h, file);
+        }
+        if (!st.running) break;
+        if (interrupted) {
+            CLV_StopLiveFlight(h);
+            CLV_GetLiveFlight(h, &st);
+            if (print) std::cout << "  stopped; the birds still to come are not clocked in\n";
+            break;
+        }
+    }
+    save(h, file);
+}
+
 int main(int argc, char** argv) {
     CLI::App app{"Makes, shows, edits and flies virtual clocks of the stand-in ClockLink, kept in clock files "
                  "(JSON, the readable saved form). Exit status: 0 done, 1 refused, 2 bad usage."};
@@ -332,7 +394,8 @@ int main(int argc, char** argv) {
     std::vector<std::string> rings;
     std::uint32_t seed = 0, raceIndex = 0;
     bool seedGiven = false, json = false, frozen = false, running = false, masked = false, passwordGiven = false;
-    double mean = 1200, spread = 60, lost = 0;
+    double mean = 1200, spread = 60, lost = 0, speed = 0;
+    bool live = false;
 
     auto* cNew = app.add_subcommand("new", "Make a new clock file");
     cNew->add_option("file", file, "The clock file to make")->required();
@@ -364,6 +427,10 @@ int main(int argc, char** argv) {
     cTime->add_option("time", timeText, "YYYY-MM-DDThh:mm:ss")->required();
     auto* frozenFlag = cTime->add_flag("--frozen", frozen, "And let it stand still");
     cTime->add_flag("--running", running, "And let it run")->excludes(frozenFlag);
+    auto* cSpeed = app.add_subcommand("set-speed", "Set the speed of the clock's time (clock seconds per second)");
+    cSpeed->add_option("file", file, "The clock file")->required();
+    cSpeed->add_option("factor", speed, "Above 0, at most 3600 (60: an hour passes in a minute); 1 is the host's pace")
+        ->required();
     auto* cPassword = app.add_subcommand("set-password", "Set the clock's password (none: no password)");
     cPassword->add_option("file", file, "The clock file")->required();
     cPassword->add_option("password", password, "Up to 8 characters")->each([&](const std::string&) { passwordGiven = true; });
@@ -378,6 +445,10 @@ int main(int argc, char** argv) {
     cFly->add_option("--spread", spread, "Standard deviation of the velocities, m/min (default 60)");
     cFly->add_option("--lost", lost, "Share of birds that do not return that day, 0 to 1 (default 0)");
     cFly->add_flag("--json", json, "The summary as JSON");
+    cFly->add_flag("--live", live,
+                   "Fly in the clock's own time: each arrival recorded when the clock's time reaches it, "
+                   "printed and saved to the file as it comes (the clock must be running)");
+    cFly->add_option("--speed", speed, "With --live: the clock's speed first (see set-speed)")->needs("--live");
     auto* cRecords = app.add_subcommand("records", "A race's arrivals as stored records (the input of skylark-records)");
     cRecords->add_option("file", file, "The clock file")->required();
     cRecords->add_option("--race", raceIndex, "The race's index (M clock)")->required();
@@ -505,6 +576,14 @@ int main(int argc, char** argv) {
             std::cout << file << ": time " << timeText << (d["frozen"].get<bool>() ? " (frozen)" : " (running)") << "\n";
             return kDone;
         }
+        if (cSpeed->parsed()) {
+            if (!(speed > 0 && speed <= CLV_MAX_SPEED)) return usage("the speed is above 0 and at most 3600");
+            if (CLV_SetSpeed(c.h, speed) != CLV_OK) refuse(file + ": the clock refused the speed");
+            save(c.h, file);
+            std::cout << file << ": speed " << documentOf(c.h)["speed"].dump() << " (clock seconds per second)"
+                      << (d["frozen"].get<bool>() ? "; the clock is frozen" : "") << "\n";
+            return kDone;
+        }
         if (cPassword->parsed()) {
             if (password.size() > 8) return usage("at most 8 characters");
             d["password"] = passwordGiven ? password : "";
@@ -517,16 +596,48 @@ int main(int argc, char** argv) {
             if (!latLon(liberation, libLat, libLon)) return usage("--liberation: not LAT,LON in degrees");
             if (!loft.empty() && !latLon(loft, loftLat, loftLon)) return usage("--loft: not LAT,LON in degrees");
             if (!oleOf(release, when)) return usage("--release: not a date-time YYYY-MM-DDThh:mm:ss of 2000 to 2099");
+            if (live && cFly->count("--speed") > 0) {
+                if (!(speed > 0 && speed <= CLV_MAX_SPEED)) return usage("--speed: above 0 and at most 3600");
+                CLV_SetSpeed(c.h, speed);
+            }
+            if (live && d["frozen"].get<bool>())
+                refuse(file + ": the clock is frozen, its time would never reach the birds "
+                              "(set-time FILE TIME --running first)");
             CLV_FlySummary sum{};
-            const int err = CLV_Fly(c.h, raceIndex, libLat, libLon, when, loftLat, loftLon, seed, mean, spread, lost, &sum);
+            CLV_ULONG before = 0;
+            CLV_GetArrivalCount(c.h, raceIndex, &before);
+            const int err = (live ? CLV_FlyLive : CLV_Fly)(c.h, raceIndex, libLat, libLon, when, loftLat, loftLon,
+                                                           seed, mean, spread, lost, &sum);
             if (err != CLV_OK) {
                 std::string why = errorText(err);
                 if (err == CLV_ERR_BAD_STATE) why += " (the race must be confirmed; without --loft the clock needs its site information)";
                 refuse(file + ": cannot fly race " + std::to_string(raceIndex) + ": " + why);
             }
             save(c.h, file);
+            if (live) flyLive(c.h, file, raceIndex, before, sum, !json);
             const ojson after = documentOf(c.h);
             const ojson& race = after["kind"] == "M" ? after["races"][raceIndex] : after["race"];
+            if (live) {
+                // What came in, as the clock has it: a flight stopped early, birds the clock refused.
+                CLV_LiveFlight st{};
+                CLV_GetLiveFlight(c.h, &st);
+                sum.arrived = 0;
+                sum.fastest = sum.slowest = sum.meanVelocity = 0;
+                double total = 0;
+                for (const ojson& a : race["arrivals"]) {
+                    double at = 0;
+                    if (!oleOf(text(a["time"]), at) || at <= when) continue;
+                    const double v = sum.distance / ((at - when) * 1440);
+                    if (sum.arrived++ == 0) sum.firstArrival = at, sum.fastest = sum.slowest = v;
+                    sum.lastArrival = at;
+                    sum.fastest = std::max(sum.fastest, v);
+                    sum.slowest = std::min(sum.slowest, v);
+                    total += v;
+                }
+                if (sum.arrived > 0) sum.meanVelocity = total / sum.arrived;
+                if (sum.refused == 0) sum.refusal = st.refusal;
+                sum.refused += st.refused;
+            }
             if (json) {
                 ojson birds = ojson::array();
                 ojson cards = after["kind"] == "M" ? race["cards"] : race["cards"];

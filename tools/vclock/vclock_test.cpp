@@ -5,16 +5,20 @@
 
 #include <nlohmann/json.hpp>
 
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -144,6 +148,91 @@ TEST(Vclock, EditsAnOperatorMakes) {
     EXPECT_EQ(j["time"], "2026-06-01T12:00:00");
     EXPECT_EQ(j["password"], "other");
     EXPECT_EQ(j["frozen"], true);
+}
+
+// The arrivals a clock file holds for race 0: ring and time.
+std::vector<std::pair<std::string, std::string>> arrivalsIn(const std::string& path) {
+    std::vector<std::pair<std::string, std::string>> out;
+    const auto j = nlohmann::json::parse(readAll(path));
+    for (const auto& a : j["races"][0]["arrivals"]) out.emplace_back(a["ring"], a["time"]);
+    return out;
+}
+
+TEST(Vclock, ALiveFlightComesInAsTheDayAtOnce) {
+    const std::string once = raceClock("once.json"), live = raceClock("live.json");
+    ASSERT_EQ(vclock("fly " + once + kFly + " --seed 5").status, 0);
+    // Frozen: its time would never reach a bird.
+    const Outcome frozen = vclock("fly " + live + kFly + " --seed 5 --live");
+    EXPECT_EQ(frozen.status, 1);
+    EXPECT_NE(frozen.err.find("frozen"), std::string::npos) << frozen.err;
+    // Running from shortly before the first bird, an hour a second.
+    const auto first = arrivalsIn(once).front().second;
+    ASSERT_EQ(vclock("set-time " + live + " " + first.substr(0, 14) + "00:00 --running").status, 0);
+    const Outcome fly = vclock("fly " + live + kFly + " --seed 5 --live --speed 3600");
+    ASSERT_EQ(fly.status, 0) << fly.err;
+    EXPECT_NE(fly.out.find("Live: 10 birds to come"), std::string::npos) << fly.out;
+    // Each arrival printed as it came, in arrival order, then the summary.
+    const auto expected = arrivalsIn(once);
+    std::size_t at = 0;
+    for (const auto& [ring, time] : expected) {
+        at = fly.out.find(time + "  " + ring, at);
+        EXPECT_NE(at, std::string::npos) << ring << "\n" << fly.out;
+    }
+    EXPECT_NE(fly.out.find("10 of 10 birds clocked in"), std::string::npos) << fly.out;
+    EXPECT_EQ(arrivalsIn(live), expected);
+    const auto j = nlohmann::json::parse(readAll(live));
+    EXPECT_EQ(j["speed"], 3600);
+    EXPECT_EQ(j["frozen"], false);
+    EXPECT_NE(vclock("show " + live).out.find("at 3600 times the host's pace"), std::string::npos);
+}
+
+TEST(Vclock, AnotherProcessSeesALiveFlightInTheFile) {
+    const std::string once = raceClock("seen_once.json"), live = raceClock("seen.json");
+    ASSERT_EQ(vclock("fly " + once + kFly + " --seed 8").status, 0);
+    const auto expected = arrivalsIn(once);
+    // From the first bird's second on, a minute a second: the first comes in
+    // at once, the last more than a quarter of an hour of the host's later.
+    ASSERT_EQ(vclock("set-time " + live + " " + expected.front().second + " --running").status, 0);
+    const std::string pidFile = dir() + "flyer.pid", out = dir() + "flyer.out";
+    ASSERT_EQ(std::system((std::string(SKYLARK_VCLOCK_TOOL) + " fly " + live + kFly + " --seed 8 --live --speed 1 >" +
+                           out + " 2>&1 & echo $! >" + pidFile)
+                              .c_str()),
+              0);
+    const pid_t flyer = static_cast<pid_t>(std::stol(readAll(pidFile)));
+    // show, from this process, finds the first arrival in the file.
+    std::size_t seen = 0;
+    for (int i = 0; i < 3000 && seen == 0; ++i) {
+        const Outcome show = vclock("show " + live + " --json");
+        if (show.status == 0) seen = nlohmann::json::parse(show.out)["races"][0]["arrivals"].size();
+        if (seen == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_GE(seen, 1u);
+    EXPECT_LT(seen, expected.size());
+    // Interrupted: the flyer stops the flight, saves what came in, and ends.
+    ASSERT_EQ(kill(flyer, SIGINT), 0);
+    for (int i = 0; i < 3000 && kill(flyer, 0) == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_NE(kill(flyer, 0), 0) << "the flyer did not end";
+    const std::string printed = readAll(out);
+    EXPECT_NE(printed.find("stopped"), std::string::npos) << printed;
+    const auto got = arrivalsIn(live);
+    ASSERT_GE(got.size(), 1u);
+    ASSERT_LT(got.size(), expected.size());
+    for (std::size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i], expected[i]) << i;
+}
+
+TEST(Vclock, SetSpeed) {
+    const std::string f = raceClock("speed.json");
+    ASSERT_EQ(vclock("set-speed " + f + " 60").status, 0);
+    auto j = nlohmann::json::parse(readAll(f));
+    EXPECT_EQ(j["speed"], 60);
+    EXPECT_EQ(j["frozen"], true);  // a frozen clock stays frozen
+    ASSERT_EQ(vclock("set-speed " + f + " 0.5").status, 0);
+    EXPECT_EQ(nlohmann::json::parse(readAll(f))["speed"], 0.5);
+    for (const char* bad : {"0", "-2", "3601", "fast"}) EXPECT_EQ(vclock("set-speed " + f + " " + bad).status, 2) << bad;
+    EXPECT_EQ(vclock("set-speed " + f).status, 2);
+    EXPECT_EQ(vclock("fly " + f + kFly + " --speed 60").status, 2);  // --speed needs --live
+    EXPECT_EQ(vclock("fly " + f + kFly + " --live --speed 0").status, 2);
+    EXPECT_EQ(nlohmann::json::parse(readAll(f))["speed"], 0.5);  // nothing refused changed it
 }
 
 TEST(Vclock, ExitStatusSaysWhatWentWrong) {
