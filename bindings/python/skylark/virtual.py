@@ -102,6 +102,7 @@ class VirtualClock(ClockFunctions):
             raise VirtualClockError(function, code, self._lib.CLV_ErrorText(code).decode("latin-1"))
 
     def close(self) -> None:
+        """Closes the clock (a live flight ends first)."""
         if self.handle:
             self._lib.CLV_Close(self.handle)
             self.handle = 0
@@ -133,6 +134,17 @@ class VirtualClock(ClockFunctions):
         """Stops (or restarts) the clock's own time."""
         self._check("CLV_FreezeClock", self._lib.CLV_FreezeClock(self.handle, int(bool(frozen))))
 
+    @property
+    def speed(self) -> float:
+        """Clock seconds per host second while the clock runs (1: the host's pace;
+        60: an hour a minute; above 0 to MAX_SPEED); settable, the time going on
+        from where it stands."""
+        return self.get_speed()
+
+    @speed.setter
+    def speed(self, factor: float) -> None:
+        self.set_speed(factor)
+
     def arrival_count(self, race_index: int = 0) -> int:
         count = _U32()
         f = "CLV_GetArrivalCount"
@@ -160,20 +172,51 @@ class VirtualClock(ClockFunctions):
 
     def fly(self, race_index: int, liberation, release: Date = None, *args, loft: Optional[tuple] = None,
             seed: int = 0, mean_velocity: float = 1200.0, spread: float = 60.0,
-            lost_share: float = 0.0) -> "_tables.CLV_FlySummary":
+            lost_share: float = 0.0, live: bool = False) -> "_tables.CLV_FlySummary":
         """Race day (CLV_Fly): every bird of the confirmed race flies from liberation
         (latitude, longitude in degrees) at release to the loft (default: the clock's
         site information) and is clocked in. Returns the summary: distance (m),
         first_arrival / last_arrival (OLE dates), fastest, slowest, mean_velocity
         (m/min), birds, arrived, lost, refused, refusal. CLV_Fly's own flat
-        arguments (race_index, lib_lat, lib_lon, release, loft_lat, ...) work too."""
+        arguments (race_index, lib_lat, lib_lon, release, loft_lat, ...) work too.
+
+        live=True (CLV_FlyLive): the same birds, each recorded by a thread of the
+        clock's own when the clock's time reaches its arrival (the clock must be
+        running; see speed). Returns at once with the summary of what is planned;
+        live_flight tells the progress, wait_live() waits for the end, stop_live()
+        ends it early."""
         if not isinstance(liberation, (tuple, list)):
+            if live:
+                return super().fly_live(race_index, liberation, release, *args)
             return super().fly(race_index, liberation, release, *args)
         lat, lon = (float(v) for v in liberation)
         loft_lat, loft_lon = ((float(v) for v in loft) if loft is not None
                               else (_tables.CLV_LOFT_FROM_SITE, _tables.CLV_LOFT_FROM_SITE))
-        return super().fly(race_index, lat, lon, release, loft_lat, loft_lon, seed, mean_velocity, spread,
-                           lost_share)
+        flight = super().fly_live if live else super().fly
+        return flight(race_index, lat, lon, release, loft_lat, loft_lon, seed, mean_velocity, spread, lost_share)
+
+    @property
+    def live_flight(self) -> "_tables.CLV_LiveFlight":
+        """The live flight's progress: running, planned, recorded, refused, refusal,
+        pending, next_arrival (an OLE date)."""
+        return self.get_live_flight()
+
+    def wait_live(self, timeout: Optional[float] = None) -> bool:
+        """Waits for the live flight to end (every arrival in, or stopped), at most
+        timeout seconds (None: as long as it takes). True when it ended."""
+        import time
+        deadline = None if timeout is None else time.monotonic() + max(0.0, timeout)
+        while True:
+            # In short waits, so that Ctrl-C reaches Python between them.
+            left = 0.25 if deadline is None else min(0.25, max(0.0, deadline - time.monotonic()))
+            if not self.wait_live_flight(int(left * 1000)).running:
+                return True
+            if deadline is not None and time.monotonic() >= deadline:
+                return False
+
+    def stop_live(self) -> None:
+        """Ends the live flight; the arrivals still to come are dropped."""
+        self.stop_live_flight()
 
     def show(self) -> dict:
         """Everything the clock holds, as the clock file it would save (a dict of

@@ -98,3 +98,53 @@ def test_race_day_load_save_fly_show(sk, tmp_path):
     with pytest.raises(virtual.VirtualClockError):
         with virtual.VirtualClock.load(sk, tmp_path / "flown.json") as clock:
             clock.fly(0, (48.8566, 2.3522), datetime(2026, 5, 16, 6, 0, 0))  # no site information
+
+
+def _race_clock(sk, tmp_path, name):
+    path = tmp_path / name
+    path.write_text('{"format": "skylark-virtual-clock", "version": 2, "kind": "M", "password": "secret",\n'
+                    ' "time": "2026-05-16T05:00:00", "frozen": true, "serial": 7,\n'
+                    ' "registry": ["DE2026000001", "DE2026000002", "DE2026000003", "DE2026000004"],\n'
+                    ' "races": [{"key": "2026051600000001", "time1": "2026-05-16T06:00:00"}]}\n')
+    return virtual.VirtualClock.load(sk, path)
+
+
+def test_live_flight_at_speed(sk, tmp_path):
+    """fly(live=True) brings the birds of fly() in, each when the clock's time reaches it."""
+    release = datetime(2026, 5, 16, 6, 0, 0)
+    with _race_clock(sk, tmp_path, "once.json") as once:
+        once.fly(0, (48.8566, 2.3522), release, loft=(52.3676, 4.9041), seed=9)
+        expected = [once.get_arrival(0, i) for i in range(once.arrival_count(0))]
+    with _race_clock(sk, tmp_path, "live.json") as clock:
+        assert clock.speed == 1.0
+        with pytest.raises(virtual.VirtualClockError) as frozen:
+            clock.fly(0, (48.8566, 2.3522), release, loft=(52.3676, 4.9041), seed=9, live=True)
+        assert frozen.value.code == virtual.ERR_BAD_STATE
+        clock.freeze(False)
+        clock.speed = 3600
+        assert clock.speed == 3600.0
+        with pytest.raises(virtual.VirtualClockError):
+            clock.speed = 0
+        planned = clock.fly(0, (48.8566, 2.3522), release, loft=(52.3676, 4.9041), seed=9, live=True)
+        assert planned.arrived == 4 and clock.live_flight.running == 1
+        assert clock.live_flight.pending == 4
+        clock.time = expected[0][1] - timedelta(seconds=20)
+        assert clock.wait_live(60)
+        status = clock.live_flight
+        assert (status.running, status.recorded, status.pending) == (0, 4, 0)
+        assert [clock.get_arrival(0, i) for i in range(clock.arrival_count(0))] == expected
+        clock.save(tmp_path / "saved.json")
+    with virtual.VirtualClock.load(sk, tmp_path / "saved.json") as again:
+        assert again.speed == 3600.0  # the file keeps it
+
+
+def test_live_flight_stopped_and_closed(sk, tmp_path):
+    with _race_clock(sk, tmp_path, "stop.json") as clock:
+        clock.freeze(False)
+        clock.time = datetime(2026, 5, 16, 6, 0, 0)
+        clock.fly(0, (48.8566, 2.3522), datetime(2026, 5, 16, 6, 0, 0), loft=(52.3676, 4.9041), live=True)
+        assert not clock.wait_live(0.05)  # hours to the first bird at the host's pace
+        clock.stop_live()
+        assert clock.live_flight.running == 0 and clock.arrival_count(0) == 0
+        clock.fly(0, (48.8566, 2.3522), datetime(2026, 5, 16, 6, 0, 0), loft=(52.3676, 4.9041), live=True)
+    # Closed with the flight running: the flight ended with it.
