@@ -510,6 +510,52 @@ TEST(LiveFlight, CloseEndsTheFlightAndReleasesItsWaiters) {
     }
 }
 
+TEST(LiveFlight, EveryChangeOfTheTimeMeanwhileKeepsTheFlightWhole) {
+    // The flight's thread against threads that change the time, the speed and
+    // the freeze, save, read the progress and download: every bird comes in
+    // once, in order.
+    RaceClock at_once(25);
+    ASSERT_EQ(at_once.fly(21, nullptr), CLV_OK);
+    LiveClock live(25, 3600);
+    CLV_FlySummary planned{};
+    ASSERT_EQ(live.flyLive(21, &planned), CLV_OK);
+    std::atomic<bool> done{false};
+    std::vector<std::thread> meddlers;
+    meddlers.emplace_back([&] {
+        for (int i = 0; !done; ++i) {
+            CLV_SetSpeed(live.h, i % 2 ? 3600 : 1000);
+            CLV_FreezeClock(live.h, i % 3 == 0);
+            CLV_FreezeClock(live.h, 0);
+            sleepMs(1);
+        }
+    });
+    meddlers.emplace_back([&] {
+        const std::string file = ::testing::TempDir() + "live_meddled.json";
+        while (!done) {
+            CLV_LiveFlight st{};
+            CLV_GetLiveFlight(live.h, &st);
+            CLV_Save(live.h, file.c_str());
+            char record[33], lead[9];
+            double at = 0;
+            SKM_GetRaceRecord(live.h, 0, 0, record, &at, lead);
+            sleepMs(1);
+        }
+    });
+    // Forward in steps through the day.
+    for (double t = planned.firstArrival - 60 * kSecond; t <= planned.lastArrival; t += 300 * kSecond) {
+        CLV_SetClockTime(live.h, t);
+        sleepMs(5);
+    }
+    CLV_SetClockTime(live.h, planned.lastArrival + kSecond);
+    CLV_LiveFlight st{};
+    ASSERT_EQ(CLV_WaitLiveFlight(live.h, kLongWait, &st), CLV_OK);
+    done = true;
+    for (auto& t : meddlers) t.join();
+    EXPECT_EQ(st.running, 0u);
+    EXPECT_EQ(st.recorded, 25u);
+    EXPECT_EQ(live.arrivals(), at_once.arrivals());
+}
+
 TEST(LiveFlightDeathTest, TheProcessEndsCleanlyDuringAFlight) {
     EXPECT_EXIT(
         {
