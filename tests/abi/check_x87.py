@@ -8,9 +8,10 @@ and the code that needs round to nearest sets it itself (base/fp_env.h).
   check_x87.py OBJDUMP DLL...
 
 The code checked is every function the DLL's exports reach through direct
-calls and jumps, and every function of our namespaces (skylark::,
+calls and jumps, every function of our namespaces (skylark::,
 standins::) that nothing calls directly (virtual calls and function
-pointers reach those). In it, an x87 instruction is accepted only when its
+pointers reach those), and the body of every thread we start (std::thread's
+_M_run of one of our functions, a virtual call too). In it, an x87 instruction is accepted only when its
 result cannot depend on the host's mode:
 
   fld, flds, fldl, fldz, fld1   loads of a float, a double, 0 or 1
@@ -79,6 +80,8 @@ SYSTEM_DATES = re.compile(r"^(VariantTimeToSystemTime|SystemTimeToVariantTime|Va
                           r"DosDateTimeToVariantTime|VarDateFrom\w+|VarUdateFromDate|Var\w+FromDate)$")
 NOT_BELOW = re.compile(r"^_*(_mingw_pformat|_mingw_sformat|_mingw_strtod)$|_Prime_rehash_policy")
 OURS = re.compile(r"^_*ZN\d*(?:7skylark|8standins)")
+# A thread's body: std::thread's virtual _M_run of one of our functions.
+THREAD_BODY = re.compile(r"^_*ZNSt6thread11_State_impl.*(?:7skylark|8standins).*_M_runEv$")
 
 
 def run(*cmd):
@@ -146,6 +149,7 @@ def check(objdump, dll):
     called = set().union(*calls.values())
     roots = set(exports.values()) & set(funcs)
     roots |= {a for a, (label, _) in funcs.items() if OURS.match(label) and a not in called}
+    roots |= {a for a, (label, _) in funcs.items() if THREAD_BODY.match(label)}
 
     found = []
     bad_imports = {n for n in imports.values() if plain(n) in MATH or SYSTEM_DATES.match(n)}
