@@ -82,15 +82,21 @@ skylark_sources(SKYLARK_VIRTUAL_CLOCK_SOURCES
   standins/clocklink/virtual/virtual_clock.cpp
   standins/clocklink/virtual/geo/inverse.cpp)
 skylark_sources(SKYLARK_VIRTUAL_CLOCK_POSIX_SOURCES
-  standins/clocklink/virtual/platform/save_posix.cpp
   standins/clocklink/virtual/geo/distance_geographiclib.cpp)
 skylark_sources(SKYLARK_VIRTUAL_CLOCK_WINDOWS_SOURCES
-  standins/clocklink/virtual/platform/save_win.cpp
   standins/clocklink/virtual/geo/distance_own.cpp)
+# The files of the virtual clocks and the virtual reader: read, parsed
+# strictly and saved atomically, in both stand-ins.
+skylark_sources(SKYLARK_STANDIN_FILE_SOURCES
+  standins/saved_file.cpp
+  standins/strict_json.cpp)
+skylark_sources(SKYLARK_STANDIN_FILE_POSIX_SOURCES standins/platform/save_posix.cpp)
+skylark_sources(SKYLARK_STANDIN_FILE_WINDOWS_SOURCES standins/platform/save_win.cpp)
 skylark_sources(SKYLARK_RINGREADER_SOURCES
   standins/ringreader/ringreader.cpp
   standins/ringreader/test_reader.cpp
   standins/ringreader/virtual_reader.cpp
+  standins/ringreader/reader_file.cpp
   standins/ringreader/replay_reader.cpp)
 
 # ---- Tools -------------------------------------------------------------------------
@@ -152,6 +158,7 @@ skylark_sources(SKYLARK_E2E_TEST_SOURCES
   tests/e2e/saved_test.cpp
   tests/e2e/shclock_test.cpp
   tests/e2e/tag_test.cpp
+  tests/e2e/tag_file_test.cpp
   tests/e2e/threads_test.cpp)
 # The virtual clock's own side, built with the objects of our ClockLink.
 skylark_sources(SKYLARK_CLOCK_SIDE_TEST_SOURCES tests/clock_side/command_table_test.cpp)
