@@ -103,7 +103,7 @@ skylark_sources(SKYLARK_RINGREADER_SOURCES
 skylark_sources(SKYLARK_HELLO_SOURCES tools/hello.cpp)
 skylark_sources(SKYLARK_DEMO_SOURCES tools/demo.c)
 skylark_sources(SKYLARK_RACE_DOWNLOAD_SOURCES tools/race_download.c)
-skylark_sources(SKYLARK_VCLOCK_SOURCES tools/vclock/main.cpp)
+skylark_sources(SKYLARK_VCLOCK_SOURCES tools/vclock/main.cpp tools/vclock/tag_commands.cpp)
 skylark_sources(SKYLARK_VCLOCK_TEST_SOURCES tools/vclock/vclock_test.cpp)
 skylark_sources(SKYLARK_RECORDS_ENGINE_SOURCES tools/records/record_file.cpp)
 skylark_sources(SKYLARK_RECORDS_MAIN_SOURCES tools/records/main.cpp)

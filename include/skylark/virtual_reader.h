@@ -35,7 +35,7 @@
  * lies in the field as JSON text; RRV_Load opens a reader from such a file,
  * which a person may also write by hand:
  *
- *   {
+ *   {                    (standins/ringreader/examples/three-tags.json)
  *    "format": "skylark-virtual-reader",
  *    "version": 1,
  *    "tags": [
@@ -45,10 +45,16 @@
  *                "00000000", "00000000", "00000000", "00000000",
  *                "00000000", "00000000"]},
  *     {"uid": "00000001"},
- *     {"uid": "00000002", "pages": {"4": "00223229", "7": "480462FF"}}
+ *     {"uid": "00000002", "pages": {"4": "00223229", "5": "9D12AB66",
+ *                                   "6": "80C0A070", "7": "480462FF"}}
  *    ],
  *    "field": "5A01C37E"
  *   }
+ *
+ * The first tag holds ring number 112233445566 and race number 01020304 as
+ * SKR_FormatCard writes them; the third the same frame with a wrong race
+ * check byte; the second is as it left the factory. The file's JSON Schema
+ * is virtual_reader.schema.json beside this header.
  *
  *   format, version  required: "skylark-virtual-reader" and 1 (a greater
  *                    version is refused with RRV_ERR_FILE_VERSION).

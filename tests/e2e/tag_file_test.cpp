@@ -390,7 +390,7 @@ TEST(TagMemory, WrongCheckByteIsReadAsTheTagHoldsIt) {
         ASSERT_NE(SKR_ActiveCard(reader.handle(), uid), 0);
         ASSERT_NE(SKR_FormatCard(reader.handle(), "112233445566", "01020304"), 0);
         // Page 7 holds frame bytes 12..15; bytes 14 and 15 carry the race
-        // check byte c1 = 0x03: 62 07 -> 62 FF makes it 0xFF.
+        // check byte c1 = 0x03: 62 07 -> 62 FF makes it 0x7F.
         ASSERT_TRUE(poke(reader.handle(), 7, hex("48 04 62 FF")));
         ASSERT_EQ(RRV_Save(reader.handle(), file.path.c_str()), RRV_OK);
     }
