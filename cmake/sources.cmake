@@ -173,7 +173,7 @@ skylark_sources(SKYLARK_BENCH_SOURCES
   bench/race_day_bench.cpp
   bench/record_bench.cpp)
 # One program per target, fuzz/<name>_fuzz.cpp.
-set(SKYLARK_FUZZ_TARGETS codecs records reads texts ring saved clock_side reader)
+set(SKYLARK_FUZZ_TARGETS codecs records reads texts ring saved clock_side reader readerfile)
 set(_fuzz)
 foreach(_name IN LISTS SKYLARK_FUZZ_TARGETS)
   list(APPEND _fuzz fuzz/${_name}_fuzz.cpp)
