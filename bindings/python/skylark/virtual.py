@@ -319,7 +319,7 @@ class VirtualReader(ReaderFunctions):
     def put_tag(self, uid: bytes) -> None:
         """Puts the tag with this 4-byte UID into the field."""
         if not self._lib.RRV_PutTag(self.handle, _bytes_in("RRV_PutTag", "uid4", uid, 4)):
-            raise VirtualClockError("RRV_PutTag", 0, "the field already holds a tag")
+            raise VirtualClockError("RRV_PutTag", 0, "the field already holds a tag, or the reader is full")
 
     def take_tag(self) -> None:
         if not self._lib.RRV_TakeTag(self.handle):
