@@ -12,6 +12,7 @@
 //                  [--seed N] [--mean M] [--spread S] [--lost SHARE] [--json]
 //   skylark-vclock records FILE --race INDEX [--vkey HEX16] [--masked] [-o OUT]
 //   skylark-vclock log FILE
+//   skylark-vclock tag new|check|show|add|put|take|write FILE ...   reader files (tag_commands.cpp)
 //
 // Exit status: 0 done, 1 refused (the clock or the file said no), 2 bad usage.
 #include <CLI/CLI.hpp>
@@ -29,6 +30,7 @@
 #include <vector>
 
 #include "skylark/virtual_clock.h"
+#include "tag_commands.h"
 
 namespace {
 
@@ -448,6 +450,7 @@ int main(int argc, char** argv) {
     cRecords->add_option("-o,--output", output, "Where to write them (default: standard output)");
     auto* cLog = app.add_subcommand("log", "The clock's event log as a table");
     cLog->add_option("file", file, "The clock file")->required();
+    vclock::TagCommands tags(app);
 
     try {
         app.parse(argc, argv);
@@ -461,6 +464,7 @@ int main(int argc, char** argv) {
         return kUsage;
     }
 
+    if (tags.parsed()) return tags.run();
     auto usage = [](const std::string& what) {
         std::cerr << "skylark-vclock: " << what << "\n";
         return kUsage;
