@@ -55,6 +55,7 @@ CONSTANT_GROUPS = {
     "CLV_ON_": ("virtual_clock.h", "calls a CLV_SetFailure rule matches"),
     "CLV_LOG_": ("virtual_clock.h", "event-log entry types"),
     "RRV_WRITE_": ("virtual_reader.h", "write faults of RRV_FailNextWrite"),
+    "RRV_ERR_": ("virtual_reader.h", "results of RRV_Save and RRV_Load (the CLV_ERR_ values of the same meaning)"),
 }
 
 
@@ -68,8 +69,8 @@ def constants() -> dict:
             for m in re.finditer(r"\b([A-Z][A-Z0-9_]+)\s*=\s*(0x[0-9A-Fa-f]+|\d+)\s*,?\s*(?:/\*(.*?)\*/)?",
                                  body, re.S):
                 name, value, meaning = m.group(1), int(m.group(2), 0), " ".join((m.group(3) or "").split())
-                if name == "CLV_OK":
-                    out["CLV_ERR_"].insert(0, (name, value, meaning or "success"))
+                if name in ("CLV_OK", "RRV_OK"):
+                    out[name[:4] + "ERR_"].insert(0, (name, value, meaning or "success"))
                     continue
                 for prefix in CONSTANT_GROUPS:
                     if name.startswith(prefix):
@@ -374,9 +375,11 @@ def python(exports: list[dict]) -> str:
 
 
 # The stand-in functions written by hand in the bindings' VirtualClock and
-# VirtualReader (opening, loading, closing, the error text); every other one
-# gets a generated checked method.
-HAND_WRITTEN = {"IFD_GetErrCode", "CLV_Open", "CLV_Load", "CLV_Close", "CLV_ErrorText", "RRV_Open", "RRV_Close"}
+# VirtualReader (opening, loading, closing, the error text, and the reader's
+# save, whose result is a code where its other functions give 1 or 0);
+# every other one gets a generated checked method.
+HAND_WRITTEN = {"IFD_GetErrCode", "CLV_Open", "CLV_Load", "CLV_Close", "CLV_ErrorText", "RRV_Open", "RRV_Close",
+                "RRV_Save", "RRV_Load", "RRV_LoadEx"}
 
 
 def device_functions(library: str) -> list[dict]:

@@ -82,22 +82,28 @@ skylark_sources(SKYLARK_VIRTUAL_CLOCK_SOURCES
   standins/clocklink/virtual/virtual_clock.cpp
   standins/clocklink/virtual/geo/inverse.cpp)
 skylark_sources(SKYLARK_VIRTUAL_CLOCK_POSIX_SOURCES
-  standins/clocklink/virtual/platform/save_posix.cpp
   standins/clocklink/virtual/geo/distance_geographiclib.cpp)
 skylark_sources(SKYLARK_VIRTUAL_CLOCK_WINDOWS_SOURCES
-  standins/clocklink/virtual/platform/save_win.cpp
   standins/clocklink/virtual/geo/distance_own.cpp)
+# The files of the virtual clocks and the virtual reader: read, parsed
+# strictly and saved atomically, in both stand-ins.
+skylark_sources(SKYLARK_STANDIN_FILE_SOURCES
+  standins/saved_file.cpp
+  standins/strict_json.cpp)
+skylark_sources(SKYLARK_STANDIN_FILE_POSIX_SOURCES standins/platform/save_posix.cpp)
+skylark_sources(SKYLARK_STANDIN_FILE_WINDOWS_SOURCES standins/platform/save_win.cpp)
 skylark_sources(SKYLARK_RINGREADER_SOURCES
   standins/ringreader/ringreader.cpp
   standins/ringreader/test_reader.cpp
   standins/ringreader/virtual_reader.cpp
+  standins/ringreader/reader_file.cpp
   standins/ringreader/replay_reader.cpp)
 
 # ---- Tools -------------------------------------------------------------------------
 skylark_sources(SKYLARK_HELLO_SOURCES tools/hello.cpp)
 skylark_sources(SKYLARK_DEMO_SOURCES tools/demo.c)
 skylark_sources(SKYLARK_RACE_DOWNLOAD_SOURCES tools/race_download.c)
-skylark_sources(SKYLARK_VCLOCK_SOURCES tools/vclock/main.cpp)
+skylark_sources(SKYLARK_VCLOCK_SOURCES tools/vclock/main.cpp tools/vclock/tag_commands.cpp)
 skylark_sources(SKYLARK_VCLOCK_TEST_SOURCES tools/vclock/vclock_test.cpp)
 skylark_sources(SKYLARK_RECORDS_ENGINE_SOURCES tools/records/record_file.cpp)
 skylark_sources(SKYLARK_RECORDS_MAIN_SOURCES tools/records/main.cpp)
@@ -152,6 +158,7 @@ skylark_sources(SKYLARK_E2E_TEST_SOURCES
   tests/e2e/saved_test.cpp
   tests/e2e/shclock_test.cpp
   tests/e2e/tag_test.cpp
+  tests/e2e/tag_file_test.cpp
   tests/e2e/threads_test.cpp)
 # The virtual clock's own side, built with the objects of our ClockLink.
 skylark_sources(SKYLARK_CLOCK_SIDE_TEST_SOURCES tests/clock_side/command_table_test.cpp)
@@ -166,7 +173,7 @@ skylark_sources(SKYLARK_BENCH_SOURCES
   bench/race_day_bench.cpp
   bench/record_bench.cpp)
 # One program per target, fuzz/<name>_fuzz.cpp.
-set(SKYLARK_FUZZ_TARGETS codecs records reads texts ring saved clock_side reader)
+set(SKYLARK_FUZZ_TARGETS codecs records reads texts ring saved clock_side reader readerfile)
 set(_fuzz)
 foreach(_name IN LISTS SKYLARK_FUZZ_TARGETS)
   list(APPEND _fuzz fuzz/${_name}_fuzz.cpp)

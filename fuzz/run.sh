@@ -15,7 +15,7 @@ root=$PWD
 seconds=${1:-15}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(codecs records reads texts ring saved recordfile clock_side reader)
+[ ${#targets[@]} -gt 0 ] || targets=(codecs records reads texts ring saved recordfile clock_side reader readerfile)
 
 build=$root/build/fuzz
 # The fuzz preset (CMakePresets.json): clang-14, libFuzzer, ASan and UBSan.

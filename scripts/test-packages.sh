@@ -248,10 +248,14 @@ deb_host() {  # installed into the machine; a host built against /usr with pkg-c
     cc -o "$h/standins" dist/tests/consumer/standins_consumer.c $(pkg-config --cflags --libs skylark-standins) ||
     return 1
   skylark-standins "$h/consumer" && skylark-standins "$h/standins" "$h/record.csv" || return 1
-  skylark-standins skylark-records "$h/record.csv"
+  skylark-standins skylark-records "$h/record.csv" || return 1
+  # The same host on the tracing build (skylark-tools) writes a trace that
+  # skylark-trace replays through the normal library.
+  SKYLARK_TRACE=$h/session.jsonl LD_LIBRARY_PATH=/usr/lib/$triplet/skylark/trace skylark-standins "$h/consumer" &&
+    [ -s "$h/session.jsonl" ] && skylark-standins skylark-trace replay --strict "$h/session.jsonl"
 }
 if [ "${SKYLARK_PACKAGES_DPKG:-1}" = 1 ] && [ "$(id -u)" = 0 ]; then
-  step "dpkg -i; a host against /usr (pkg-config), skylark-records" deb_host
+  step "dpkg -i; a host against /usr (pkg-config), skylark-records, the tracing build" deb_host
   dpkg --purge "${dbgsym[@]}" "${debs[@]}" >/dev/null 2>&1 || true
 else
   echo "skip  dpkg -i (not root, or SKYLARK_PACKAGES_DPKG=0)"

@@ -114,6 +114,18 @@ TEST(RaceDay, EveryBirdArrivesInOrderAtItsVelocity) {
     EXPECT_NEAR(sum.slowest, sum.distance / (seconds(a.back().date) / 60), 1e-9);
     // The frozen clock now stands a second past the last bird, still frozen.
     EXPECT_NEAR(c.time(), sum.lastArrival + kSecond, 1e-9);
+    // It lived through the day: the log has each arrival at its own time.
+    CLV_ULONG newest = 0;
+    ASSERT_EQ(CLV_GetLogCount(c.h, &newest), CLV_OK);
+    ASSERT_GE(newest, 200u);
+    for (CLV_ULONG i = 0; i < 200; ++i) {
+        unsigned char type = 0;
+        double date = 0;
+        char data[64];
+        ASSERT_EQ(CLV_GetLogEntry(c.h, newest - 199 + i, &type, &date, data), CLV_OK);
+        EXPECT_EQ(type, CLV_LOG_ARRIVAL);
+        EXPECT_NEAR(date, a[i].date, 1e-9) << i;
+    }
 }
 
 TEST(RaceDay, SameSeedSameDayOtherSeedAnotherDay) {

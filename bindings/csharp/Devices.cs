@@ -208,5 +208,17 @@ namespace Skylark
             Ok("RRV_FailNextWrite", RingReader.RRV_FailNextWrite(Handle, (int)Check.Number("RRV_FailNextWrite", "fault", fault, 31)));
         }
 
+        /// <summary>Adds a new factory tag with this 4-byte UID to the reader, outside the field. (RRV_AddTag)</summary>
+        public void AddTag(byte[] uid4)
+        {
+            Ok("RRV_AddTag", RingReader.RRV_AddTag(Handle, Check.Bytes("RRV_AddTag", "uid4", uid4, 4)));
+        }
+
+        /// <summary>Writes page 1 to 15 of a tag directly, whatever it holds (uid4 null: the tag in the field); page 0, the UID, is never written. (RRV_WriteTagPage)</summary>
+        public void WriteTagPage(long page, byte[] data4, byte[] uid4 = null)
+        {
+            Ok("RRV_WriteTagPage", RingReader.RRV_WriteTagPage(Handle, uid4 == null ? null : Check.Bytes("RRV_WriteTagPage", "uid4", uid4, 4), Check.Number("RRV_WriteTagPage", "page", page, 32), Check.Bytes("RRV_WriteTagPage", "data4", data4, 4)));
+        }
+
     }
 }

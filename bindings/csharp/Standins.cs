@@ -172,6 +172,26 @@ namespace Skylark
         [DllImport(Library, EntryPoint = "RRV_FailNextWrite", CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi, ExactSpelling = true)]
         public static extern int RRV_FailNextWrite(uint reader, int fault);
 
+        /// <summary>Adds a new factory tag with this 4-byte UID to the reader, outside the field. Result: flag.</summary>
+        [DllImport(Library, EntryPoint = "RRV_AddTag", CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi, ExactSpelling = true)]
+        public static extern int RRV_AddTag(uint reader, byte[] uid4);
+
+        /// <summary>Writes page 1 to 15 of a tag directly, whatever it holds (uid4 null: the tag in the field); page 0, the UID, is never written. Result: flag.</summary>
+        [DllImport(Library, EntryPoint = "RRV_WriteTagPage", CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi, ExactSpelling = true)]
+        public static extern int RRV_WriteTagPage(uint reader, byte[] uid4, uint page, byte[] data4);
+
+        /// <summary>Saves the reader's tags and which one lies in the field to a file, atomically; RRV_OK or an RRV_ERR_ code. Result: code.</summary>
+        [DllImport(Library, EntryPoint = "RRV_Save", CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi, ExactSpelling = true)]
+        public static extern int RRV_Save(uint reader, string path);
+
+        /// <summary>Opens a reader saved with RRV_Save; on failure *err gives the RRV_ERR_ code. Result: handle.</summary>
+        [DllImport(Library, EntryPoint = "RRV_Load", CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi, ExactSpelling = true)]
+        public static extern uint RRV_Load(string path, out int err);
+
+        /// <summary>RRV_Load that also says why a file was refused: the field as a JSON pointer and what is wrong with it. Result: handle.</summary>
+        [DllImport(Library, EntryPoint = "RRV_LoadEx", CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi, ExactSpelling = true)]
+        public static extern uint RRV_LoadEx(string path, out int err, StringBuilder why, uint whySize);
+
     }
 
     /// <summary>CLV_FlySummary of the stand-ins' headers.</summary>
@@ -277,6 +297,13 @@ namespace Skylark
         // write faults of RRV_FailNextWrite
         public const int RRV_WRITE_REFUSED = 1;  // the write reports failure; the page keeps its bytes
         public const int RRV_WRITE_LOST = 2;  // the write reports success but the page keeps its bytes
+        // results of RRV_Save and RRV_Load (the CLV_ERR_ values of the same meaning)
+        public const int RRV_OK = 0;  // success
+        public const int RRV_ERR_FULL = 132;  // out of memory
+        public const int RRV_ERR_FILE_IO = 160;  // the file cannot be read or written
+        public const int RRV_ERR_FILE_DAMAGED = 161;  // not a reader file, damaged or truncated
+        public const int RRV_ERR_FILE_VERSION = 162;  // saved by a newer version
+        public const int RRV_ERR_BAD_ARGUMENT = 163;  // an unknown reader, a null path
     }
 
     /// <summary>Every error code of the stand-ins: code -> (name, meaning).</summary>

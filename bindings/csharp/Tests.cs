@@ -256,6 +256,23 @@ namespace Skylark.Tests
                     VirtualClockException empty = null;
                     try { reader.TakeTag(); } catch (VirtualClockException x) { empty = x; }
                     Check("an empty field refuses", empty != null && empty.Function == "RRV_TakeTag");
+                    reader.WriteTagPage(7, new byte[] { 0x48, 0x04, 0x62, 0xFF }, uid);
+                    var path = System.IO.Path.GetTempFileName();
+                    try {
+                        reader.Save(path);
+                        using (var loaded = VirtualReader.Load(path)) {
+                            byte[] p7;
+                            loaded.ReadTagPage(7, out p7, uid);
+                            Check("a saved reader loads with its tags", Skylark.Check.HexOf(p7) == "480462FF");
+                        }
+                        System.IO.File.WriteAllText(path, "{\"format\": \"skylark-virtual-reader\", \"version\": 1, \"field\": \"00000001\"}");
+                        VirtualClockException refused = null;
+                        try { VirtualReader.Load(path); } catch (VirtualClockException x) { refused = x; }
+                        Check("a damaged reader file is refused, naming the field",
+                              refused != null && refused.Code == Clv.RRV_ERR_FILE_DAMAGED && refused.Message.Contains("/field"));
+                    } finally {
+                        System.IO.File.Delete(path);
+                    }
                 }
             });
             Run("mistaken arguments", () => {

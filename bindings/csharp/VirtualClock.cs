@@ -131,6 +131,50 @@ namespace Skylark
 
         public VirtualReader() { Handle = RingReader.RRV_Open(); }
 
+        VirtualReader(uint handle) { Handle = handle; }
+
+        /// <summary>The reader saved at path (RRV_Save, or a reader file written by hand): its tags and
+        /// the tag in the field, not activated. A refused file throws VirtualClockException whose
+        /// Code is its RRV_ERR_ code and whose message names the field that is wrong (RRV_LoadEx).</summary>
+        public static VirtualReader Load(string path)
+        {
+            int err;
+            var why = new StringBuilder(256);
+            uint h = RingReader.RRV_LoadEx(CheckPath("RRV_LoadEx", path), out err, why, (uint)why.Capacity);
+            if (h == 0)
+                throw new VirtualClockException("RRV_Load", err, FileText(err) + (why.Length > 0 ? ": " + why : ""));
+            return new VirtualReader(h);
+        }
+
+        /// <summary>Saves every tag the reader holds and which one lies in the field to path,
+        /// atomically (RRV_Save); a failure throws VirtualClockException with its RRV_ERR_ code.</summary>
+        public void Save(string path)
+        {
+            int code = RingReader.RRV_Save(Handle, CheckPath("RRV_Save", path));
+            if (code != Clv.RRV_OK) throw new VirtualClockException("RRV_Save", code, FileText(code));
+        }
+
+        // The words for an RRV_ERR_ code (the values of the clocks' codes of the same meaning).
+        static string FileText(int code)
+        {
+            switch (code)
+            {
+                case Clv.RRV_ERR_FILE_IO: return "the file cannot be read or written";
+                case Clv.RRV_ERR_FILE_DAMAGED: return "not a reader file, damaged or truncated";
+                case Clv.RRV_ERR_FILE_VERSION: return "saved by a newer version";
+                case Clv.RRV_ERR_BAD_ARGUMENT: return "an unknown reader, a null path";
+                case Clv.RRV_ERR_FULL: return "out of memory";
+                default: return "error " + code;
+            }
+        }
+
+        static string CheckPath(string function, string path)
+        {
+            if (string.IsNullOrEmpty(path) || path.IndexOf('\0') >= 0)
+                throw new SkylarkArgumentException(function, "path", "must be a non-empty path without NUL characters");
+            return path;
+        }
+
         static void Ok(string function, int result)
         {
             if (result == 0)

@@ -19,6 +19,14 @@ const
   RRV_WRITE_REFUSED = 1;  { the write reports failure; the page keeps its bytes }
   RRV_WRITE_LOST = 2;  { the write reports success but the page keeps its bytes }
 
+  { results of RRV_Save and RRV_Load (the CLV_ERR_ values of the same meaning) }
+  RRV_OK = 0;  { success }
+  RRV_ERR_FULL = 132;  { out of memory }
+  RRV_ERR_FILE_IO = 160;  { the file cannot be read or written }
+  RRV_ERR_FILE_DAMAGED = 161;  { not a reader file, damaged or truncated }
+  RRV_ERR_FILE_VERSION = 162;  { saved by a newer version }
+  RRV_ERR_BAD_ARGUMENT = 163;  { an unknown reader, a null path }
+
 { Opens a virtual reader with an empty field; its handle is a RingReader handle. Result: handle. }
 function RRV_Open(): SK_ULONG; stdcall; external RingReaderLib name 'RRV_Open';
 { Closes the reader; its handle and tags are gone. Result: none. }
@@ -31,6 +39,16 @@ function RRV_TakeTag(reader: SK_ULONG): LongInt; stdcall; external RingReaderLib
 function RRV_ReadTagPage(reader: SK_ULONG; uid4: PByte; page: SK_ULONG; data4: PByte): LongInt; stdcall; external RingReaderLib name 'RRV_ReadTagPage';
 { Makes the next page write to the tag in the field fail (RRV_WRITE_). Result: flag. }
 function RRV_FailNextWrite(reader: SK_ULONG; fault: LongInt): LongInt; stdcall; external RingReaderLib name 'RRV_FailNextWrite';
+{ Adds a new factory tag with this 4-byte UID to the reader, outside the field. Result: flag. }
+function RRV_AddTag(reader: SK_ULONG; uid4: PByte): LongInt; stdcall; external RingReaderLib name 'RRV_AddTag';
+{ Writes page 1 to 15 of a tag directly, whatever it holds (uid4 null: the tag in the field); page 0, the UID, is never written. Result: flag. }
+function RRV_WriteTagPage(reader: SK_ULONG; uid4: PByte; page: SK_ULONG; data4: PByte): LongInt; stdcall; external RingReaderLib name 'RRV_WriteTagPage';
+{ Saves the reader's tags and which one lies in the field to a file, atomically; RRV_OK or an RRV_ERR_ code. Result: code. }
+function RRV_Save(reader: SK_ULONG; path: PAnsiChar): LongInt; stdcall; external RingReaderLib name 'RRV_Save';
+{ Opens a reader saved with RRV_Save; on failure *err gives the RRV_ERR_ code. Result: handle. }
+function RRV_Load(path: PAnsiChar; err: PLongInt): SK_ULONG; stdcall; external RingReaderLib name 'RRV_Load';
+{ RRV_Load that also says why a file was refused: the field as a JSON pointer and what is wrong with it. Result: handle. }
+function RRV_LoadEx(path: PAnsiChar; err: PLongInt; why: PAnsiChar; whySize: SK_ULONG): SK_ULONG; stdcall; external RingReaderLib name 'RRV_LoadEx';
 
 implementation
 

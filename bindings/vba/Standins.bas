@@ -81,6 +81,14 @@ Public Const CLV_LOG_SETTING_CHANGED As Long = 64 ' command code (1), index or s
 Public Const RRV_WRITE_REFUSED As Long = 1 ' the write reports failure; the page keeps its bytes
 Public Const RRV_WRITE_LOST As Long = 2 ' the write reports success but the page keeps its bytes
 
+' results of RRV_Save and RRV_Load (the CLV_ERR_ values of the same meaning)
+Public Const RRV_OK As Long = 0 ' success
+Public Const RRV_ERR_FULL As Long = 132 ' out of memory
+Public Const RRV_ERR_FILE_IO As Long = 160 ' the file cannot be read or written
+Public Const RRV_ERR_FILE_DAMAGED As Long = 161 ' not a reader file, damaged or truncated
+Public Const RRV_ERR_FILE_VERSION As Long = 162 ' saved by a newer version
+Public Const RRV_ERR_BAD_ARGUMENT As Long = 163 ' an unknown reader, a null path
+
 Public Const CLV_MAX_SPEED As Double = 3600.0
 Public Const CLV_LOFT_FROM_SITE As Double = 999.0
 
@@ -147,6 +155,11 @@ Public Declare PtrSafe Function RRV_PutTag Lib "RingReader.dll" Alias "RRV_PutTa
 Public Declare PtrSafe Function RRV_TakeTag Lib "RingReader.dll" Alias "RRV_TakeTag" (ByVal reader As Long) As Long
 Public Declare PtrSafe Function RRV_ReadTagPage Lib "RingReader.dll" Alias "RRV_ReadTagPage" (ByVal reader As Long, ByRef uid4 As Byte, ByVal page As Long, ByRef data4 As Byte) As Long
 Public Declare PtrSafe Function RRV_FailNextWrite Lib "RingReader.dll" Alias "RRV_FailNextWrite" (ByVal reader As Long, ByVal fault As Long) As Long
+Public Declare PtrSafe Function RRV_AddTag Lib "RingReader.dll" Alias "RRV_AddTag" (ByVal reader As Long, ByRef uid4 As Byte) As Long
+Public Declare PtrSafe Function RRV_WriteTagPage Lib "RingReader.dll" Alias "RRV_WriteTagPage" (ByVal reader As Long, ByRef uid4 As Byte, ByVal page As Long, ByRef data4 As Byte) As Long
+Public Declare PtrSafe Function RRV_Save Lib "RingReader.dll" Alias "RRV_Save" (ByVal reader As Long, ByVal path As String) As Long
+Public Declare PtrSafe Function RRV_Load Lib "RingReader.dll" Alias "RRV_Load" (ByVal path As String, ByRef errValue As Long) As Long
+Public Declare PtrSafe Function RRV_LoadEx Lib "RingReader.dll" Alias "RRV_LoadEx" (ByVal path As String, ByRef errValue As Long, ByVal why As String, ByVal whySize As Long) As Long
 Private Declare PtrSafe Function lstrlenA Lib "kernel32" (ByVal text As LongPtr) As Long
 Private Declare PtrSafe Sub CopyText Lib "kernel32" Alias "RtlMoveMemory" (ByVal target As String, ByVal source As LongPtr, ByVal length As Long)
 #Else
@@ -188,6 +201,11 @@ Public Declare Function RRV_PutTag Lib "RingReader.dll" Alias "RRV_PutTag" (ByVa
 Public Declare Function RRV_TakeTag Lib "RingReader.dll" Alias "RRV_TakeTag" (ByVal reader As Long) As Long
 Public Declare Function RRV_ReadTagPage Lib "RingReader.dll" Alias "RRV_ReadTagPage" (ByVal reader As Long, ByRef uid4 As Byte, ByVal page As Long, ByRef data4 As Byte) As Long
 Public Declare Function RRV_FailNextWrite Lib "RingReader.dll" Alias "RRV_FailNextWrite" (ByVal reader As Long, ByVal fault As Long) As Long
+Public Declare Function RRV_AddTag Lib "RingReader.dll" Alias "RRV_AddTag" (ByVal reader As Long, ByRef uid4 As Byte) As Long
+Public Declare Function RRV_WriteTagPage Lib "RingReader.dll" Alias "RRV_WriteTagPage" (ByVal reader As Long, ByRef uid4 As Byte, ByVal page As Long, ByRef data4 As Byte) As Long
+Public Declare Function RRV_Save Lib "RingReader.dll" Alias "RRV_Save" (ByVal reader As Long, ByVal path As String) As Long
+Public Declare Function RRV_Load Lib "RingReader.dll" Alias "RRV_Load" (ByVal path As String, ByRef errValue As Long) As Long
+Public Declare Function RRV_LoadEx Lib "RingReader.dll" Alias "RRV_LoadEx" (ByVal path As String, ByRef errValue As Long, ByVal why As String, ByVal whySize As Long) As Long
 Private Declare Function lstrlenA Lib "kernel32" (ByVal text As Long) As Long
 Private Declare Sub CopyText Lib "kernel32" Alias "RtlMoveMemory" (ByVal target As String, ByVal source As Long, ByVal length As Long)
 #End If

@@ -49,6 +49,7 @@ def main(argv):
         "include/skylark/skylark.h", "include/skylark/skylark_types.h",
         "include/skylark/virtual_clock.h", "include/skylark/virtual_reader.h",
         "include/skylark/clocklink.h", "include/skylark/virtual_clock.schema.json",
+        "include/skylark/virtual_reader.schema.json",
         "share/doc/Skylark/reference.md", "share/doc/Skylark/README.md",
         "lib/cmake/Skylark/SkylarkConfig.cmake", "lib/cmake/Skylark/SkylarkConfigVersion.cmake",
         "lib/pkgconfig/skylark.pc", "lib/pkgconfig/skylark-standins.pc",

@@ -24,14 +24,20 @@ using standins::vclock::VirtualClock;
 const ClockKind kKinds[] = {ClockKind::M, ClockKind::S, ClockKind::H};
 const char* kindName(ClockKind k) { return k == ClockKind::M ? "M" : k == ClockKind::S ? "S" : "H"; }
 
-// The kinds of clock an index entry is sent to, by the family of its
-// export: SK_ every kind, SKM_ the M clock, SKH_ the H clock, SKS_ the S
-// clock and, for the exchanges the SKH_ exports forward to the SKS_ ones,
-// the H clock too.
+// The kinds of clock an index entry is sent to: its kinds column, in the
+// clock's bits.
 std::uint8_t kindsOf(const skylark::Command& c) {
+    return static_cast<std::uint8_t>(((c.kinds & skylark::kClockM) ? kKindM : 0) |
+                                     ((c.kinds & skylark::kClockS) ? kKindS : 0) |
+                                     ((c.kinds & skylark::kClockH) ? kKindH : 0));
+}
+
+// The kinds an export family is meant for: SK_ every kind, SKM_ the M
+// clock, SKH_ the H clock, SKS_ the S clock and, for the exchanges the SKH_
+// exports forward to the SKS_ ones, the H clock too.
+std::uint8_t familyKinds(const std::string& name) {
     static const char* const kForwardedToH[] = {"SKS_ReadCard", "SKS_QueryState", "SKS_ClearRace",
                                                 "SKS_GetRaceRecord"};
-    const std::string name = c.name;
     if (name.rfind("SKM_", 0) == 0) return kKindM;
     if (name.rfind("SKH_", 0) == 0) return kKindH;
     if (name.rfind("SKS_", 0) == 0) {
@@ -51,6 +57,14 @@ std::int16_t codeOf(const skylark::Command& c) {
 std::string describe(const skylark::Command& c) {
     return std::string(c.name) + (c.kind == skylark::Kind::User ? " user " : " class ") +
            std::to_string(c.number) + " selector " + std::to_string(c.selector);
+}
+
+// The index's kinds column agrees with the family of the export that sends
+// each command, so a misfiled kind on the library's side fails here too.
+TEST(ClockCommandTable, IndexKindsFollowTheExportFamilies) {
+    for (const skylark::Command* c : skylark::kCommandIndex) {
+        EXPECT_EQ(kindsOf(*c), familyKinds(c->name)) << describe(*c);
+    }
 }
 
 TEST(ClockCommandTable, EveryCommandTheLibrarySendsIsAnswered) {

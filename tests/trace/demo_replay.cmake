@@ -1,7 +1,7 @@
 # The demo host run with the tracing library, its trace replayed through the
 # normal library: every export's result and outputs as recorded, in strict
-# and tolerant mode; a trace with one parameter byte changed fails at that
-# exchange; skylark-trace show prints the session in words.
+# and tolerant mode; a trace with one parameter byte changed, or one tag
+# write's data, fails at that exchange, one cut short where it ends; skylark-trace show prints the session in words.
 #   cmake -DDEMO=... -DTOOL=... -DTRACE_DIR=... -DWORK=... -P demo_replay.cmake
 set(_trace ${WORK}/demo.trace.jsonl)
 file(REMOVE ${_trace})
@@ -44,6 +44,48 @@ endforeach()
 run(1 ${TOOL} replay ${_tampered})
 if(NOT ERR MATCHES "mismatch at exchange [0-9]+ \\(call 11, SKM_AppendCard\\): IFD_RunUserCmd 9 parameter block \\(byte 0 differs\\): expected 01[0-9A-F]+, received 00[0-9A-F]+")
   message(FATAL_ERROR "the tampered trace failed without naming its exchange:\n${ERR}")
+endif()
+message(STATUS "${ERR}")
+
+# The reader's side: a tag write with other data than the library sends
+# fails at that write; a trace that ends before the library's last reader
+# call fails at the call with nothing recorded.
+set(_tag_data ${WORK}/demo.tag-data.jsonl)
+set(_tag_cut ${WORK}/demo.tag-cut.jsonl)
+file(WRITE ${_tag_data} "")
+file(WRITE ${_tag_cut} "")
+set(_seen 0)
+set(_last_reader -1)
+set(_i 0)
+foreach(_line IN LISTS _lines)
+  if(_line MATCHES "\"ev\":\"ringreader\"")
+    set(_last_reader ${_i})
+  endif()
+  math(EXPR _i "${_i} + 1")
+endforeach()
+set(_i 0)
+foreach(_line IN LISTS _lines)
+  set(_changed "${_line}")
+  if(_line MATCHES "\"fn\":\"HTS_WritePage\".*\"data\":\"")
+    math(EXPR _seen "${_seen} + 1")
+    if(_seen EQUAL 1)
+      string(REGEX REPLACE "\"data\":\"([0-9A-F]+)\"" "\"data\":\"FFFFFFFF\"" _changed "${_line}")
+    endif()
+  endif()
+  file(APPEND ${_tag_data} "${_changed}\n")
+  if(NOT _i EQUAL _last_reader)
+    file(APPEND ${_tag_cut} "${_line}\n")
+  endif()
+  math(EXPR _i "${_i} + 1")
+endforeach()
+run(1 ${TOOL} replay ${_tag_data})
+if(NOT ERR MATCHES "exchange [0-9]+ \\(call [0-9]+, SKR_[A-Za-z]+\\): HTS_WritePage page [0-9]+ data: expected FFFFFFFF, received [0-9A-F]+")
+  message(FATAL_ERROR "the changed tag write failed without naming it:\n${ERR}")
+endif()
+message(STATUS "${ERR}")
+run(1 ${TOOL} replay ${_tag_cut})
+if(NOT ERR MATCHES "mismatch after exchange [0-9]+: the trace holds no further call on this reader; the library called HTS_")
+  message(FATAL_ERROR "the cut trace failed without saying so:\n${ERR}")
 endif()
 message(STATUS "${ERR}")
 

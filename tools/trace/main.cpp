@@ -84,8 +84,10 @@ int report(const skytrace::ReplayResult& r, const std::string& path) {
                   << " exchanges replayed, every result and output as recorded\n";
         return 0;
     }
-    std::cerr << "skylark-trace: " << path << ": " << (r.status == 1 ? "mismatch at " : "") << r.message
-              << "\n";
+    // A mismatch names its exchange ("exchange 83 (call 38, ...)") or the
+    // end of the recorded calls ("after exchange 237: ...").
+    const char* lead = r.status != 1 ? "" : r.message.rfind("exchange ", 0) == 0 ? "mismatch at " : "mismatch ";
+    std::cerr << "skylark-trace: " << path << ": " << lead << r.message << "\n";
     return r.status;
 }
 

@@ -14,6 +14,7 @@
 //                  [--live [--speed FACTOR]]
 //   skylark-vclock records FILE --race INDEX [--vkey HEX16] [--masked] [-o OUT]
 //   skylark-vclock log FILE
+//   skylark-vclock tag new|check|show|add|put|take|write FILE ...   reader files (tag_commands.cpp)
 //
 // Exit status: 0 done, 1 refused (the clock or the file said no), 2 bad usage.
 #include <CLI/CLI.hpp>
@@ -33,6 +34,7 @@
 #include <vector>
 
 #include "skylark/virtual_clock.h"
+#include "tag_commands.h"
 
 namespace {
 
@@ -145,6 +147,63 @@ std::string logName(unsigned type) {
     }
 }
 
+// What a log entry's data says, in words (the layouts of the CLV_LOG_
+// types); data of another length than its type's is shown as it stands.
+std::string logData(unsigned type, const std::string& hex) {
+    std::vector<unsigned> b;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) b.push_back(std::stoul(hex.substr(i, 2), nullptr, 16));
+    auto part = [&](std::size_t from, std::size_t n) { return hex.substr(2 * from, 2 * n); };
+    auto number = [&](std::size_t from) { return std::to_string(b[from] << 8 | b[from + 1]); };
+    auto sized = [&](std::size_t n) { return b.size() == n && hex.size() == 2 * n; };
+    switch (type) {
+    case CLV_LOG_AUTH_REFUSED:
+        if (sized(1)) return "code " + std::to_string(b[0]) + " (" + errorText(static_cast<int>(b[0])) + ")";
+        break;
+    case CLV_LOG_TIME_SET:
+        if (sized(7)) {
+            const std::string t = part(0, 6);
+            return "from 20" + t.substr(0, 2) + "-" + t.substr(2, 2) + "-" + t.substr(4, 2) + "T" + t.substr(6, 2) + ":" +
+                   t.substr(8, 2) + ":" + t.substr(10, 2) + (b[6] != 0 ? ", encrypted" : ", in clear");
+        }
+        break;
+    case CLV_LOG_RACE_CREATED:
+    case CLV_LOG_RACE_CLOSED:
+    case CLV_LOG_RACE_REMOVED:
+        if (sized(8)) return "race key " + hex;
+        break;
+    case CLV_LOG_RACE_CONFIRMED:
+        if (sized(10)) return "race key " + part(0, 8) + ", " + number(8) + " cards";
+        break;
+    case CLV_LOG_RACES_DEPOSED:
+        if (sized(2)) return number(0) + " races";
+        break;
+    case CLV_LOG_ARRIVAL:
+        if (sized(10)) return "ring " + part(0, 6) + ", race " + number(6) + ", arrival " + number(8);
+        break;
+    case CLV_LOG_RING_REGISTERED:
+    case CLV_LOG_RING_MODIFIED:
+    case CLV_LOG_RING_REMOVED:
+        if (sized(6)) return "ring " + hex;
+        break;
+    case CLV_LOG_TRAIN_CREATED:
+    case CLV_LOG_TRAIN_CONFIRMED:
+    case CLV_LOG_TRAIN_CLOSED:
+    case CLV_LOG_TRAIN_REMOVED:
+        if (sized(2)) return "training " + number(0);
+        break;
+    case CLV_LOG_TRAIN_ARRIVAL:
+        if (sized(8)) return "ring " + part(0, 6) + ", training " + number(6);
+        break;
+    case CLV_LOG_SETTING_CHANGED:
+        if (sized(2)) return "command " + part(0, 1) + ", index " + std::to_string(b[1]);
+        break;
+    default:
+        if (hex.empty()) return "";
+        break;
+    }
+    return hex.empty() ? "" : "data " + hex;
+}
+
 // A table: columns padded on a terminal, tab-separated otherwise.
 class Table {
 public:
@@ -173,6 +232,16 @@ private:
 };
 
 std::string text(const ojson& j) { return j.is_string() ? j.get<std::string>() : j.dump(); }
+
+// The event log as a table.
+Table logTable(const ojson& d) {
+    Table t({"#", "time", "event", "what"});
+    for (const ojson& e : d["log"]["entries"]) {
+        const unsigned type = e["type"].get<unsigned>();
+        t.add({e["number"].dump(), text(e["time"]), logName(type), logData(type, text(e["data"]))});
+    }
+    return t;
+}
 
 void showArrivals(const ojson& arrivals, std::ostream& out) {
     if (arrivals.empty()) {
@@ -268,12 +337,7 @@ void show(const ojson& d, std::ostream& out) {
         }
     }
     out << "\nEvent log (" << d["log"]["entries"].size() << " entries, next number " << d["log"]["next"].dump() << ")\n";
-    if (!d["log"]["entries"].empty()) {
-        Table t({"#", "time", "event", "data"});
-        for (const ojson& e : d["log"]["entries"])
-            t.add({e["number"].dump(), text(e["time"]), logName(e["type"].get<unsigned>()), text(e["data"])});
-        t.print(out);
-    }
+    if (!d["log"]["entries"].empty()) logTable(d).print(out);
 }
 
 // ---- Arguments -----------------------------------------------------------------------
@@ -457,6 +521,7 @@ int main(int argc, char** argv) {
     cRecords->add_option("-o,--output", output, "Where to write them (default: standard output)");
     auto* cLog = app.add_subcommand("log", "The clock's event log as a table");
     cLog->add_option("file", file, "The clock file")->required();
+    vclock::TagCommands tags(app);
 
     try {
         app.parse(argc, argv);
@@ -470,6 +535,7 @@ int main(int argc, char** argv) {
         return kUsage;
     }
 
+    if (tags.parsed()) return tags.run();
     auto usage = [](const std::string& what) {
         std::cerr << "skylark-vclock: " << what << "\n";
         return kUsage;
@@ -507,10 +573,7 @@ int main(int argc, char** argv) {
             return kDone;
         }
         if (cLog->parsed()) {
-            Table t({"#", "time", "event", "data"});
-            for (const ojson& e : d["log"]["entries"])
-                t.add({e["number"].dump(), text(e["time"]), logName(e["type"].get<unsigned>()), text(e["data"])});
-            t.print(std::cout, "");
+            logTable(d).print(std::cout, "");
             return kDone;
         }
         if (cAdd->parsed() || cRemove->parsed()) {

@@ -135,7 +135,7 @@ TEST(Vclock, ShowPrintsTheClockInPlainWords) {
     EXPECT_EQ(nlohmann::json::parse(json.out)["races"][0]["arrivals"].size(), 10u);
     const Outcome log = vclock("log " + f);
     ASSERT_EQ(log.status, 0);
-    EXPECT_NE(log.out.find("arrival"), std::string::npos);
+    EXPECT_NE(log.out.find("ring DE2026000010, race 0, arrival "), std::string::npos) << log.out;
 }
 
 TEST(Vclock, EditsAnOperatorMakes) {
@@ -278,6 +278,110 @@ TEST(Vclock, TheExampleFilesAreGoodClocks) {
     const Outcome fly = vclock("fly " + f + " --race 0 --liberation 48.8566,2.3522 --release 2026-05-16T06:00:00 --json");
     ASSERT_EQ(fly.status, 0) << fly.err;
     EXPECT_EQ(nlohmann::json::parse(fly.out)["arrived"], 10);
+}
+
+// ---- Reader files (skylark-vclock tag ...) ----------------------------------------------
+
+// A reader file with a formatted tag (ring 112233445566, race 01020304)
+// in the field and a factory tag beside it.
+std::string readerFile(const char* name) {
+    const std::string f = dir() + name;
+    std::filesystem::remove(f);
+    EXPECT_EQ(vclock("tag new " + f).status, 0);
+    EXPECT_EQ(vclock("tag add " + f + " --uid 00000001").status, 0);
+    EXPECT_EQ(vclock("tag put " + f + " --uid 5a01c37e").status, 0);
+    const char* frame[] = {"00223229", "9D12AB66", "80C0A070", "48046207"};
+    for (int p = 0; p < 4; ++p)
+        EXPECT_EQ(vclock("tag write " + f + " --uid 5A01C37E --page " + std::to_string(4 + p) + " --data " + frame[p]).status, 0);
+    EXPECT_EQ(vclock("tag write " + f + " --uid 5A01C37E --page 1 --data 060800AA").status, 0);
+    return f;
+}
+
+TEST(VclockTag, MakesEditsAndShowsAReaderFile) {
+    const std::string f = readerFile("reader.json");
+    const auto j = nlohmann::json::parse(readAll(f));
+    EXPECT_EQ(j["format"], "skylark-virtual-reader");
+    ASSERT_EQ(j["tags"].size(), 2u);
+    EXPECT_EQ(j["tags"][0]["uid"], "00000001");
+    EXPECT_EQ(j["tags"][0]["config"], "060000AA");
+    EXPECT_EQ(j["tags"][1]["uid"], "5A01C37E");
+    EXPECT_EQ(j["tags"][1]["config"], "060800AA");
+    EXPECT_EQ(j["tags"][1]["pages"][2], "00223229");
+    EXPECT_EQ(j["tags"][1]["pages"][5], "48046207");
+    EXPECT_EQ(j["field"], "5A01C37E");
+
+    const Outcome right = vclock("tag show " + f);
+    ASSERT_EQ(right.status, 0) << right.err;
+    for (const char* words : {"2 tags; the field holds 5A01C37E", "tag 5A01C37E (in the field)", "byte 1 08: formatted",
+                              "ring 112233445566, race 01020304; ring check 18 right, race check 03 right",
+                              "blank (pages 4 to 7 all zero)"})
+        EXPECT_NE(right.out.find(words), std::string::npos) << words << "\n" << right.out;
+
+    // A wrong race check byte (62 07 -> 62 FF: c1 0x7F), shown for what it is.
+    ASSERT_EQ(vclock("tag write " + f + " --uid 5A01C37E --page 7 --data 480462ff").status, 0);
+    const Outcome wrong = vclock("tag show " + f);
+    EXPECT_NE(wrong.out.find("race check 7F WRONG (the race number gives 03)"), std::string::npos) << wrong.out;
+    EXPECT_EQ(nlohmann::json::parse(vclock("tag show " + f + " --json").out)["tags"][1]["pages"][5], "480462FF");
+
+    ASSERT_EQ(vclock("tag take " + f).status, 0);
+    EXPECT_TRUE(nlohmann::json::parse(readAll(f))["field"].is_null());
+    ASSERT_EQ(vclock("tag put " + f + " --uid 00000001").status, 0);
+    EXPECT_EQ(nlohmann::json::parse(readAll(f))["field"], "00000001");
+    const Outcome check = vclock("tag check " + f);
+    EXPECT_EQ(check.status, 0) << check.err;
+    EXPECT_NE(check.out.find("a good reader file, 2 tags, the field holding 00000001"), std::string::npos) << check.out;
+}
+
+TEST(VclockTag, ExitStatusSaysWhatWentWrong) {
+    const std::string f = readerFile("tag-status.json");
+    const std::string broken = dir() + "broken-reader.json";
+    std::ofstream(broken) << R"({"format": "skylark-virtual-reader", "version": 1, "tags": [{"uid": "00000001"}, {"uid": "00000001"}]})";
+    const struct {
+        const char* name;
+        std::string args;
+        int status;
+        const char* says;
+    } cases[] = {
+        {"tag without a subcommand", "tag", 2, "--help"},
+        {"a UID of 7 digits", "tag add " + f + " --uid 0000001", 2, "--uid: not 8 hex digits"},
+        {"a UID that is not hex", "tag put " + f + " --uid 0000000G", 2, "--uid: not 8 hex digits"},
+        {"data of 6 digits", "tag write " + f + " --uid 00000001 --page 4 --data 000000", 2, "--data: not 8 hex digits"},
+        {"page 16", "tag write " + f + " --uid 00000001 --page 16 --data 00000000", 2, "--page"},
+        {"write without a page", "tag write " + f + " --uid 00000001 --data 00000000", 2, "--page"},
+        {"the UID page", "tag write " + f + " --uid 00000001 --page 0 --data 00000000", 1, "page 0 is the tag's UID"},
+        {"a tag the reader has not", "tag write " + f + " --uid 00000009 --page 4 --data 00000000", 1, "no tag of this UID"},
+        {"a tag added twice", "tag add " + f + " --uid 00000001", 1, "a tag of this UID already"},
+        {"a second tag into the field", "tag put " + f + " --uid 00000001", 1, "the field holds tag 5A01C37E"},
+        {"a new reader over an old one", "tag new " + f, 1, "exists already"},
+        {"a reader file that is not there", "tag check " + dir() + "missing-reader.json", 1, "cannot be read"},
+        {"a UID twice in the file", "tag check " + broken, 1, "/tags/1/uid: the UID of tag 0 again"},
+        {"a clock file for a reader file", "tag show " + std::string(SKYLARK_CLOCK_EXAMPLES) + "/three-lines.json", 1, "/format"},
+        {"a good reader file", "tag check " + f, 0, "a good reader file"},
+    };
+    for (const auto& k : cases) {
+        const std::string before = readAll(f);
+        const Outcome r = vclock(k.args);
+        EXPECT_EQ(r.status, k.status) << k.name << ": " << r.out << r.err;
+        EXPECT_NE((r.out + r.err).find(k.says), std::string::npos) << k.name << ": " << r.out << r.err;
+        if (k.status != 0) {
+            EXPECT_EQ(readAll(f), before) << k.name << ": a refusal leaves the file as it was";
+        }
+    }
+    // The field emptied, a take has nothing to take.
+    ASSERT_EQ(vclock("tag take " + f).status, 0);
+    const Outcome empty = vclock("tag take " + f);
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_NE(empty.err.find("the field is empty"), std::string::npos) << empty.err;
+}
+
+TEST(VclockTag, TheExampleReaderFilesAreGood) {
+    std::size_t n = 0;
+    for (const auto& e : std::filesystem::directory_iterator(SKYLARK_READER_EXAMPLES)) {
+        const Outcome r = vclock("tag check " + e.path().string());
+        EXPECT_EQ(r.status, 0) << e.path() << ": " << r.err;
+        ++n;
+    }
+    EXPECT_GT(n, 0u);
 }
 
 }  // namespace

@@ -226,3 +226,15 @@ class ReaderFunctions:
         """Makes the next page write to the tag in the field fail (RRV_WRITE_). (RRV_FailNextWrite)"""
         fault = _number_in('RRV_FailNextWrite', 'fault', fault, 31)
         self._check("RRV_FailNextWrite", self._lib.RRV_FailNextWrite(self.handle, fault))
+
+    def add_tag(self, uid4: bytes) -> None:
+        """Adds a new factory tag with this 4-byte UID to the reader, outside the field. (RRV_AddTag)"""
+        uid4 = _bytes_in('RRV_AddTag', 'uid4', uid4, 4)
+        self._check("RRV_AddTag", self._lib.RRV_AddTag(self.handle, uid4))
+
+    def write_tag_page(self, page: int, data4: bytes, uid4: Optional[bytes] = None) -> None:
+        """Writes page 1 to 15 of a tag directly, whatever it holds (uid4 null: the tag in the field); page 0, the UID, is never written. (RRV_WriteTagPage)"""
+        uid4 = None if uid4 is None else _bytes_in('RRV_WriteTagPage', 'uid4', uid4, 4)
+        page = _number_in('RRV_WriteTagPage', 'page', page, 32)
+        data4 = _bytes_in('RRV_WriteTagPage', 'data4', data4, 4)
+        self._check("RRV_WriteTagPage", self._lib.RRV_WriteTagPage(self.handle, uid4, page, data4))

@@ -332,6 +332,11 @@ STANDIN_SIGNATURES = {
     "RRV_TakeTag": ("ringreader", ctypes.c_int, (_U32,)),
     "RRV_ReadTagPage": ("ringreader", ctypes.c_int, (_U32, ctypes.c_char_p, _U32, ctypes.POINTER(ctypes.c_ubyte))),
     "RRV_FailNextWrite": ("ringreader", ctypes.c_int, (_U32, ctypes.c_int)),
+    "RRV_AddTag": ("ringreader", ctypes.c_int, (_U32, ctypes.c_char_p)),
+    "RRV_WriteTagPage": ("ringreader", ctypes.c_int, (_U32, ctypes.c_char_p, _U32, ctypes.c_char_p)),
+    "RRV_Save": ("ringreader", ctypes.c_int, (_U32, ctypes.c_char_p)),
+    "RRV_Load": ("ringreader", _U32, (ctypes.c_char_p, ctypes.POINTER(ctypes.c_int))),
+    "RRV_LoadEx": ("ringreader", _U32, (ctypes.c_char_p, ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_char), _U32)),
 }
 
 # Kinds of virtual clock (virtual_clock.h)
@@ -408,6 +413,14 @@ CLV_LOG_SETTING_CHANGED = 64
 # Write faults of RRV_FailNextWrite (virtual_reader.h)
 RRV_WRITE_REFUSED = 1
 RRV_WRITE_LOST = 2
+
+# Results of RRV_Save and RRV_Load (the CLV_ERR_ values of the same meaning) (virtual_reader.h)
+RRV_OK = 0
+RRV_ERR_FULL = 132
+RRV_ERR_FILE_IO = 160
+RRV_ERR_FILE_DAMAGED = 161
+RRV_ERR_FILE_VERSION = 162
+RRV_ERR_BAD_ARGUMENT = 163
 
 # Other constants of the headers
 CLV_MAX_SPEED = 3600.0

@@ -29,9 +29,9 @@ from ._tables import (CLV_ERR_BAD_PROOF as ERR_BAD_PROOF, CLV_ERR_BAD_STATE as E
 from ._tables import *  # noqa: F401,F403 (every CLV_ and RRV_ constant)
 
 class VirtualClockError(Exception):
-    """A CLV_ (or RRV_) function refused. code: its CLV_ERR_ code (0 for the
-    RRV_ functions, which give no code); name: the code's CLV_ERR_ name; text:
-    CLV_ErrorText's words for it."""
+    """A CLV_ (or RRV_) function refused. code: its CLV_ERR_ code (RRV_Save and
+    RRV_Load: their RRV_ERR_ code; 0 for the other RRV_ functions, which give
+    no code); name: the code's name; text: the words for it."""
 
     def __init__(self, function: str, code: int, text: str):
         self.function, self.code, self.text = function, code, text
@@ -263,6 +263,25 @@ def available(binding: Binding) -> bool:
 
 # ---- Virtual ring reader (the stand-in RingReader's RRV_ functions) ------------
 
+# The reader's file results: code -> (name, words), as virtual_reader.h has them.
+_READER_ERRORS = {
+    _tables.RRV_ERR_FULL: ("RRV_ERR_FULL", "out of memory"),
+    _tables.RRV_ERR_FILE_IO: ("RRV_ERR_FILE_IO", "the file cannot be read or written"),
+    _tables.RRV_ERR_FILE_DAMAGED: ("RRV_ERR_FILE_DAMAGED", "not a reader file, damaged or truncated"),
+    _tables.RRV_ERR_FILE_VERSION: ("RRV_ERR_FILE_VERSION", "saved by a newer version"),
+    _tables.RRV_ERR_BAD_ARGUMENT: ("RRV_ERR_BAD_ARGUMENT", "an unknown reader, a null path"),
+}
+
+
+def _reader_failure(function: str, code: int, reason: str = "") -> VirtualClockError:
+    """The error of a refused RRV_Save or RRV_Load, named by its RRV_ERR_ code."""
+    name, text = _READER_ERRORS.get(code, (None, f"error {code}"))
+    error = VirtualClockError(function, code, f"{text}: {reason}" if reason else text)
+    error.name = name
+    error.args = (f"{function}: {error.text}" + (f" ({name}, {code})" if name else f" ({code})"),)
+    return error
+
+
 def _reader_functions(binding: Binding):
     lib = getattr(binding, "_ringreader", None)
     if lib is None:
@@ -275,12 +294,65 @@ def _reader_functions(binding: Binding):
 
 class VirtualReader(ReaderFunctions):
     """A virtual ring reader; its handle is the reader argument of the SKR_
-    methods. Every RRV_ function on an open reader is a method
-    (ReaderFunctions); the ones below read more naturally."""
+    methods. VirtualReader.load(sk, path) opens one saved with save() (or a
+    reader file written by hand). Every RRV_ function on an open reader is a
+    method (ReaderFunctions); the ones below read more naturally.
 
-    def __init__(self, binding: Binding):
+        with VirtualReader(sk) as reader:
+            reader.put_tag(bytes.fromhex("5A01C37E"))
+            reader.write_tag_page(7, bytes.fromhex("480462FF"))   # a wrong check byte
+            reader.save("reader.json")
+    """
+
+    def __init__(self, binding: Binding, *, _handle: Optional[int] = None):
         self._lib = _reader_functions(binding)
-        self.handle: int = self._lib.RRV_Open()
+        self.handle: int = self._lib.RRV_Open() if _handle is None else _handle
+
+    @classmethod
+    def load(cls, binding: Binding, path: PathLike) -> "VirtualReader":
+        """The reader saved at path: its tags, and the tag in the field (not
+        activated). Raises VirtualClockError (code RRV_ERR_FILE_IO,
+        _FILE_DAMAGED, _FILE_VERSION) whose text names the field of a
+        refused file that is wrong."""
+        lib = _reader_functions(binding)
+        err = ctypes.c_int(0)
+        why = ctypes.create_string_buffer(256)
+        handle = lib.RRV_LoadEx(_path_in("RRV_LoadEx", path), ctypes.byref(err), why, len(why))
+        if handle == 0:
+            raise _reader_failure("RRV_Load", err.value, why.value.decode("latin-1"))
+        return cls(binding, _handle=handle)
+
+    def save(self, path: PathLike) -> None:
+        """Saves every tag the reader holds and which one lies in the field to
+        path, atomically; raises VirtualClockError (RRV_ERR_FILE_IO, ...)."""
+        code = self._lib.RRV_Save(self.handle, _path_in("RRV_Save", path))
+        if code != _tables.RRV_OK:
+            raise _reader_failure("RRV_Save", code)
+
+    def add_tag(self, uid: bytes) -> None:
+        """Adds a new tag with factory memory under this 4-byte UID, outside the field."""
+        if not self._lib.RRV_AddTag(self.handle, _bytes_in("RRV_AddTag", "uid4", uid, 4)):
+            raise VirtualClockError("RRV_AddTag", 0, "the reader holds this UID already, or is full")
+
+    def write_tag_page(self, page: int, data: bytes, uid: Optional[bytes] = None) -> None:
+        """Writes 4 bytes straight into page 1 to 15 of a tag (uid None: the tag in
+        the field), whatever they are: no activation, no write fault. Page 0, the
+        UID, is never written."""
+        f = "RRV_WriteTagPage"
+        if not self._lib.RRV_WriteTagPage(self.handle, None if uid is None else _bytes_in(f, "uid4", uid, 4),
+                                          _number_in(f, "page", page, 32), _bytes_in(f, "data4", data, 4)):
+            raise VirtualClockError(f, 0, "no such tag, or not a page from 1 to 15")
+
+    def show(self) -> dict:
+        """Every tag the reader holds and the tag in the field, as the reader file
+        it would save (a dict)."""
+        import json
+        import tempfile
+        with tempfile.TemporaryDirectory() as folder:
+            path = os.path.join(folder, "reader.json")
+            self.save(path)
+            with open(path, encoding="utf-8") as f:
+                return json.load(f)
 
     def _check(self, function: str, result: int) -> None:
         if not result:
@@ -290,7 +362,7 @@ class VirtualReader(ReaderFunctions):
     def put_tag(self, uid: bytes) -> None:
         """Puts the tag with this 4-byte UID into the field."""
         if not self._lib.RRV_PutTag(self.handle, _bytes_in("RRV_PutTag", "uid4", uid, 4)):
-            raise VirtualClockError("RRV_PutTag", 0, "the field already holds a tag")
+            raise VirtualClockError("RRV_PutTag", 0, "the field already holds a tag, or the reader is full")
 
     def take_tag(self) -> None:
         if not self._lib.RRV_TakeTag(self.handle):

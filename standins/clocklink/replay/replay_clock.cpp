@@ -13,6 +13,7 @@
 #include "security/des.h"
 #include "standins/clocklink/clock_device.h"
 #include "standins/replay/replay_device.h"
+#include "standins/replay/trace_cursor.h"
 #include "standins/trace_file.h"
 
 namespace standins {
@@ -77,11 +78,7 @@ bool passwordShaped(const std::uint8_t folded[8]) {
 class ReplayClock : public ClockDevice {
 public:
     ReplayClock(std::shared_ptr<const tracefile::Trace> trace, std::uint32_t recorded, bool strict)
-        : trace_(std::move(trace)), strict_(strict) {
-        for (const json& e : trace_->events)
-            if (e["ev"] == "clocklink" && e.value("handle", std::uint64_t{0}) == recorded)
-                events_.push_back(&e);
-    }
+        : cur_(std::move(trace), "clocklink", "handle", recorded, "handle"), strict_(strict) {}
 
     BOOL16 runSysCmd(SK_ULONG cls, unsigned char* params, SK_ULONG paramLen, unsigned char* reply,
                      SK_ULONG* replyLen) override {
@@ -140,57 +137,22 @@ public:
 
     SK_ULONG getErrCode() override {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (!failed_ && pos_ < events_.size() && (*events_[pos_])["fn"] == "IFD_GetErrCode") {
-            const json& e = *events_[pos_++];
-            lastErr_ = static_cast<SK_ULONG>(e.value("result", std::uint64_t{0}));
-        }
+        if (cur_.failed()) return REPLAY_ERR_MISMATCH;
+        if (const json* e = cur_.takeIf("IFD_GetErrCode"))
+            lastErr_ = static_cast<SK_ULONG>(e->value("result", std::uint64_t{0}));
         return lastErr_;
     }
 
     int check(std::uint64_t call, std::string& message) {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (failed_) {
-            message = error_;
-            return REPLAY_ERR_MISMATCH;
-        }
-        if (pos_ < events_.size() && (*events_[pos_]).value("call", std::uint64_t{0}) <= call) {
-            const json& e = *events_[pos_];
-            message = tracefile::where(*trace_, e) + ": the library did not call " +
-                      e["fn"].get<std::string>() + " as recorded";
-            return REPLAY_ERR_MISMATCH;
-        }
-        return REPLAY_OK;
+        return cur_.check(call, message);
     }
 
 private:
-    // The next recorded call, if it is fn; otherwise the replay fails here.
-    const json* expect(const char* fn) {
-        if (failed_) return nullptr;
-        if (pos_ >= events_.size()) {
-            fail("after exchange " +
-                 (events_.empty() ? std::string("0")
-                                  : std::to_string((*events_.back())["n"].get<std::uint64_t>())) +
-                 ": the trace holds no further call on this handle; the library called " + fn);
-            return nullptr;
-        }
-        const json& e = *events_[pos_];
-        if (e["fn"] != fn) {
-            fail(tracefile::where(*trace_, e) + ": expected " + e["fn"].get<std::string>() +
-                 ", the library called " + fn);
-            return nullptr;
-        }
-        ++pos_;
-        return &e;
-    }
-
-    void fail(std::string message) {
-        failed_ = true;
-        error_ = std::move(message);
-        lastErr_ = REPLAY_ERR_MISMATCH;
-    }
+    const json* expect(const char* fn) { return cur_.expect(fn); }
 
     BOOL16 mismatch(const json& e, const std::string& what) {
-        fail(tracefile::where(*trace_, e) + ": " + what);
+        cur_.fail(cur_.where(e) + ": " + what);
         return 0;
     }
     BOOL16 mismatch(const json& e, const std::string& what, const Bytes& expected,
@@ -207,14 +169,15 @@ private:
     }
 
     std::string exportOf(const json& e) const {
-        return tracefile::exportOf(*trace_, e.value("call", std::uint64_t{0}));
+        return tracefile::exportOf(cur_.trace(), e.value("call", std::uint64_t{0}));
     }
 
     // Whether the export of e's call reported success when it was recorded.
     bool exportSucceeded(const json& e) const {
-        const auto it = trace_->exports.find(e.value("call", std::uint64_t{0}));
-        return it != trace_->exports.end() &&
-               trace_->events[it->second].value("result", std::int64_t{0}) != 0;
+        const tracefile::Trace& t = cur_.trace();
+        const auto it = t.exports.find(e.value("call", std::uint64_t{0}));
+        return it != t.exports.end() &&
+               t.events[it->second].value("result", std::int64_t{0}) != 0;
     }
 
     // Compares a received parameter block with the recorded one; the fields
@@ -344,12 +307,8 @@ private:
     }
 
     std::mutex mutex_;
-    std::shared_ptr<const tracefile::Trace> trace_;
-    std::vector<const json*> events_;
-    std::size_t pos_ = 0;
+    replay::TraceCursor cur_;
     bool strict_;
-    bool failed_ = false;
-    std::string error_;
     SK_ULONG lastErr_ = 0;
     std::uint8_t lastRnd_[4] = {};
     std::uint8_t lastCommRnd_[4] = {};
@@ -359,12 +318,6 @@ std::shared_ptr<ReplayClock> findReplay(REPLAY_ULONG handle) {
     return std::dynamic_pointer_cast<ReplayClock>(clockDevices().find(handle));
 }
 
-void copyMessage(const std::string& m, char* out, REPLAY_ULONG size) {
-    if (out == nullptr || size == 0) return;
-    const std::size_t n = m.size() < size - 1 ? m.size() : size - 1;
-    std::memcpy(out, m.data(), n);
-    out[n] = '\0';
-}
 
 }  // namespace
 
@@ -374,30 +327,13 @@ extern "C" {
 
 REPLAY_CLR_API REPLAY_ULONG REPLAY_CALL CLR_OpenReplay(const char* path, REPLAY_ULONG recorded,
                                                       int mode, int* err) {
-    auto setErr = [&](int e) {
-        if (err != nullptr) *err = e;
-    };
-    if (path == nullptr || (mode != REPLAY_TOLERANT && mode != REPLAY_STRICT)) {
-        setErr(REPLAY_ERR_ARGUMENT);
-        return 0;
-    }
+    auto trace = standins::replay::openTrace(path, mode, err);
+    if (!trace) return 0;
     try {
-        auto trace = std::make_shared<standins::tracefile::Trace>();
-        std::string error;
-        std::ifstream in(path, std::ios::binary);
-        if (!in) {
-            setErr(REPLAY_ERR_FILE);
-            return 0;
-        }
-        if (!standins::tracefile::parseTrace(in, *trace, error)) {
-            setErr(REPLAY_ERR_TRACE);
-            return 0;
-        }
-        setErr(REPLAY_OK);
         return standins::clockDevices().add(
             std::make_shared<standins::ReplayClock>(trace, recorded, mode == REPLAY_STRICT));
     } catch (...) {
-        setErr(REPLAY_ERR_FILE);
+        if (err != nullptr) *err = REPLAY_ERR_FILE;
         return 0;
     }
 }
@@ -415,7 +351,7 @@ REPLAY_CLR_API int REPLAY_CALL CLR_ReplayCheck(REPLAY_ULONG handle, REPLAY_ULONG
     try {
         std::string m;
         const int rc = r->check(call, m);
-        standins::copyMessage(m, message, size);
+        standins::replay::copyMessage(m, message, size);
         return rc;
     } catch (...) {
         return REPLAY_ERR_ARGUMENT;

@@ -172,17 +172,18 @@ int planFlights(const ClockState& s, const FlyPlan& plan, FlyResult& out) {
 int flyRace(VirtualClock& clock, const FlyPlan& plan, FlyResult& out) {
     const int err = planFlights(clock.state(), plan, out);
     if (err != CLV_OK) return err;
-    // The clock lives through the day: its time moves on past the last
-    // arrival it can hold, then the birds are clocked in.
+    // The clock lives through the day: the birds are clocked in as they
+    // come, each moving its time on to the arrival (so the log stamps each
+    // arrival with its own time), and its time then stands past the last
+    // arrival it could hold.
     Seconds last = -1;
-    for (const Flight& f : out.flights)
-        if (!f.lost && f.arrival <= kLastSecond) last = std::max(last, f.arrival);
-    if (last >= 0 && clock.now() <= last) clock.setNow(std::min(last + 1, kLastSecond));
     for (Flight& f : out.flights) {
         if (f.lost) continue;
+        if (f.arrival <= kLastSecond) last = std::max(last, f.arrival);
         f.result = f.arrival > kLastSecond ? CLV_ERR_BAD_PARAM
                                            : clock.recordArrival(plan.raceIndex, f.ring, f.arrival);
     }
+    if (last >= 0 && clock.now() <= last) clock.setNow(std::min(last + 1, kLastSecond));
     return CLV_OK;
 }
 

@@ -9,7 +9,6 @@
 #include <ctime>
 #include <initializer_list>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -19,12 +18,15 @@
 #include "standins/clocklink/virtual/state_rules.h"
 #include "standins/clocklink/virtual/virtual_clock.h"
 #include "standins/hex.h"
+#include "standins/strict_json.h"
 
 namespace standins::vclock {
 
 namespace {
 
 using nlohmann::json;
+using standins::JsonRefusal;
+using standins::pointerToken;
 
 constexpr const char* kFormat = "skylark-virtual-clock";
 // The complete document the validation pass reads. CLV_Save writes it as
@@ -75,62 +77,11 @@ json arrivalsJson(const std::vector<Arrival>& arrivals) {
 
 // ---- Reading ------------------------------------------------------------------------
 
-std::string pointerToken(const std::string& key) {
-    std::string out;
-    for (char c : key) {
-        if (c == '~') out += "~0";
-        else if (c == '/') out += "~1";
-        else out += c;
-    }
-    return out;
-}
-
-// Parses text as JSON; a key that appears twice in one object is refused
-// (the library would keep the last and drop the first unseen).
+// Parses text as JSON; a key that appears twice in one object is refused.
 json parseStrict(const std::string& text) {
-    struct Level {
-        bool object;
-        std::unordered_set<std::string> keys;
-        std::string key;
-        std::size_t index = 0;
-    };
-    std::vector<Level> stack;
-    std::string duplicate;
-    bool found = false;
-    auto callback = [&](int, json::parse_event_t event, json& parsed) {
-        switch (event) {
-        case json::parse_event_t::object_start: stack.push_back(Level{true, {}, {}, 0}); break;
-        case json::parse_event_t::array_start: stack.push_back(Level{false, {}, {}, 0}); break;
-        case json::parse_event_t::key: {
-            Level& level = stack.back();
-            level.key = parsed.get<std::string>();
-            if (!level.keys.insert(level.key).second && !found) {
-                found = true;
-                for (std::size_t i = 0; i + 1 < stack.size(); ++i)
-                    duplicate += "/" + (stack[i].object ? pointerToken(stack[i].key)
-                                                        : std::to_string(stack[i].index));
-                duplicate += "/" + pointerToken(level.key);
-            }
-            break;
-        }
-        case json::parse_event_t::object_end:
-        case json::parse_event_t::array_end:
-            stack.pop_back();
-            if (!stack.empty() && !stack.back().object) ++stack.back().index;
-            break;
-        case json::parse_event_t::value:
-            if (!stack.empty() && !stack.back().object) ++stack.back().index;
-            break;
-        }
-        return true;
-    };
     json j;
-    try {
-        j = json::parse(text, callback);
-    } catch (const json::parse_error& e) {
-        refuse("", "not JSON text (at byte " + std::to_string(e.byte) + ")");
-    }
-    if (found) refuse(duplicate, "key appears twice");
+    JsonRefusal refusal;
+    if (!standins::parseStrict(text, j, refusal)) refuse(refusal.where, refusal.what);
     return j;
 }
 
@@ -511,19 +462,6 @@ int loadText(const std::string& text, ClockState& out, std::string* why) {
         if (why != nullptr) *why = "out of memory";
         return CLV_ERR_FULL;
     }
-}
-
-// Reading a file needs nothing of the operating system beyond the C library.
-bool readFile(const std::string& path, std::string& text) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) return false;
-    text.clear();
-    char buf[65536];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-    const bool ok = std::ferror(f) == 0;
-    std::fclose(f);
-    return ok;
 }
 
 }  // namespace standins::vclock

@@ -20,6 +20,7 @@
 #include "standins/clocklink/virtual/clock_state.h"
 #include "standins/clocklink/virtual/exchange.h"
 #include "standins/clocklink/virtual/race_day.h"
+#include "standins/saved_file.h"
 #include "skylark/virtual_clock.h"
 
 namespace standins::vclock {
@@ -327,8 +328,9 @@ std::string saveText(const ClockState& s, Seconds clockNow, int version = 2);
 // Reads a saved clock into out (untouched unless CLV_OK); *why (if given)
 // names the refused field as a JSON pointer and says what is wrong with it.
 int loadText(const std::string& text, ClockState& out, std::string* why = nullptr);
-bool readFile(const std::string& path, std::string& text);
-// Atomic file replacement (platform/save_*.cpp).
-bool replaceFile(const std::string& path, const std::string& text);
+// Reading the file, and its atomic replacement: the stand-ins' own
+// (standins/saved_file.h).
+using standins::readFile;
+using standins::replaceFile;
 
 }  // namespace standins::vclock

@@ -1,8 +1,8 @@
-// Saving a clock's file on Windows: write a temporary file of its own beside
-// the target (created new, so never an existing file or link), flush it to
-// disk, then move it over the target with a write-through replace, so a
-// crash, a full disk or another save to the same path leaves a whole file
-// that one of the saves wrote.
+// Saving a virtual device's file (a clock's, the reader's) on Windows: write
+// a temporary file of its own beside the target (created new, so never an
+// existing file or link), flush it to disk, then move it over the target
+// with a write-through replace, so a crash, a full disk or another save to
+// the same path leaves a whole file that one of the saves wrote.
 #include <windows.h>
 
 #include <algorithm>
@@ -11,9 +11,9 @@
 #include <mutex>
 #include <string>
 
-#include "standins/clocklink/virtual/virtual_clock.h"
+#include "standins/saved_file.h"
 
-namespace standins::vclock {
+namespace standins {
 
 namespace {
 
@@ -68,4 +68,4 @@ bool replaceFile(const std::string& path, const std::string& text) {
     return ok;
 }
 
-}  // namespace standins::vclock
+}  // namespace standins

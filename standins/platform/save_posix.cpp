@@ -1,8 +1,9 @@
-// Saving a clock's file on Linux: write a temporary file of its own beside
-// the target (created exclusively, never through a link), flush it to disk,
-// rename it over the target, then flush the folder, so a crash, a full disk
-// or another save to the same path leaves a whole file that one of the saves
-// wrote, and a save that reports success is on disk.
+// Saving a virtual device's file (a clock's, the reader's) on Linux: write a
+// temporary file of its own beside the target (created exclusively, never
+// through a link), flush it to disk, rename it over the target, then flush
+// the folder, so a crash, a full disk or another save to the same path
+// leaves a whole file that one of the saves wrote, and a save that reports
+// success is on disk.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -11,9 +12,9 @@
 #include <cstdio>
 #include <string>
 
-#include "standins/clocklink/virtual/virtual_clock.h"
+#include "standins/saved_file.h"
 
-namespace standins::vclock {
+namespace standins {
 
 namespace {
 
@@ -65,4 +66,4 @@ bool replaceFile(const std::string& path, const std::string& text) {
     return true;
 }
 
-}  // namespace standins::vclock
+}  // namespace standins
