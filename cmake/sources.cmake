@@ -90,8 +90,10 @@ skylark_sources(SKYLARK_VIRTUAL_CLOCK_WINDOWS_SOURCES
 skylark_sources(SKYLARK_STANDIN_FILE_SOURCES
   standins/saved_file.cpp
   standins/strict_json.cpp)
-skylark_sources(SKYLARK_STANDIN_FILE_POSIX_SOURCES standins/platform/save_posix.cpp)
-skylark_sources(SKYLARK_STANDIN_FILE_WINDOWS_SOURCES standins/platform/save_win.cpp)
+skylark_sources(SKYLARK_STANDIN_FILE_POSIX_SOURCES standins/platform/save_posix.cpp
+  standins/platform/process_posix.cpp)
+skylark_sources(SKYLARK_STANDIN_FILE_WINDOWS_SOURCES standins/platform/save_win.cpp
+  standins/platform/process_win.cpp)
 skylark_sources(SKYLARK_RINGREADER_SOURCES
   standins/ringreader/ringreader.cpp
   standins/ringreader/test_reader.cpp

@@ -9,6 +9,7 @@
 #include "base/fp_env.h"
 #include "standins/clocklink/virtual/geo/ellipsoid.h"
 #include "standins/clocklink/virtual/virtual_clock.h"
+#include "standins/process_end.h"
 
 namespace standins::vclock {
 
@@ -224,7 +225,15 @@ void summarise(const FlyResult& result, Seconds release, CLV_FlySummary& out) {
 // as CLV_RecordArrival would. setNow, setSpeed and freeze wake it to look at
 // the time again; stopLive wakes it to end.
 
-VirtualClock::~VirtualClock() { stopLive(); }
+VirtualClock::~VirtualClock() {
+    if (processEnding()) {
+        // Windows, the DLL going with the process: the system ended the
+        // thread wherever it stood (standins/process_end.h).
+        if (liveThread_.joinable()) liveThread_.detach();
+        return;
+    }
+    stopLive();
+}
 
 int VirtualClock::startLive(const FlyPlan& plan, FlyResult& out) {
     if (live_.running) return CLV_ERR_BAD_STATE;  // one flight at a time
