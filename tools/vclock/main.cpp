@@ -34,39 +34,22 @@
 #include <vector>
 
 #include "skylark/virtual_clock.h"
+#include "common.h"
 #include "tag_commands.h"
 
 namespace {
 
 using ojson = nlohmann::ordered_json;
 
-constexpr int kDone = 0, kRefused = 1, kUsage = 2;
-
-struct Refusal {
-    std::string message;
-};
-[[noreturn]] void refuse(const std::string& message) { throw Refusal{message}; }
+using vclock::kDone;
+using vclock::kRefused;
+using vclock::kUsage;
+using vclock::readAll;
+using vclock::refuse;
+using vclock::Refusal;
+using vclock::TempFile;
 
 std::string errorText(int code) { return CLV_ErrorText(code); }
-
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// A temporary file of our own, removed at the end.
-struct TempFile {
-    std::string path;
-    TempFile() {
-        static int n = 0;
-        path = (std::filesystem::temp_directory_path() /
-                ("skylark-vclock-" + std::to_string(getpid()) + "-" + std::to_string(++n) + ".json"))
-                   .string();
-    }
-    ~TempFile() { std::remove(path.c_str()); }
-};
 
 // An open clock, closed at the end.
 struct Clock {

@@ -6,17 +6,15 @@
 
 #include <nlohmann/json.hpp>
 
-#include <unistd.h>
 
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 #include <vector>
 
+#include "common.h"
 #include "skylark/virtual_reader.h"
 
 namespace vclock {
@@ -25,12 +23,6 @@ namespace {
 
 using ojson = nlohmann::ordered_json;
 
-constexpr int kDone = 0, kRefused = 1, kUsage = 2;
-
-struct Refusal {
-    std::string message;
-};
-[[noreturn]] void refuse(const std::string& message) { throw Refusal{message}; }
 struct Usage {
     std::string message;
 };
@@ -44,13 +36,6 @@ std::string fileText(int code) {
     case RRV_ERR_FULL: return "out of memory";
     default: return "error " + std::to_string(code);
     }
-}
-
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 // An open reader, closed at the end.
@@ -82,14 +67,9 @@ void save(RRV_HANDLE h, const std::string& path) {
 
 // The reader's complete file.
 ojson documentOf(RRV_HANDLE h) {
-    static int n = 0;
-    const std::string temp = (std::filesystem::temp_directory_path() /
-                              ("skylark-vclock-tag-" + std::to_string(getpid()) + "-" + std::to_string(++n) + ".json"))
-                                 .string();
-    save(h, temp);
-    const std::string text = readAll(temp);
-    std::remove(temp.c_str());
-    return ojson::parse(text);
+    TempFile t;
+    save(h, t.path);
+    return ojson::parse(readAll(t.path));
 }
 
 // Bytes of exactly `digits` hex digits (either case), or bad usage naming `what`.
