@@ -6,7 +6,6 @@
 
 #include <nlohmann/json.hpp>
 
-
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
