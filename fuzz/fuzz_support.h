@@ -1,6 +1,6 @@
 // What the fuzz targets share: a reader over the fuzzer's bytes, outputs
 // filled with a known pattern to see whether a call wrote them, texts placed
-// against an unreadable page, and the property checks.
+// against an unreadable page, the property checks, and scratch files.
 #pragma once
 
 #include <sys/mman.h>
@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -158,6 +160,24 @@ inline const char* shapeText(GuardedPage& page, std::string& storage, std::strin
             return storage.c_str();
     }
     return "";
+}
+
+inline std::string readAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+inline void writeAll(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+// A scratch file of the target `target`, in memory where the system has a
+// folder for it: saves flush, and a run makes many.
+inline std::string scratch(const char* target, const char* name) {
+    static const std::string dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : ".";
+    return dir + "/skylark_fuzz_" + target + "_" + std::to_string(getpid()) + "_" + name;
 }
 
 }  // namespace fuzz

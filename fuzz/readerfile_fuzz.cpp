@@ -5,12 +5,9 @@
 //    back page for page, the save loads again and saves the same text, and
 //    the field holds a tag exactly when the file names one (which the
 //    library then activates and reads).
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -23,22 +20,9 @@ namespace {
 
 using nlohmann::json;
 
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void writeAll(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
-
-// Files in memory where the system has a folder for it: saves flush.
-std::string scratch(const char* name) {
-    static const std::string dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : ".";
-    return dir + "/skylark_fuzz_readerfile_" + std::to_string(getpid()) + "_" + name;
-}
+using fuzz::readAll;
+using fuzz::writeAll;
+std::string scratch(const char* name) { return fuzz::scratch("readerfile", name); }
 
 int digit(char c) { return c <= '9' ? c - '0' : c - 'A' + 10; }
 

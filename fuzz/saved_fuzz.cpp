@@ -8,11 +8,8 @@
 //    as the input did (the host's save time, and a running clock's time,
 //    aside); the clock is usable (password set, authenticated, time read) and
 //    its save after that loads again.
-#include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -30,22 +27,9 @@ using nlohmann::json;
 constexpr double kStart = 46095.4;
 double at(int s) { return kStart + s / 86400.0; }
 
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void writeAll(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
-
-// Files in memory where the system has a folder for it: saves flush.
-std::string scratch(const char* name) {
-    static const std::string dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : ".";
-    return dir + "/skylark_fuzz_saved_" + std::to_string(getpid()) + "_" + name;
-}
+using fuzz::readAll;
+using fuzz::writeAll;
+std::string scratch(const char* name) { return fuzz::scratch("saved", name); }
 
 std::string savedText(SK_ULONG h) {
     const std::string path = scratch("base.json");
