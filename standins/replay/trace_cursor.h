@@ -142,4 +142,21 @@ inline void copyMessage(const std::string& m, char* out, REPLAY_ULONG size) {
     out[n] = '\0';
 }
 
+// The check export of a replay device (CLR_ReplayCheck, RRR_ReplayCheck):
+// the device's check with its message copied out; REPLAY_ERR_ARGUMENT for
+// an unknown device.
+template <class Device>
+int reportCheck(const std::shared_ptr<Device>& device, REPLAY_ULONG call, char* message,
+                REPLAY_ULONG size) {
+    if (!device) return REPLAY_ERR_ARGUMENT;
+    try {
+        std::string m;
+        const int rc = device->check(call, m);
+        copyMessage(m, message, size);
+        return rc;
+    } catch (...) {
+        return REPLAY_ERR_ARGUMENT;
+    }
+}
+
 }  // namespace standins::replay

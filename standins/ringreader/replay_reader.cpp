@@ -102,16 +102,7 @@ REPLAY_RRR_API int REPLAY_CALL RRR_CloseReplay(REPLAY_ULONG reader) {
 
 REPLAY_RRR_API int REPLAY_CALL RRR_ReplayCheck(REPLAY_ULONG reader, REPLAY_ULONG call,
                                               char* message, REPLAY_ULONG size) {
-    auto r = standins::findReplay(reader);
-    if (!r) return REPLAY_ERR_ARGUMENT;
-    try {
-        std::string m;
-        const int rc = r->check(call, m);
-        standins::replay::copyMessage(m, message, size);
-        return rc;
-    } catch (...) {
-        return REPLAY_ERR_ARGUMENT;
-    }
+    return standins::replay::reportCheck(standins::findReplay(reader), call, message, size);
 }
 
 }  // extern "C"

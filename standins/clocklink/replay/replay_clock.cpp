@@ -346,16 +346,7 @@ REPLAY_CLR_API int REPLAY_CALL CLR_CloseReplay(REPLAY_ULONG handle) {
 
 REPLAY_CLR_API int REPLAY_CALL CLR_ReplayCheck(REPLAY_ULONG handle, REPLAY_ULONG call,
                                               char* message, REPLAY_ULONG size) {
-    auto r = standins::findReplay(handle);
-    if (!r) return REPLAY_ERR_ARGUMENT;
-    try {
-        std::string m;
-        const int rc = r->check(call, m);
-        standins::replay::copyMessage(m, message, size);
-        return rc;
-    } catch (...) {
-        return REPLAY_ERR_ARGUMENT;
-    }
+    return standins::replay::reportCheck(standins::findReplay(handle), call, message, size);
 }
 
 }  // extern "C"
