@@ -1,9 +1,12 @@
 // What the end-to-end suites share: hex written in tests (decoded here, not
-// by the codec under test) and handles that close themselves.
+// by the codec under test), handles that close themselves and scratch files.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -22,6 +25,32 @@ using test::Bytes;
 using test::hex;
 using test::hexText;
 
+// A file of the suites in the temporary folder.
+inline std::string tempPath(const std::string& name) {
+    const char* dir = std::getenv("TMPDIR");
+#if defined(_WIN32)
+    if (dir == nullptr) dir = std::getenv("TEMP");
+#endif
+    return std::string(dir != nullptr ? dir : "/tmp") + "/skylark_e2e_" + name;
+}
+
+inline std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void writeFile(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+// A file removed when the test ends (and before it starts).
+struct TempFile {
+    std::string path;
+    explicit TempFile(const std::string& name) : path(tempPath(name)) { std::remove(path.c_str()); }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    ~TempFile() { std::remove(path.c_str()); }
+};
 
 // A virtual reader open for the life of the object.
 class Reader {

@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "host.h"
@@ -15,29 +13,10 @@ namespace {
 using e2e::Clock;
 using e2e::ring;
 
-std::string tempPath(const std::string& name) {
-    const char* dir = std::getenv("TMPDIR");
-#if defined(_WIN32)
-    if (dir == nullptr) dir = std::getenv("TEMP");
-#endif
-    return std::string(dir != nullptr ? dir : "/tmp") + "/skylark_e2e_" + name;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeFile(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
-
-// A file removed when the test ends.
-struct TempFile {
-    std::string path;
-    explicit TempFile(const std::string& name) : path(tempPath(name)) { std::remove(path.c_str()); }
-    ~TempFile() { std::remove(path.c_str()); }
-};
+using e2e::readFile;
+using e2e::tempPath;
+using e2e::TempFile;
+using e2e::writeFile;
 
 // An M clock with a password, three rings, a race with two arrivals and a
 // staff number, saved to path.

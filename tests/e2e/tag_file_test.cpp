@@ -6,8 +6,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -23,29 +21,10 @@ namespace {
 using e2e::Bytes;
 using e2e::hex;
 
-std::string tempPath(const std::string& name) {
-    const char* dir = std::getenv("TMPDIR");
-#if defined(_WIN32)
-    if (dir == nullptr) dir = std::getenv("TEMP");
-#endif
-    return std::string(dir != nullptr ? dir : "/tmp") + "/skylark_e2e_reader_" + name;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeFile(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
-
-// A file removed when the test ends.
-struct TempFile {
-    std::string path;
-    explicit TempFile(const std::string& name) : path(tempPath(name)) { std::remove(path.c_str()); }
-    ~TempFile() { std::remove(path.c_str()); }
-};
+using e2e::readFile;
+using e2e::tempPath;
+using e2e::TempFile;
+using e2e::writeFile;
 
 // A reader opened from a file, closed at the end; 0 when the file was refused.
 struct Loaded {
