@@ -243,7 +243,6 @@ int VirtualClock::startLive(const FlyPlan& plan, FlyResult& out) {
     // A flight that ended left its thread to be joined; it needs the lock no more.
     if (liveThread_.joinable()) liveThread_.join();
     LiveFlight live;
-    live.raceIndex = plan.raceIndex;
     live.raceKey = s_.kind == ClockKind::M ? s_.m.races[plan.raceIndex].key : s_.single.key;
     for (Flight& f : out.flights) {
         if (f.lost) continue;

@@ -226,7 +226,6 @@ private:
     struct LiveFlight {
         bool running = false;  // arrivals are still to come
         bool stop = false;
-        std::uint32_t raceIndex = 0;  // M: where the race stood at the start
         Key raceKey{};                // the race, found by its key at each arrival
         std::vector<Flight> arrivals;  // to come, in arrival order
         std::size_t next = 0;
