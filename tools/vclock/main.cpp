@@ -686,8 +686,7 @@ int main(int argc, char** argv) {
             }
             if (json) {
                 ojson birds = ojson::array();
-                ojson cards = after["kind"] == "M" ? race["cards"] : race["cards"];
-                for (const ojson& cardJ : cards) {
+                for (const ojson& cardJ : race["cards"]) {
                     const std::string ring = (cardJ.is_string() ? text(cardJ) : text(cardJ["ring"])).substr(0, 12);
                     ojson b{{"ring", ring}};
                     auto it = std::find_if(race["arrivals"].begin(), race["arrivals"].end(),
