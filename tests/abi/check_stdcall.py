@@ -10,43 +10,9 @@ code, which must be there; --imports .def files (NAME@N lines) then pin N
 for the names they list.
 """
 import re
-import subprocess
 import sys
 
-
-def run(*cmd):
-    return subprocess.run(cmd, check=True, capture_output=True, text=True).stdout
-
-
-def exports(objdump, dll):
-    """Export name -> RVA."""
-    text = run(objdump, "-p", dll)
-    base = int(re.search(r"^ImageBase\s+([0-9a-fA-F]+)", text, re.M).group(1), 16)
-    rvas = {int(i): int(rva, 16)
-            for i, rva in re.findall(r"^\s*\[\s*(\d+)\] \+base\[\s*\d+\] ([0-9a-fA-F]+) Export RVA", text, re.M)}
-    if "[Ordinal/Name Pointer] Table" not in text:
-        return {}
-    table = text.split("[Ordinal/Name Pointer] Table", 1)[1].split("\n\n", 1)[0]
-    names = {}
-    for i, name in re.findall(r"^\s*\[\s*(\d+)\] (\S+)$", table, re.M):
-        names[name] = base + rvas[int(i)]
-    return names
-
-
-def functions(objdump, dll):
-    """Address -> (label, [instruction text]) from the disassembly."""
-    out = {}
-    current = None
-    for line in run(objdump, "-d", "--no-show-raw-insn", dll).splitlines():
-        m = re.match(r"^([0-9a-f]+) <(.+)>:$", line)
-        if m:
-            current = int(m.group(1), 16)
-            out[current] = (m.group(2), [])
-            continue
-        m = re.match(r"^\s*[0-9a-f]+:\s+(.*)$", line)
-        if m and current is not None:
-            out[current][1].append(m.group(1).strip())
-    return out
+from pe_objdump import functions, tables
 
 
 def returns(funcs, addr, seen=()):
@@ -54,12 +20,12 @@ def returns(funcs, addr, seen=()):
     a jump to another function (a tail call) returns as that one does."""
     label, insns = funcs[addr]
     rets = []
-    for insn in insns:
+    for _, insn in insns:
         m = re.match(r"ret[lw]?\s*(\$0x[0-9a-f]+)?", insn)
         if m and insn.startswith("ret"):
             rets.append(int(m.group(1)[1:], 16) if m.group(1) else 0)
     if not rets:
-        for insn in insns:
+        for _, insn in insns:
             m = re.match(r"jmp\s+([0-9a-f]+) <", insn)
             if m and int(m.group(1), 16) in funcs and addr not in seen:
                 return returns(funcs, int(m.group(1), 16), seen + (addr,))
@@ -78,7 +44,7 @@ def main(argv):
         elif mode == "--imports":
             for name, n in re.findall(r"^(\w+)@(\d+)\s*$", open(arg).read(), re.M):
                 imports[name] = int(n)
-    table = exports(objdump, dll)
+    table, _ = tables(objdump, dll)
     funcs = functions(objdump, dll)
     bad = []
     for name, addr in sorted(table.items()):
