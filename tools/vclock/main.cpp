@@ -665,12 +665,15 @@ int main(int argc, char** argv) {
             const ojson& race = after["kind"] == "M" ? after["races"][raceIndex] : after["race"];
             if (live) {
                 // What came in, as the clock has it: a flight stopped early, birds the clock refused.
+                // The race's arrivals from before this flight are not its own.
                 CLV_LiveFlight st{};
                 CLV_GetLiveFlight(c.h, &st);
                 sum.arrived = 0;
                 sum.fastest = sum.slowest = sum.meanVelocity = 0;
                 double total = 0;
-                for (const ojson& a : race["arrivals"]) {
+                const ojson& arrivals = race["arrivals"];
+                for (auto it = arrivals.begin() + std::min<std::size_t>(before, arrivals.size()); it != arrivals.end(); ++it) {
+                    const ojson& a = *it;
                     double at = 0;
                     if (!oleOf(text(a["time"]), at) || at <= when) continue;
                     const double v = sum.distance / ((at - when) * 1440);

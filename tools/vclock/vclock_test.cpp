@@ -184,6 +184,14 @@ TEST(Vclock, ALiveFlightComesInAsTheDayAtOnce) {
     EXPECT_EQ(j["speed"], 3600);
     EXPECT_EQ(j["frozen"], false);
     EXPECT_NE(vclock("show " + live).out.find("at 3600 times the host's pace"), std::string::npos);
+    // Flown again: every bird is in already, so none is this flight's (as CLV_Fly says too).
+    const Outcome again = vclock("fly " + live + kFly + " --seed 5 --live --speed 3600");
+    const Outcome onceAgain = vclock("fly " + once + kFly + " --seed 5");
+    for (const Outcome* o : {&again, &onceAgain}) {
+        ASSERT_EQ(o->status, 0) << o->err;
+        EXPECT_NE(o->out.find("no bird was clocked in"), std::string::npos) << o->out;
+        EXPECT_NE(o->out.find("10 refused by the clock"), std::string::npos) << o->out;
+    }
 }
 
 TEST(Vclock, AnotherProcessSeesALiveFlightInTheFile) {
